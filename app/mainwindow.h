@@ -1,0 +1,138 @@
+#pragma once
+// The one controller of the program: owns every page, the heads-up overlay,
+// the toast and flash overlays, the worker threads and the periodic timers;
+// mirrors the persistent settings and applies them to the subsystems.
+#include <QMainWindow>
+#include <QPoint>
+#include <QVector>
+
+class AppController;
+class QLabel;
+class QSettings;
+class QStackedWidget;
+class QTimer;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Stack indices of the pages.
+  enum PageIndex {
+    kHomePage = 0,
+    kPalettePage = 1,
+    kAdjustPage = 2,
+    kZeroingPage = 3,
+    kDeviceInfoPage = 4,
+    kFactoryResetPage = 5,
+    kLanguagePage = 6,
+    kTempMeasurePage = 7,
+    kTempCalRefPage = 8,
+    kTempCalBlackbodyPage = 9,
+    kTempCalGuidePage = 10,
+    kTempCalResultPage = 11,
+    kEnergySavingPage = 12,
+    kEnergyAdjustPage = 13,
+    kPhotoGalleryPage = 14,
+    kVideoGalleryPage = 15,
+    kMenuPage = 16,
+    kPageCount = 17
+  };
+
+  // The occasions of the one toast label.
+  enum class Toast { PowerOffBelowIdle, NoGsensor, InsertSd, Saved };
+
+  explicit MainWindow(AppController* state, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Operations of the controller.
+  void loadSettings(QSettings& s);
+  void saveSettings();
+  void resetSettingsToDefaults(QSettings& s);
+  void applyState();
+  void retranslateUi();
+  void onPageChanged();
+  void goHome();
+  void openMenu();
+  void showToast(Toast which);
+  void showPhotoFeedback();
+
+  // Read access for tests and for the simulator's screenshot.
+  double uiScale() const { return uiScale_; }
+  int zoomTenths() const { return zoomTenths_; }
+  bool zoomRising() const { return zoomRising_; }
+  int reticleColor() const { return reticleColor_; }
+  int reticleDotColor() const { return reticleDotColor_; }
+  int language() const { return language_; }
+  bool srEnabled() const { return srEnabled_; }
+  bool tempMeasureEnabled() const { return tempMeasureEnabled_; }
+  double tempOffsetC() const { return tempOffsetC_; }
+  bool energySavingEnabled() const { return energySavingEnabled_; }
+  int idleSleepMinutes() const { return idleSleepMinutes_; }
+  int autoPowerOffMinutes() const { return autoPowerOffMinutes_; }
+  bool gsensorAvailable() const { return gsensorAvailable_; }
+  QPoint reticleCenter() const { return reticleCenter_; }
+  QStackedWidget* stack() const { return stack_; }
+  QWidget* page(int index) const;
+  QLabel* toastLabel() const { return toast_; }
+  QWidget* flashOverlay() const { return flash_; }
+  QWidget* calibrationPanel() const { return calPanel_; }
+
+ public slots:
+  void refreshZeroText();
+  void refreshStatusBar();
+  void pollBatteryPercent();
+  void onRecordingChanged();
+  void pollAccelMotion();
+  void pollCenterThermalTemp();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void buildUi();
+  void updateTempMeasureTimer();
+  void refreshPowerState();
+
+  AppController* state_;
+
+  // Layout.
+  QWidget* central_ = nullptr;
+  QStackedWidget* stack_ = nullptr;
+  QVector<QWidget*> pages_;
+  QWidget* flash_ = nullptr;
+  QLabel* toast_ = nullptr;
+  QTimer* toastTimer_ = nullptr;
+  QWidget* calPanel_ = nullptr;
+  QLabel* calLine1_ = nullptr;
+  QLabel* calLine2_ = nullptr;
+  double uiScale_ = 2.0;
+
+  // Settings mirrors.
+  int zoomTenths_ = 10;
+  bool zoomRising_ = true;
+  int reticleColor_ = 0;
+  int reticleDotColor_ = 1;
+  int language_ = 1;
+  bool srEnabled_ = false;
+  bool tempMeasureEnabled_ = false;
+  double tempOffsetC_ = 0.0;
+  bool energySavingEnabled_ = true;
+  int idleSleepMinutes_ = 30;
+  int autoPowerOffMinutes_ = 60;
+
+  // Run-time flags.
+  bool idleSleeping_ = false;
+  bool poweringOff_ = false;
+  bool calibrating_ = false;
+  bool gsensorAvailable_ = false;
+  int zeroOffsetX_ = 0;
+  int zeroOffsetY_ = 0;
+  QPoint reticleCenter_{180, 160};
+
+  // Timers.
+  QTimer* batteryTimer_ = nullptr;
+  QTimer* motionTimer_ = nullptr;
+  QTimer* tempPollTimer_ = nullptr;
+  QTimer* calibrationTimer_ = nullptr;
+};

@@ -1,0 +1,72 @@
+#include "app/settings.h"
+
+#include <QtGlobal>
+
+#include "platform/paths.h"
+
+namespace settings {
+
+std::unique_ptr<QSettings> open() {
+  return std::make_unique<QSettings>(platform::settingsFile(), QSettings::IniFormat);
+}
+
+int readIntOrInit(const char* key, int def) {
+  auto s = open();
+  if (!s->contains(key)) {
+    s->setValue(key, def);
+    return def;
+  }
+  bool ok = false;
+  const int v = s->value(key).toInt(&ok);
+  return ok ? v : def;
+}
+
+bool readBoolOrInit(const char* key, bool def) {
+  auto s = open();
+  if (!s->contains(key)) {
+    s->setValue(key, def);
+    return def;
+  }
+  return s->value(key).toBool();
+}
+
+void writeValue(const char* key, const QVariant& value) {
+  auto s = open();
+  s->setValue(key, value);
+  s->sync();
+}
+
+int readPictureFileNum() { return readIntOrInit(key::kPictureFileNum, 0); }
+void writePictureFileNum(int n) { writeValue(key::kPictureFileNum, n); }
+int readVideoFileNum() { return readIntOrInit(key::kVideoFileNum, 0); }
+void writeVideoFileNum(int n) { writeValue(key::kVideoFileNum, n); }
+
+int loadVideoEncMBCnt() {
+  auto s = open();
+  bool ok = false;
+  int v = s->value(key::kVideoEncMBCnt, 4).toInt(&ok);
+  if (!ok) v = 4;
+  v = qBound(2, v, 8);
+  s->setValue(key::kVideoEncMBCnt, v);
+  s->sync();
+  return v;
+}
+
+bool readSrEnabled(bool current) { return readBoolOrInit(key::kSrEnabled, current); }
+
+QPointF readAimCenter() {
+  auto s = open();
+  bool okX = false, okY = false;
+  double x = s->value(key::kAimCenterX, 180.0).toDouble(&okX);
+  double y = s->value(key::kAimCenterY, 160.0).toDouble(&okY);
+  return QPointF(okX ? x : 180.0, okY ? y : 160.0);
+}
+
+void writeAimCenter(double x, double y) {
+  auto s = open();
+  s->setValue(key::kAimCenterX, x);
+  s->setValue(key::kAimCenterY, y);
+  s->sync();
+}
+
+}  // namespace settings

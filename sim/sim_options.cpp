@@ -1,0 +1,60 @@
+#include "sim/sim_options.h"
+
+namespace sim {
+
+bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
+  SimOptions o;
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    auto value = [&](QString* dst) {
+      if (i + 1 >= args.size()) {
+        *error = QStringLiteral("%1 needs a value").arg(a);
+        return false;
+      }
+      *dst = args[++i];
+      return true;
+    };
+    if (a == QLatin1String("--headless")) {
+      o.headless = true;
+    } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+      o.help = true;
+    } else if (a == QLatin1String("--root")) {
+      if (!value(&o.root)) return false;
+    } else if (a == QLatin1String("--screenshot")) {
+      if (!value(&o.screenshot)) return false;
+    } else if (a == QLatin1String("--scene")) {
+      if (!value(&o.scene)) return false;
+    } else if (a == QLatin1String("--script")) {
+      if (!value(&o.script)) return false;
+    } else if (a == QLatin1String("--run-for")) {
+      QString v;
+      if (!value(&v)) return false;
+      bool ok = false;
+      o.runForSeconds = v.toDouble(&ok);
+      if (!ok || o.runForSeconds < 0) {
+        *error = QStringLiteral("--run-for needs a number of seconds, not '%1'").arg(v);
+        return false;
+      }
+    } else {
+      *error = QStringLiteral("unknown option '%1'").arg(a);
+      return false;
+    }
+  }
+  *out = o;
+  return true;
+}
+
+QString simUsage() {
+  return QStringLiteral(
+      "Usage: heatlume-sim [options]\n"
+      "The Heatlume thermal sight on a simulated board.\n\n"
+      "  --root DIR           the simulated board's file tree (default: %1)\n"
+      "  --scene NAME         thermal scene: field or bench (default: field)\n"
+      "  --headless           no window on screen (offscreen platform)\n"
+      "  --run-for SECONDS    quit after that long\n"
+      "  --screenshot FILE    save the panel and interface as a PNG before quitting\n"
+      "  --script FILE        run a script of timed actions\n"
+      "  --help               this text\n");
+}
+
+}  // namespace sim

@@ -1,0 +1,23 @@
+#pragma once
+// Command line of heatlume-sim (the board's program has none).
+#include <QString>
+#include <QStringList>
+
+namespace sim {
+
+struct SimOptions {
+  QString root;                             // --root DIR; empty: defaultBoardRoot()
+  bool headless = false;                    // --headless: offscreen platform
+  double runForSeconds = -1.0;              // --run-for SECONDS; < 0: run until closed
+  QString screenshot;                       // --screenshot FILE: grab before quitting
+  QString scene = QStringLiteral("field");  // --scene NAME
+  QString script;                           // --script FILE
+  bool help = false;
+};
+
+// Parses argv[1..]; false with a message in *error for an unknown option or a
+// missing or bad value.
+bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error);
+QString simUsage();
+
+}  // namespace sim
