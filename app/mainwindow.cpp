@@ -12,7 +12,6 @@
 #include "app/appcontroller.h"
 #include "app/constants.h"
 #include "app/placeholderpage.h"
-#include "app/settings.h"
 #include "app/startup.h"
 #include "platform/paths.h"
 #include "ui/texts.h"
@@ -69,8 +68,8 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   // 11. The motion sensor: without one, idle sleep and auto power-off are off.
   if (!gsensorAvailable_) {
     qWarning("GSensor init failed, idle auto-sleep disabled");
-    if (energySavingEnabled_) {
-      energySavingEnabled_ = false;
+    if (cfg_.energySavingEnabled) {
+      cfg_.energySavingEnabled = false;
       saveSettings();
     }
     refreshPowerState();
@@ -184,113 +183,15 @@ QWidget* MainWindow::page(int index) const {
 
 // ---------------------------------------------------------------- settings
 
-void MainWindow::loadSettings(QSettings& s) {
-  using namespace settings::key;
-  // Reads key with the table's type, or writes the current value when missing.
-  auto read = [&s](const char* key, const QVariant& current) -> QVariant {
-    if (s.contains(key)) return s.value(key);
-    s.setValue(key, current);
-    return current;
-  };
-  auto toInt = [](const QVariant& v, int fallback) {
-    bool ok = false;
-    const int i = v.toInt(&ok);
-    return ok ? i : fallback;
-  };
-  auto toDouble = [](const QVariant& v, double fallback) {
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    return ok ? d : fallback;
-  };
-
-  {
-    const double scale = toDouble(read(kScale, zoomTenths_ / 10.0), zoomTenths_ / 10.0);
-    zoomTenths_ = qBound(10, qRound(scale * 10.0), 20);
-  }
-  {
-    const int v = toInt(read(kBrightness, state_ ? state_->brightness() : 50), 50);
-    if (state_) state_->setBrightness(v);
-  }
-  {
-    const int v = toInt(read(kReticleType, state_ ? state_->reticleType() : 3), 3);
-    if (state_) state_->setReticleType(v);
-  }
-  reticleColor_ = qBound(0, toInt(read(kReticleColor, reticleColor_), 0), 2);
-  reticleDotColor_ = qBound(0, toInt(read(kReticleDotColor, reticleDotColor_), 1), 2);
-  {
-    const int stored = toInt(read(kLanguage, language_), 1);
-    language_ = qBound(0, stored, 2);
-    if (language_ != stored) s.setValue(kLanguage, language_);
-  }
-  {
-    const int v = toInt(read(kImageMode, state_ ? state_->paletteMode() : 0), 0);
-    if (state_) state_->setPaletteMode(v);
-  }
-  srEnabled_ = read(kSrEnabled, srEnabled_).toBool();
-  tempMeasureEnabled_ = read(kTempMeasureEnabled, tempMeasureEnabled_).toBool();
-  tempOffsetC_ = toDouble(read(kTempMeasureOffsetC, tempOffsetC_), 0.0);
-  energySavingEnabled_ = read(kEnergySavingEnabled, energySavingEnabled_).toBool();
-  idleSleepMinutes_ = toInt(read(kIdleSleepMinutes, idleSleepMinutes_), 30);
-  autoPowerOffMinutes_ = toInt(read(kAutoPowerOffMinutes, autoPowerOffMinutes_), 60);
-
-  // The energy pair: idle first, then power-off never before idle.
-  idleSleepMinutes_ = qBound(5, idleSleepMinutes_, 100);
-  autoPowerOffMinutes_ =
-      autoPowerOffMinutes_ > 120 ? 120 : std::max({autoPowerOffMinutes_, 10, idleSleepMinutes_});
-  s.setValue(kEnergySavingEnabled, energySavingEnabled_);
-  s.setValue(kIdleSleepMinutes, idleSleepMinutes_);
-  s.setValue(kAutoPowerOffMinutes, autoPowerOffMinutes_);
-  s.sync();
-}
+void MainWindow::loadSettings(QSettings& s) { loadControllerSettings(s, cfg_, state_); }
 
 void MainWindow::saveSettings() {
-  using namespace settings::key;
   QSettings s(platform::settingsFile(), QSettings::IniFormat);
-  s.setValue(kScale, zoomTenths_ / 10.0);
-  s.setValue(kBrightness, state_ ? state_->brightness() : 50);
-  s.setValue(kReticleType, state_ ? state_->reticleType() : 3);
-  s.setValue(kReticleColor, reticleColor_);
-  s.setValue(kReticleDotColor, reticleDotColor_);
-  s.setValue(kLanguage, language_);
-  s.setValue(kImageMode, state_ ? state_->paletteMode() : 0);
-  s.setValue(kSrEnabled, srEnabled_);
-  s.setValue(kTempMeasureEnabled, tempMeasureEnabled_);
-  s.setValue(kTempMeasureOffsetC, tempOffsetC_);
-  s.setValue(kEnergySavingEnabled, energySavingEnabled_);
-  s.setValue(kIdleSleepMinutes, idleSleepMinutes_);
-  s.setValue(kAutoPowerOffMinutes, autoPowerOffMinutes_);
-  s.sync();
+  saveControllerSettings(s, cfg_, state_);
 }
 
 void MainWindow::resetSettingsToDefaults(QSettings& s) {
-  using namespace settings::key;
-  s.setValue(kScale, 1.0);
-  zoomTenths_ = 10;
-  s.setValue(kBrightness, 50);
-  if (state_) state_->setBrightness(50);
-  s.setValue(kReticleType, 3);
-  if (state_) state_->setReticleType(3);
-  s.setValue(kReticleColor, 0);
-  reticleColor_ = 0;
-  s.setValue(kReticleDotColor, 1);
-  reticleDotColor_ = 1;
-  s.setValue(kLanguage, 1);
-  language_ = 1;
-  s.setValue(kImageMode, 0);
-  if (state_) state_->setPaletteMode(0);
-  s.setValue(kSrEnabled, false);
-  srEnabled_ = false;
-  s.setValue(kTempMeasureEnabled, false);
-  tempMeasureEnabled_ = false;
-  s.setValue(kTempMeasureOffsetC, 0.0);
-  tempOffsetC_ = 0.0;
-  s.setValue(kEnergySavingEnabled, true);
-  energySavingEnabled_ = true;
-  s.setValue(kIdleSleepMinutes, 30);
-  idleSleepMinutes_ = 30;
-  s.setValue(kAutoPowerOffMinutes, 60);
-  autoPowerOffMinutes_ = 60;
-  s.sync();
+  resetControllerSettings(s, cfg_, state_);
   applyState();
   retranslateUi();
 }
@@ -326,21 +227,21 @@ void MainWindow::showToast(Toast which) {
   switch (which) {
     case Toast::PowerOffBelowIdle:
     case Toast::NoGsensor:
-      toast_->setText(pickText(language_, which == Toast::NoGsensor
-                                              ? texts::kToastNoGsensor
-                                              : texts::kToastPowerOffBelowIdle));
+      toast_->setText(pickText(cfg_.language, which == Toast::NoGsensor
+                                                  ? texts::kToastNoGsensor
+                                                  : texts::kToastPowerOffBelowIdle));
       toast_->setWordWrap(true);
       toast_->setGeometry((W - std::min(W - 16, 320)) / 2, H - 80, std::min(W - 16, 320), 48);
       ms = 2000;
       break;
     case Toast::InsertSd:
-      toast_->setText(pickText(language_, texts::kToastInsertSd));
+      toast_->setText(pickText(cfg_.language, texts::kToastInsertSd));
       toast_->setWordWrap(true);
       toast_->setGeometry((W - std::min(W - 16, 280)) / 2, H - 72, std::min(W - 16, 280), 40);
       ms = 1500;
       break;
     case Toast::Saved:
-      toast_->setText(pickText(language_, texts::kToastSaved));
+      toast_->setText(pickText(cfg_.language, texts::kToastSaved));
       toast_->setWordWrap(false);
       toast_->setGeometry((W - 140) / 2, H - 68, 140, 36);
       ms = 800;

@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QVector>
 
+#include "app/settings_store.h"
+
 class AppController;
 class QLabel;
 class QSettings;
@@ -58,17 +60,18 @@ class MainWindow : public QMainWindow {
 
   // Read access for tests and for the simulator's screenshot.
   double uiScale() const { return uiScale_; }
-  int zoomTenths() const { return zoomTenths_; }
-  bool zoomRising() const { return zoomRising_; }
-  int reticleColor() const { return reticleColor_; }
-  int reticleDotColor() const { return reticleDotColor_; }
-  int language() const { return language_; }
-  bool srEnabled() const { return srEnabled_; }
-  bool tempMeasureEnabled() const { return tempMeasureEnabled_; }
-  double tempOffsetC() const { return tempOffsetC_; }
-  bool energySavingEnabled() const { return energySavingEnabled_; }
-  int idleSleepMinutes() const { return idleSleepMinutes_; }
-  int autoPowerOffMinutes() const { return autoPowerOffMinutes_; }
+  const ControllerSettings& settingsMirror() const { return cfg_; }
+  int zoomTenths() const { return cfg_.zoomTenths; }
+  bool zoomRising() const { return cfg_.zoomRising; }
+  int reticleColor() const { return cfg_.reticleColor; }
+  int reticleDotColor() const { return cfg_.reticleDotColor; }
+  int language() const { return cfg_.language; }
+  bool srEnabled() const { return cfg_.srEnabled; }
+  bool tempMeasureEnabled() const { return cfg_.tempMeasureEnabled; }
+  double tempOffsetC() const { return cfg_.tempOffsetC; }
+  bool energySavingEnabled() const { return cfg_.energySavingEnabled; }
+  int idleSleepMinutes() const { return cfg_.idleSleepMinutes; }
+  int autoPowerOffMinutes() const { return cfg_.autoPowerOffMinutes; }
   bool gsensorAvailable() const { return gsensorAvailable_; }
   QPoint reticleCenter() const { return reticleCenter_; }
   QStackedWidget* stack() const { return stack_; }
@@ -108,18 +111,10 @@ class MainWindow : public QMainWindow {
   QLabel* calLine2_ = nullptr;
   double uiScale_ = 2.0;
 
-  // Settings mirrors.
-  int zoomTenths_ = 10;
-  bool zoomRising_ = true;
-  int reticleColor_ = 0;
-  int reticleDotColor_ = 1;
-  int language_ = 1;
-  bool srEnabled_ = false;
-  bool tempMeasureEnabled_ = false;
-  double tempOffsetC_ = 0.0;
-  bool energySavingEnabled_ = true;
-  int idleSleepMinutes_ = 30;
-  int autoPowerOffMinutes_ = 60;
+  // Settings mirrors: zoomTenths, zoomRising, reticleColor, reticleDotColor,
+  // language, srEnabled, tempMeasureEnabled, tempOffsetC, energySavingEnabled,
+  // idleSleepMinutes, autoPowerOffMinutes.
+  ControllerSettings cfg_;
 
   // Run-time flags.
   bool idleSleeping_ = false;

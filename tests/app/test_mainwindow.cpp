@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QTest>
+#include <QThread>
+
+#include "app/appcontroller.h"
+#include "app/mainwindow.h"
+#include "platform/paths.h"
+#include "tests/support/temp_root.h"
+
+TEST(MainWindow, FirstStartBuildsTheFrameAndCompletesTheSettingsFile) {
+  TempRoot root;
+  {
+    AppController state;
+    MainWindow w(&state);
+    EXPECT_EQ(w.size(), QSize(360, 320));
+    EXPECT_TRUE(w.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_EQ(w.stack()->count(), MainWindow::kPageCount);
+    EXPECT_EQ(w.stack()->currentIndex(), MainWindow::kHomePage);
+    EXPECT_GE(w.uiScale(), 1.6);
+    EXPECT_LE(w.uiScale(), 2.2);
+
+    w.openMenu();
+    EXPECT_EQ(w.stack()->currentIndex(), MainWindow::kMenuPage);
+    w.goHome();
+    EXPECT_EQ(w.stack()->currentIndex(), MainWindow::kHomePage);
+
+    // Opening the menu stops a recording first.
+    state.setRecording(true);
+    w.openMenu();
+    EXPECT_FALSE(state.recording());
+  }
+  // No motion sensor on this board: power saving is switched off and stored.
+  QSettings s(platform::settingsFile(), QSettings::IniFormat);
+  EXPECT_FALSE(s.value("EnergySavingEnabled").toBool());
+  for (const char* key :
+       {"scale", "brightness", "reticle/type", "reticle/color", "reticle/dotColor", "language",
+        "ImageMode", "SrEnabled", "TempMeasureEnabled", "TempMeasureOffsetC", "IdleSleepMinutes",
+        "AutoPowerOffMinutes"})
+    EXPECT_TRUE(s.contains(key)) << key;
+}
+
+TEST(MainWindow, StateChangesAreSaved) {
+  TempRoot root;
+  AppController state;
+  MainWindow w(&state);
+  state.stepPaletteMode(+2);
+  state.setBrightness(77);
+  QSettings s(platform::settingsFile(), QSettings::IniFormat);
+  EXPECT_EQ(s.value("ImageMode").toInt(), 2);
+  EXPECT_EQ(s.value("brightness").toInt(), 77);
+}
+
+TEST(MainWindow, ToastsTakeTheirPlaceTextAndTime) {
+  TempRoot root;
+  root.write("/etc/settings.ini", "[General]\nlanguage=2\n");
+  AppController state;
+  MainWindow w(&state);
+  QLabel* t = w.toastLabel();
+
+  w.showToast(MainWindow::Toast::InsertSd);
+  EXPECT_TRUE(t->isVisibleTo(&w));
+  EXPECT_EQ(t->text(), QString::fromUtf8("Вставьте карту SD"));
+  EXPECT_EQ(t->geometry(), QRect((360 - 280) / 2, 320 - 72, 280, 40));
+
+  w.showToast(MainWindow::Toast::PowerOffBelowIdle);
+  EXPECT_EQ(t->geometry(), QRect((360 - 320) / 2, 320 - 80, 320, 48));
+  EXPECT_TRUE(t->wordWrap());
+
+  w.showToast(MainWindow::Toast::Saved);
+  EXPECT_EQ(t->geometry(), QRect(110, 252, 140, 36));
+  EXPECT_FALSE(t->wordWrap());
+  QTest::qWait(700);
+  EXPECT_TRUE(t->isVisibleTo(&w));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !t->isVisibleTo(&w); }, 1000));
+
+  w.showPhotoFeedback();
+  EXPECT_TRUE(w.flashOverlay()->isVisibleTo(&w));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w.flashOverlay()->isVisibleTo(&w); }, 500));
+}
