@@ -61,9 +61,13 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
 
   // 7-10: the image processing thread, the video writer and the key reader
   // join here as they are built.
+  if (state_) connect(state_, &AppController::brightnessChanged, this, &MainWindow::applyBacklight);
 
   // 8.
   applyState();
+  chargingState_ = -2;
+  chargerOnline_ = -2;
+  refreshCharger();
 
   // 11. The motion sensor: without one, idle sleep and auto power-off are off.
   if (!gsensorAvailable_) {
@@ -199,8 +203,10 @@ void MainWindow::resetSettingsToDefaults(QSettings& s) {
 // ------------------------------------------------------------------ state
 
 void MainWindow::applyState() {
-  // 1-3: the image thread, the backlight, the home page and the overlay
-  // receive their values here as they are built.
+  // 1.
+  if (state_) applyBacklight();
+  // 2-3: the image thread, the home page and the overlay receive their
+  // values here as they are built.
   // 4.
   updateTempMeasureTimer();
   refreshPowerState();
@@ -264,8 +270,6 @@ void MainWindow::showPhotoFeedback() {
 void MainWindow::refreshZeroText() {}
 
 void MainWindow::refreshStatusBar() {}
-
-void MainWindow::pollBatteryPercent() {}
 
 void MainWindow::onRecordingChanged() {}
 

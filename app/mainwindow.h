@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include "app/settings_store.h"
+#include "devices/power_supply.h"
 
 class AppController;
 class QLabel;
@@ -79,6 +80,9 @@ class MainWindow : public QMainWindow {
   QLabel* toastLabel() const { return toast_; }
   QWidget* flashOverlay() const { return flash_; }
   QWidget* calibrationPanel() const { return calPanel_; }
+  bool lowPower() const { return lowPower_; }
+  bool sdPresent() const { return sdPresent_; }
+  int chargerOnline() const { return chargerOnline_; }
 
  public slots:
   void refreshZeroText();
@@ -96,6 +100,8 @@ class MainWindow : public QMainWindow {
   void buildUi();
   void updateTempMeasureTimer();
   void refreshPowerState();
+  void refreshCharger();
+  void applyBacklight();
 
   AppController* state_;
 
@@ -124,6 +130,13 @@ class MainWindow : public QMainWindow {
   int zeroOffsetX_ = 0;
   int zeroOffsetY_ = 0;
   QPoint reticleCenter_{180, 160};
+
+  // Power hardware as last read.
+  power_supply::BatterySmoother batterySamples_;
+  int chargingState_ = -2;  // 1 charging, 0 not, -2 never read
+  int chargerOnline_ = -2;  // > 0 connected, 0 not, -2 never read
+  bool lowPower_ = false;
+  bool sdPresent_ = false;
 
   // Timers.
   QTimer* batteryTimer_ = nullptr;
