@@ -172,6 +172,11 @@ void MenuPage::moveSelection(int step) {
              {incoming, kOffLeft, kLeftSlot}};
   }
 
+  // The icon arriving in the middle starts as its large picture, so that it
+  // grows smoothly instead of jumping at the end.
+  QPushButton* arriving = forward ? right_ : left_;
+  arriving->setIcon(loadMenuIcon(wrap(current_ + step, n), kCentreIcon, true));
+
   auto* anim = new QVariantAnimation(this);
   anim->setStartValue(0.0);
   anim->setEndValue(1.0);

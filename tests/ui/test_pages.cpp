@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <memory>
+#include <vector>
+
+#include "tests/support/temp_root.h"
+#include "tests/ui/ui_test_util.h"
+#include "ui/battery.h"
+#include "ui/homepage.h"
+#include "ui/menupage.h"
+#include "ui/pictures.h"
+
+namespace {
+
+QImage iconImage(const QPushButton* b) {
+  return b->icon().pixmap(b->iconSize()).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+QImage menuIconImage(int item, int size, bool selected) {
+  return loadMenuIcon(item, size, selected)
+      .pixmap(size, size)
+      .toImage()
+      .convertToFormat(QImage::Format_ARGB32);
+}
+
+// A menu over ten stand-in target pages, shown at the window's size.
+struct MenuFixture {
+  MenuFixture() : page(nullptr, 2.0) {
+    for (int i = 0; i < 10; ++i) {
+      targets.push_back(std::make_unique<QWidget>());
+      list.append(targets.back().get());
+    }
+    page.setItems(list);
+    page.applyLanguage(1);
+    page.resize(360, 320);
+    page.show();
+    QObject::connect(&page, &MenuPage::enterItemRequested, [this] { ++enters; });
+    QObject::connect(&page, &UiPage::backToHomeRequested, [this] { ++homes; });
+  }
+  bool settle() {
+    return uitest::waitFor([this] { return !page.isAnimating(); }, 1000);
+  }
+  QPoint centreOfButton(QPushButton* b) const { return b->rect().center(); }
+
+  MenuPage page;
+  std::vector<std::unique_ptr<QWidget>> targets;
+  QList<QWidget*> list;
+  int enters = 0;
+  int homes = 0;
+};
+
+}  // namespace
+
+TEST(HomePage, RecordingAndSleepLinesInEachLanguage) {
+  TempRoot root;
+  HomePage home(nullptr, 2.0);
+  QLabel* rec = home.recordingLine();
+  EXPECT_TRUE(rec->isHidden());
+  home.setRecordingVisible(true);
+  EXPECT_FALSE(rec->isHidden());
+
+  home.applyLanguage(1);
+  home.setRecordingTime(true, 7, 5);
+  EXPECT_EQ(rec->text(), QString::fromUtf8("● REC 07:05"));
+  home.setRecordingTime(false, 7, 5);
+  EXPECT_EQ(rec->text(), QStringLiteral("  REC 07:05"));
+  // The language is picked up the next time the line is set.
+  home.applyLanguage(0);
+  EXPECT_EQ(rec->text(), QStringLiteral("  REC 07:05"));
+  home.setRecordingTime(true, 12, 59);
+  EXPECT_EQ(rec->text(), QString::fromUtf8("● 录像 12:59"));
+  home.applyLanguage(2);
+  home.setRecordingTime(true, 0, 0);
+  EXPECT_EQ(rec->text(), QString::fromUtf8("● ЗАП 00:00"));
+  home.setRecordingTime(true, 125, 7);  // long recordings keep all digits
+  EXPECT_EQ(rec->text(), QString::fromUtf8("● ЗАП 125:07"));
+
+  home.setSleepCountdown(9);
+  EXPECT_EQ(home.sleepLine()->text(), QString::fromUtf8("Спящий режим через 9 с"));
+  home.applyLanguage(7);
+  home.setSleepCountdown(15);
+  EXPECT_EQ(home.sleepLine()->text(), QStringLiteral("Enter sleep mode in 15s"));
+  home.applyLanguage(0);
+  home.setSleepCountdown(3);
+  EXPECT_EQ(home.sleepLine()->text(), QString::fromUtf8("3秒后进入休眠模式"));
+}
+
+TEST(HomePage, BatteryChargingAndBadges) {
+  TempRoot root;
+  HomePage home(nullptr, 2.0);
+  EXPECT_EQ(home.battery()->value(), 0.0);
+  home.setBatteryPercent(57);
+  EXPECT_EQ(home.battery()->value(), 57.0);
+  EXPECT_EQ(home.percentLabel()->text(), QStringLiteral("57%"));
+  home.setBatteryPercent(140);
+  EXPECT_EQ(home.percentLabel()->text(), QStringLiteral("100%"));
+  EXPECT_EQ(home.battery()->value(), 100.0);
+
+  // An unchanged charging state does nothing, not even show the percentage.
+  home.setBatteryVisible(false);
+  home.setCharging(false);
+  EXPECT_TRUE(home.percentLabel()->isHidden());
+  home.setCharging(true);
+  EXPECT_TRUE(home.battery()->isCharging());
+  EXPECT_FALSE(home.percentLabel()->isHidden());
+
+  EXPECT_TRUE(home.srBadge()->isHidden());
+  home.setSrBadgeVisible(true);
+  EXPECT_FALSE(home.srBadge()->isHidden());
+  EXPECT_EQ(home.srBadge()->pos(), QPoint(120, -2));
+  EXPECT_EQ(home.statusBand()->geometry(), QRect(0, 0, 360, 30));
+}
+
+TEST(HomePage, SdCardIconFollowsTheCardFromConstructionOn) {
+  TempRoot root;
+  {
+    HomePage home(nullptr, 2.0);
+    EXPECT_FALSE(home.sdCardPresent());
+    EXPECT_FALSE(home.sdIcon()->isHidden());  // the "no card" picture
+  }
+  ASSERT_TRUE(root.write(QStringLiteral("/dev/mmcblk1p1"), QByteArray()));
+  HomePage home(nullptr, 2.0);
+  EXPECT_TRUE(home.sdCardPresent());
+  EXPECT_EQ(home.sdIcon()->pos(), QPoint(200, 4));
+  const QImage present = home.sdIcon()->pixmap(Qt::ReturnByValue).toImage();
+  EXPECT_EQ(home.sdIcon()->size(), present.size());
+  home.setSdCardPresent(false);
+  EXPECT_FALSE(home.sdCardPresent());
+  EXPECT_NE(home.sdIcon()->pixmap(Qt::ReturnByValue).toImage(), present);
+  home.setSdCardPresent(true);
+  EXPECT_EQ(home.sdIcon()->pixmap(Qt::ReturnByValue).toImage(), present);
+}
+
+TEST(MenuPage, SlotsWrapAroundAndStepsLand) {
+  MenuFixture f;
+  MenuPage& m = f.page;
+  ASSERT_EQ(m.currentIndex(), 0);
+  EXPECT_EQ(m.currentTarget(), f.list[0]);
+  EXPECT_EQ(iconImage(m.leftButton()), menuIconImage(9, 70, false));
+  EXPECT_EQ(iconImage(m.centreButton()), menuIconImage(0, 120, true));
+  EXPECT_EQ(iconImage(m.rightButton()), menuIconImage(1, 70, false));
+  EXPECT_EQ(m.nameLabel()->text(), QStringLiteral("Reticle Color"));
+  EXPECT_EQ(m.centreButton()->geometry(), QRect(110, 4, 120, 120));
+
+  m.moveSelection(-1);
+  EXPECT_TRUE(m.isAnimating());
+  ASSERT_TRUE(f.settle());
+  EXPECT_EQ(m.currentIndex(), 9);
+  EXPECT_EQ(m.nameLabel()->text(), QStringLiteral("Video"));
+  EXPECT_EQ(iconImage(m.rightButton()), menuIconImage(0, 70, false));
+  m.moveSelection(+1);
+  ASSERT_TRUE(f.settle());
+  EXPECT_EQ(m.currentIndex(), 0);
+  // The buttons are back in their slots, with no stray button left over.
+  EXPECT_EQ(m.leftButton()->geometry(), QRect(10, 29, 70, 70));
+  EXPECT_EQ(m.rightButton()->geometry(), QRect(260, 29, 70, 70));
+  uitest::spin(20);
+  EXPECT_EQ(m.carousel()->findChildren<QPushButton*>().size(), 3);
+
+  m.applyLanguage(2);
+  EXPECT_EQ(m.titleLabel()->text(), QString::fromUtf8("Меню"));
+  EXPECT_EQ(m.nameLabel()->text(), QString::fromUtf8("Цвет прицела"));
+}
+
+TEST(MenuPage, SwipesAndTheAnimatingGuard) {
+  MenuFixture f;
+  MenuPage& m = f.page;
+  // On the page: 49 px left is too short, 50 px goes to the next item.
+  uitest::drag(&m, {200, 40}, {151, 40});
+  EXPECT_FALSE(m.isAnimating());
+  uitest::drag(&m, {200, 40}, {150, 40});
+  EXPECT_TRUE(m.isAnimating());
+  // A second swipe and a step while the first one runs are ignored.
+  uitest::drag(&m, {200, 40}, {100, 40});
+  m.moveSelection(+1);
+  ASSERT_TRUE(f.settle());
+  EXPECT_EQ(m.currentIndex(), 1);
+
+  // Rightwards on the carousel: previous item.
+  uitest::drag(m.centreButton(), {20, 60}, {100, 60});
+  ASSERT_TRUE(f.settle());
+  EXPECT_EQ(m.currentIndex(), 0);
+  EXPECT_EQ(f.enters, 0);
+
+  // Upwards: 59 px stays, 60 px goes home.
+  uitest::drag(&m, {180, 200}, {180, 141});
+  EXPECT_EQ(f.homes, 0);
+  uitest::drag(&m, {180, 200}, {180, 140});
+  EXPECT_EQ(f.homes, 1);
+}
+
+TEST(MenuPage, DragOnTheCentreButtonNeitherClicksNorSwipes) {
+  MenuFixture f;
+  MenuPage& m = f.page;
+  QPushButton* centre = m.centreButton();
+  uitest::drag(centre, {60, 60}, {80, 60});
+  EXPECT_EQ(f.enters, 0);
+  EXPECT_FALSE(m.isAnimating());
+  EXPECT_FALSE(centre->isDown());
+  uitest::drag(centre, {60, 60}, {60, 73});  // 13 px down: still a drag
+  EXPECT_EQ(f.enters, 0);
+
+  // A small wobble is still a click; the side buttons step.
+  uitest::drag(centre, {60, 60}, {70, 66});
+  EXPECT_EQ(f.enters, 1);
+  uitest::drag(m.rightButton(), {35, 35}, {35, 35});
+  EXPECT_TRUE(m.isAnimating());
+  ASSERT_TRUE(f.settle());
+  EXPECT_EQ(m.currentIndex(), 1);
+  EXPECT_EQ(f.homes, 0);
+}
+
+TEST(MenuPage, SetItemsClampsAndAnEmptyMenuIsInert) {
+  MenuFixture f;
+  MenuPage& m = f.page;
+  for (int i = 0; i < 7; ++i) {
+    m.moveSelection(+1);
+    ASSERT_TRUE(f.settle());
+  }
+  ASSERT_EQ(m.currentIndex(), 7);
+  m.setItems(f.list.mid(0, 3));
+  EXPECT_EQ(m.currentIndex(), 2);
+  EXPECT_EQ(m.currentTarget(), f.list[2]);
+  EXPECT_EQ(iconImage(m.rightButton()), menuIconImage(0, 70, false));
+  m.moveSelection(+1);
+  ASSERT_TRUE(f.settle());
+  EXPECT_EQ(m.currentIndex(), 0);
+
+  m.setItems({});
+  EXPECT_EQ(m.currentTarget(), nullptr);
+  EXPECT_EQ(m.itemCount(), 0);
+  m.moveSelection(+1);
+  EXPECT_FALSE(m.isAnimating());
+  uitest::drag(&m, {200, 40}, {100, 40});
+  EXPECT_FALSE(m.isAnimating());
+}

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "tests/ui/ui_test_util.h"
+#include "ui/pictures.h"
+#include "ui/texts.h"
+#include "ui/uipage.h"
+#include "ui/uistyle.h"
+
+namespace {
+
+// A page with the standard gestures and one tap-target button, as the
+// settings pages are built.
+class StandardPage : public UiPage {
+ public:
+  explicit StandardPage(QWidget* parent = nullptr) : UiPage(parent, 2.0) {
+    resize(360, 320);
+    button = new QPushButton(QStringLiteral("row"), this);
+    button->setGeometry(16, 120, 328, 48);
+    addTapTarget(button);
+  }
+  void applyLanguage(int) override {}
+  void relayout() override { ++relayouts; }
+  bool handleSwipe(const QPoint& press, const QPoint& release) override {
+    if (isSwipeUp(press, release)) {
+      emit backToMenuRequested();
+      return true;
+    }
+    if (isHorizontalSwipe(press, release)) {
+      sideSwipes.append(release.x() > press.x() ? +1 : -1);
+      return true;
+    }
+    return false;
+  }
+  bool filterPageEvent(QObject* watched, QEvent* event) override {
+    return filterTapTargets(watched, event);
+  }
+
+  QPushButton* button;
+  QList<int> sideSwipes;
+  int relayouts = 0;
+};
+
+}  // namespace
+
+TEST(UiPage, StandardSwipeThresholdsAtTheirEdges) {
+  StandardPage page;
+  page.show();
+  int back = 0;
+  QObject::connect(&page, &UiPage::backToMenuRequested, [&] { ++back; });
+
+  uitest::drag(&page, {180, 100}, {180, 71});  // 29 up
+  EXPECT_EQ(back, 0);
+  uitest::drag(&page, {180, 100}, {180, 70});  // 30 up
+  EXPECT_EQ(back, 1);
+  uitest::drag(&page, {180, 70}, {180, 100});  // 30 down is not back
+  EXPECT_EQ(back, 1);
+
+  uitest::drag(&page, {100, 60}, {139, 70});  // 39 right
+  EXPECT_TRUE(page.sideSwipes.isEmpty());
+  uitest::drag(&page, {100, 60}, {140, 70});  // 40 right, 10 down
+  EXPECT_EQ(page.sideSwipes, QList<int>{+1});
+  uitest::drag(&page, {200, 60}, {150, 40});  // 50 left, 20 up
+  EXPECT_EQ(page.sideSwipes, (QList<int>{+1, -1}));
+
+  // A diagonal of 50 by 50 is neither.
+  uitest::drag(&page, {100, 100}, {150, 50});
+  uitest::drag(&page, {100, 100}, {50, 50});
+  EXPECT_EQ(back, 1);
+  EXPECT_EQ(page.sideSwipes.size(), 2);
+  EXPECT_EQ(page.pressPoint(), QPoint(100, 100));
+
+  // The menu's wider thresholds.
+  EXPECT_FALSE(UiPage::isSwipeUp({0, 100}, {0, 41}, 59));
+  EXPECT_TRUE(UiPage::isSwipeUp({0, 100}, {0, 40}, 59));
+  EXPECT_FALSE(UiPage::isHorizontalSwipe({0, 0}, {-49, 0}, 49));
+  EXPECT_TRUE(UiPage::isHorizontalSwipe({0, 0}, {-50, 0}, 49));
+}
+
+TEST(UiPage, PressOnTapTargetIsNeverAGesture) {
+  StandardPage page;
+  page.show();
+  int back = 0;
+  QObject::connect(&page, &UiPage::backToMenuRequested, [&] { ++back; });
+
+  // Pressed on the button (as a touch synthesised to the page would be), let
+  // go 60 px higher: no gesture. The mark lasts for one release only.
+  uitest::drag(&page, {180, 140}, {180, 80});
+  EXPECT_EQ(back, 0);
+  uitest::drag(&page, {180, 100}, {180, 40});
+  EXPECT_EQ(back, 1);
+
+  // A hidden button does not count.
+  page.button->hide();
+  uitest::drag(&page, {180, 140}, {180, 80});
+  EXPECT_EQ(back, 2);
+}
+
+TEST(UiPage, TouchClicksAVisibleEnabledButtonOnLanding) {
+  StandardPage page;
+  page.show();
+  int clicked = 0;
+  QObject::connect(page.button, &QPushButton::clicked, [&] { ++clicked; });
+
+  // Landing on the button itself, and landing on the page over the button.
+  uitest::touchBegin(page.button, {20, 20});
+  EXPECT_TRUE(page.button->isDown());
+  ASSERT_TRUE(uitest::waitFor([&] { return clicked == 1; }, 500));
+  uitest::touchBegin(&page, {180, 140});
+  ASSERT_TRUE(uitest::waitFor([&] { return clicked == 2; }, 500));
+
+  // Outside the button, or on a disabled or hidden one: nothing.
+  uitest::touchBegin(&page, {180, 60});
+  EXPECT_FALSE(page.button->isDown());
+  page.button->setEnabled(false);
+  uitest::touchBegin(&page, {180, 140});
+  uitest::touchBegin(page.button, {20, 20});
+  EXPECT_FALSE(page.button->isDown());
+  page.button->setEnabled(true);
+  page.button->hide();
+  uitest::touchBegin(&page, {180, 140});
+  uitest::spin(150);
+  EXPECT_EQ(clicked, 2);
+  EXPECT_FALSE(page.button->isDown());
+}
+
+TEST(UiPage, ConstructionAndRelayoutOnShowAndResize) {
+  StandardPage page;
+  EXPECT_TRUE(page.testAttribute(Qt::WA_TranslucentBackground));
+  EXPECT_FALSE(page.autoFillBackground());
+  EXPECT_EQ(page.uiScale(), 2.0);
+  EXPECT_EQ(page.button->focusPolicy(), Qt::NoFocus);
+  EXPECT_TRUE(page.button->testAttribute(Qt::WA_AcceptTouchEvents));
+  const int before = page.relayouts;
+  page.show();
+  page.resize(300, 200);
+  EXPECT_GE(page.relayouts, before + 2);
+}
+
+TEST(UiHelpers, ScaledSizesStylesAndTextChoice) {
+  EXPECT_EQ(scaledPx(5, 1.6), 10);
+  EXPECT_EQ(scaledPx(13, 1.6), 21);
+  EXPECT_EQ(scaledPx(15, 2.2), 33);
+  EXPECT_EQ(scaledPx(5, 2.5), 13);  // 12.5: halves go up
+  EXPECT_EQ(styleWithFont(9, QStringLiteral("color:#ff3b30;"), 2.0),
+            QStringLiteral("font-size:18px; color:#ff3b30;"));
+
+  EXPECT_EQ(pickText(7, texts::kCancel), QStringLiteral("Cancel"));
+  EXPECT_EQ(pickText(-1, texts::kCancel), QStringLiteral("Cancel"));
+  EXPECT_EQ(pickText(0, texts::kCancel), QString::fromUtf8("取消"));
+  EXPECT_EQ(pickText(2, texts::kConfirm), QStringLiteral("OK"));
+  EXPECT_EQ(pickText(2, texts::kMinutesValue).arg(30), QString::fromUtf8("30 мин"));
+}
+
+TEST(UiPictures, MenuAndToggleIconsAndFileFallback) {
+  for (int item = 0; item < kMenuItemCount; ++item) {
+    for (int size : {70, 120, 50}) {
+      const QIcon icon = loadMenuIcon(item, size, size == 120);
+      ASSERT_FALSE(icon.isNull()) << item << " " << size;
+      EXPECT_EQ(icon.availableSizes(), QList<QSize>{QSize(size, size)}) << item;
+    }
+  }
+  EXPECT_TRUE(loadMenuIcon(10, 70, false).isNull());
+  EXPECT_TRUE(loadMenuIcon(-1, 70, false).isNull());
+  EXPECT_EQ(loadToggleIcon(true).size(), QSize(90, 45));
+  EXPECT_EQ(loadToggleIcon(false).size(), QSize(90, 45));
+  EXPECT_EQ(loadPicture(QStringLiteral("cn_selected.png")).size(), QSize(58, 50));
+  EXPECT_EQ(languagePictureDir(0), QStringLiteral("zh"));
+  EXPECT_EQ(languagePictureDir(2), QStringLiteral("ru"));
+  EXPECT_EQ(languagePictureDir(5), QStringLiteral("en"));
+
+  // Not in the resources: found under pictures/ of the current directory.
+  const QString name = QStringLiteral("only-on-disk.png");
+  EXPECT_TRUE(loadPicture(name).isNull());
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("pictures/en")));
+  QImage img(12, 8, QImage::Format_ARGB32);
+  img.fill(Qt::red);
+  ASSERT_TRUE(img.save(dir.path() + "/pictures/" + name));
+  ASSERT_TRUE(img.save(dir.path() + "/pictures/en/" + name));
+  const QString before = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  const QPixmap pm = loadPicture(name);
+  const QPixmap lang = loadLanguagePicture(7, name);
+  QDir::setCurrent(before);
+  EXPECT_EQ(pm.size(), QSize(12, 8));
+  EXPECT_EQ(pm.devicePixelRatio(), 1.0);
+  EXPECT_EQ(lang.size(), QSize(12, 8));
+}

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QtMath>
+#include <cmath>
+
+#include "tests/ui/ui_test_util.h"
+#include "ui/battery.h"
+#include "ui/brightnesspillbutton.h"
+#include "ui/brightnessringwidget.h"
+#include "ui/pictures.h"
+#include "ui/toggleswitchbutton.h"
+
+using uitest::mix;
+using uitest::near;
+
+TEST(Battery, SettersIgnoreNoiseClampAndKeepTheRangeOrdered) {
+  Battery b;
+  EXPECT_EQ(b.value(), 0.0);
+  b.setValue(100);
+  EXPECT_EQ(b.value(), 100.0);
+  b.setValue(100.03);  // gauge noise
+  EXPECT_EQ(b.value(), 100.0);
+  b.setValue(99.9);
+  EXPECT_DOUBLE_EQ(b.value(), 99.9);
+  b.setValue(150.0);
+  EXPECT_EQ(b.value(), 100.0);
+  b.setValue(-3);
+  EXPECT_EQ(b.value(), 0.0);
+
+  b.setRange(50, 10);  // inverted: ignored
+  EXPECT_EQ(b.minValue(), 0.0);
+  EXPECT_EQ(b.maxValue(), 100.0);
+  b.setRange(20.0, 80.0);  // the value follows into the range
+  EXPECT_EQ(b.value(), 20.0);
+  b.setValue(90);
+  EXPECT_EQ(b.value(), 80.0);
+  b.setMinValue(85);  // would leave min >= max: ignored
+  EXPECT_EQ(b.minValue(), 20.0);
+  b.setMaxValue(60);
+  EXPECT_EQ(b.value(), 60.0);
+
+  EXPECT_FALSE(b.isCharging());
+  b.setCharging(true);
+  EXPECT_TRUE(b.isCharging());
+}
+
+TEST(Battery, FillColoursFollowTheLevel) {
+  Battery b;
+  b.resize(200, 100);
+  // The fill gradient runs over the widget's height; halfway down it is the
+  // mix of its two colours. Sampled a little inside the fill's left end.
+  struct Case {
+    int level;
+    QColor start, end;
+  } cases[] = {{15, b.alarmColorStart(), b.alarmColorEnd()},
+               {20, b.alarmColorStart(), b.alarmColorEnd()},
+               {45, Battery::kWarningColorStart, Battery::kWarningColorEnd},
+               {60, Battery::kWarningColorStart, Battery::kWarningColorEnd},
+               {80, b.normalColorStart(), b.normalColorEnd()}};
+  for (const Case& c : cases) {
+    b.setValue(c.level);
+    const QImage img = uitest::render(&b);
+    EXPECT_TRUE(near(img.pixelColor(12, 50), mix(c.start, c.end, 0.5)))
+        << c.level << " " << img.pixelColor(12, 50).name().toStdString();
+  }
+  // The fill ends where the level says: at 15 % of the 172 px inside.
+  b.setValue(15);
+  const QImage low = uitest::render(&b);
+  EXPECT_GT(low.pixelColor(25, 50).alpha(), 200);
+  EXPECT_EQ(low.pixelColor(60, 50).alpha(), 0);
+
+  // Empty but charging: the whole body in the normal colours.
+  b.setValue(0);
+  EXPECT_EQ(uitest::render(&b).pixelColor(12, 50).alpha(), 0);
+  b.setCharging(true);
+  const QImage charging = uitest::render(&b);
+  EXPECT_TRUE(
+      near(charging.pixelColor(12, 50), mix(b.normalColorStart(), b.normalColorEnd(), 0.5)));
+  EXPECT_TRUE(
+      near(charging.pixelColor(160, 50), mix(b.normalColorStart(), b.normalColorEnd(), 0.5)));
+  EXPECT_TRUE(near(charging.pixelColor(b.width() / 2 - 6, 50), Qt::white));  // the bolt
+}
+
+TEST(BrightnessRing, GeometryClampAndSweep) {
+  EXPECT_NEAR(BrightnessRingWidget::outerRadius(140), 58.8, 1e-9);
+  EXPECT_NEAR(BrightnessRingWidget::innerRadius(140), 58.8 - 0.12 * 58.8, 1e-9);
+  EXPECT_NEAR(BrightnessRingWidget::innerRadius(40), 16.8 - 6.0, 1e-9);  // thin rings keep 6 px
+
+  BrightnessRingWidget ring;
+  EXPECT_EQ(ring.value(), 50);
+  ring.setValue(150);
+  EXPECT_EQ(ring.value(), 100);
+  ring.setValue(-1);
+  EXPECT_EQ(ring.value(), 0);
+  ring.setText(QStringLiteral("37.0"), QStringLiteral("°C"));
+  EXPECT_EQ(ring.valueText(), QStringLiteral("37.0"));
+  EXPECT_EQ(ring.unitText(), QStringLiteral("°C"));
+
+  ring.setText(QString(), QString());
+  ring.resize(200, 200);
+  const double mid =
+      (BrightnessRingWidget::outerRadius(200) + BrightnessRingWidget::innerRadius(200)) / 2;
+  auto at = [&](const QImage& img, double clockDeg) {
+    const double a = (clockDeg - 90.0) * 3.14159265358979 / 180.0;  // 0 = twelve o'clock, clockwise
+    return img.pixelColor(qRound(100 + mid * std::cos(a)), qRound(100 + mid * std::sin(a)));
+  };
+  const QColor track = BrightnessRingWidget::kTrackColor;
+  const QColor accent = BrightnessRingWidget::kAccentColor;
+
+  ring.setValue(0);
+  QImage img = uitest::render(&ring);
+  for (double d : {10.0, 90.0, 180.0, 350.0}) EXPECT_EQ(at(img, d), track) << d;
+
+  ring.setValue(25);
+  img = uitest::render(&ring);
+  EXPECT_EQ(at(img, 45), accent);
+  EXPECT_EQ(at(img, 135), track);
+  EXPECT_EQ(at(img, 315), track);
+
+  ring.setValue(100);
+  img = uitest::render(&ring);
+  for (double d : {10.0, 90.0, 180.0, 350.0}) EXPECT_EQ(at(img, d), accent) << d;
+  // Between the sun's rays and the ring there is nothing.
+  EXPECT_EQ(img.pixelColor(100, 40).alpha(), 0);
+  EXPECT_EQ(img.pixelColor(100, 100), accent);  // the sun's disc
+}
+
+TEST(BrightnessPill, SignFiguresAndPainting) {
+  EXPECT_EQ(BrightnessPillButton::signPenWidth(54), 2);
+  EXPECT_EQ(BrightnessPillButton::signPenWidth(65), 2);
+  EXPECT_EQ(BrightnessPillButton::signPenWidth(88), 4);
+  EXPECT_EQ(BrightnessPillButton::signHalfLength(148), 16);
+  EXPECT_EQ(BrightnessPillButton::signHalfLength(80), 8);
+
+  BrightnessPillButton plus(BrightnessPillButton::Plus);
+  BrightnessPillButton minus(BrightnessPillButton::Minus);
+  EXPECT_EQ(plus.focusPolicy(), Qt::NoFocus);
+  for (auto* b : {&plus, &minus}) b->resize(148, 54);
+  const QImage p = uitest::render(&plus);
+  const QImage m = uitest::render(&minus);
+  // Horizontal bar on both, 16 px either side of the centre.
+  EXPECT_EQ(p.pixelColor(74 - 14, 27), QColor(Qt::white));
+  EXPECT_EQ(m.pixelColor(74 + 14, 27), QColor(Qt::white));
+  EXPECT_EQ(m.pixelColor(74 + 20, 27),
+            BrightnessPillButton::fillColor(BrightnessPillButton::Minus, false));
+  // The vertical bar only on plus.
+  EXPECT_EQ(p.pixelColor(74, 27 - 12), QColor(Qt::white));
+  EXPECT_EQ(m.pixelColor(74, 27 - 12),
+            BrightnessPillButton::fillColor(BrightnessPillButton::Minus, false));
+  EXPECT_EQ(p.pixelColor(20, 27), QColor(94, 247, 217));
+  // Round ends: the corner stays clear.
+  EXPECT_EQ(p.pixelColor(1, 1).alpha(), 0);
+
+  plus.setDown(true);
+  EXPECT_EQ(uitest::render(&plus).pixelColor(20, 27), QColor(78, 198, 175));
+}
+
+TEST(ToggleSwitch, SizeStateAndPicture) {
+  ToggleSwitchButton sw;
+  EXPECT_EQ(sw.switchSize(), QSize(90, 45));
+  EXPECT_EQ(sw.size(), QSize(90, 45));
+  EXPECT_FALSE(sw.isOn());
+  EXPECT_EQ(uitest::render(&sw),
+            loadToggleIcon(false).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+  sw.setOn(true);
+  EXPECT_TRUE(sw.isOn());
+  EXPECT_EQ(uitest::render(&sw),
+            loadToggleIcon(true).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+}

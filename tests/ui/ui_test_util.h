@@ -1,0 +1,72 @@
+#pragma once
+// Input and timing helpers for the widget tests: synthetic mouse and touch
+// events as the window system would deliver them, and a bounded wait.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTouchDevice>
+#include <QTouchEvent>
+#include <QWidget>
+#include <functional>
+
+namespace uitest {
+
+inline void mouse(QWidget* w, QEvent::Type type, const QPoint& local) {
+  const QPointF global = w->mapToGlobal(local);
+  const Qt::MouseButtons held =
+      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+  QMouseEvent e(type, local, local, global, Qt::LeftButton, held, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+// Press at `from` and release at `to`, both in w's coordinates.
+inline void drag(QWidget* w, const QPoint& from, const QPoint& to) {
+  mouse(w, QEvent::MouseButtonPress, from);
+  mouse(w, QEvent::MouseButtonRelease, to);
+}
+
+// A finger landing at a point given in w's coordinates.
+inline void touchBegin(QWidget* w, const QPoint& local) {
+  static QTouchDevice device;
+  device.setType(QTouchDevice::TouchScreen);
+  QTouchEvent::TouchPoint tp(1);
+  tp.setState(Qt::TouchPointPressed);
+  tp.setPos(local);
+  tp.setScreenPos(w->mapToGlobal(local));
+  QTouchEvent e(QEvent::TouchBegin, &device, Qt::NoModifier, Qt::TouchPointPressed, {tp});
+  e.setAccepted(false);
+  QApplication::sendEvent(w, &e);
+}
+
+// Runs the event loop until cond holds or the time is up; returns cond.
+inline bool waitFor(const std::function<bool()>& cond, int ms = 1000) {
+  QElapsedTimer t;
+  t.start();
+  while (!cond() && t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  return cond();
+}
+
+inline void spin(int ms) {
+  waitFor([] { return false; }, ms);
+}
+
+inline QImage render(QWidget* w) {
+  QImage img(w->size(), QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  w->render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+  return img;
+}
+
+inline bool near(const QColor& a, const QColor& b, int tol = 10) {
+  return std::abs(a.red() - b.red()) <= tol && std::abs(a.green() - b.green()) <= tol &&
+         std::abs(a.blue() - b.blue()) <= tol;
+}
+
+inline QColor mix(const QColor& a, const QColor& b, double t) {
+  return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t,
+                          a.greenF() + (b.greenF() - a.greenF()) * t,
+                          a.blueF() + (b.blueF() - a.blueF()) * t);
+}
+
+}  // namespace uitest
