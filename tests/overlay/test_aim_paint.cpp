@@ -1,0 +1,421 @@
+// What the overlay puts on screen, read back from rendered pixels.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <cmath>
+
+#include "overlay/aim.h"
+#include "overlay/aim_cross.h"
+#include "platform/paths.h"
+#include "tests/overlay/overlay_test_util.h"
+#include "tests/support/temp_root.h"
+
+using namespace overlaytest;
+
+namespace {
+
+const QColor kRed(Qt::red);
+const QColor kWhite(Qt::white);
+const QColor kAccent(94, 247, 217);
+
+class OverlayPaint : public ::testing::Test {
+ protected:
+  // Nothing may reach the real settings file (the overlay re-reads the
+  // language from it).
+  TempRoot root;
+  aim overlay;
+
+  void SetUp() override {
+    overlay.slot_recv_reticle_color(2);      // white lines
+    overlay.slot_recv_reticle_dot_color(1);  // red dot
+  }
+
+  void loadCenter(double x, double y) {
+    QSettings s(platform::settingsFile(), QSettings::IniFormat);
+    s.setValue("aim/center_x", x);
+    s.setValue("aim/center_y", y);
+    overlay.loadCenter(s);
+  }
+};
+
+// Horizontal extent of the pixels near `colour` in row y between x0 and x1.
+std::pair<int, int> runInRow(const QImage& img, int y, int x0, int x1, QColor colour) {
+  int lo = -1, hi = -1;
+  for (int x = x0; x <= x1; ++x) {
+    if (near(at(img, x, y), colour)) {
+      if (lo < 0) lo = x;
+      hi = x;
+    }
+  }
+  return {lo, hi};
+}
+
+std::pair<int, int> runInColumn(const QImage& img, int x, int y0, int y1, QColor colour) {
+  int lo = -1, hi = -1;
+  for (int y = y0; y <= y1; ++y) {
+    if (near(at(img, x, y), colour)) {
+      if (lo < 0) lo = y;
+      hi = y;
+    }
+  }
+  return {lo, hi};
+}
+
+bool sameIn(const QImage& a, const QImage& b, const QRect& r) {
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (a.pixel(x, y) != b.pixel(x, y)) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST_F(OverlayPaint, CentreDotSitsAtTheCentreScaledAboutTheWindowCentre) {
+  overlay.slot_recv_reticle_type(0);
+  QImage img = render(overlay);
+  EXPECT_TRUE(near(at(img, 180, 160), kRed, 8));
+  // The dot is 6 px across and nothing else is drawn but the zoom text.
+  EXPECT_EQ(countChanged(img, QRect(30, 40, 330, 280)) - countChanged(img, QRect(176, 156, 9, 9)),
+            0);
+  EXPECT_TRUE(isBackdrop(img, 185, 160));
+
+  loadCenter(200, 160);
+  overlay.slot_update(2.0);
+  img = render(overlay);
+  EXPECT_TRUE(near(at(img, 220, 160), kRed, 8));
+  EXPECT_TRUE(isBackdrop(img, 200, 160));
+
+  // Off-centre in both axes: (170, 150) at zoom 2 is drawn at (160, 140).
+  loadCenter(170, 150);
+  img = render(overlay);
+  EXPECT_TRUE(near(at(img, 160, 140), kRed, 8));
+  EXPECT_TRUE(isBackdrop(img, 170, 150));
+
+  // The dot colour follows its own index.
+  overlay.slot_update(1.0);
+  loadCenter(180, 160);
+  overlay.slot_recv_reticle_dot_color(2);
+  img = render(overlay);
+  EXPECT_TRUE(near(at(img, 180, 160), kWhite, 8));
+}
+
+TEST_F(OverlayPaint, TicksRunFrom19To29PixelsOutOnEachSide) {
+  overlay.slot_recv_reticle_type(1);
+  const QImage img = render(overlay);
+  // Square caps add one pixel at each end of the 2 px pen.
+  auto left = runInRow(img, 160, 130, 174, kWhite);
+  auto right = runInRow(img, 160, 186, 230, kWhite);
+  auto up = runInColumn(img, 180, 110, 154, kWhite);
+  auto down = runInColumn(img, 180, 166, 210, kWhite);
+  EXPECT_GE(left.first, 149);
+  EXPECT_LE(left.first, 151);
+  EXPECT_GE(left.second, 160);
+  EXPECT_LE(left.second, 162);
+  EXPECT_GE(right.first, 198);
+  EXPECT_LE(right.first, 200);
+  EXPECT_GE(right.second, 208);
+  EXPECT_LE(right.second, 210);
+  EXPECT_GE(up.first, 129);
+  EXPECT_LE(up.first, 131);
+  EXPECT_GE(up.second, 140);
+  EXPECT_LE(up.second, 142);
+  EXPECT_GE(down.first, 178);
+  EXPECT_LE(down.first, 180);
+  EXPECT_GE(down.second, 188);
+  EXPECT_LE(down.second, 190);
+  // No circle on this shape: the diagonals stay clear.
+  EXPECT_EQ(countChanged(img, QRect(192, 142, 6, 6)), 0);
+  EXPECT_EQ(countChanged(img, QRect(162, 172, 6, 6)), 0);
+}
+
+TEST_F(OverlayPaint, BrokenCircleLeavesGapsAtRightTopLeftAndBottom) {
+  overlay.slot_recv_reticle_type(2);
+  const QImage circle = render(overlay);
+  const double r = 22.0;
+  const QPointF c(180, 160);
+  // Arc present at the four diagonals...
+  for (int deg : {45, 135, 225, 315}) {
+    const double a = deg * M_PI / 180.0;
+    const QPoint p(int(c.x() + r * std::cos(a)), int(c.y() - r * std::sin(a)));
+    EXPECT_GT(countNear(circle, QRect(p.x() - 1, p.y() - 1, 3, 3), kWhite, 90), 0) << deg;
+  }
+  // ...and absent on the axes.
+  const QPoint gaps[] = {{202, 160}, {180, 138}, {158, 160}, {180, 182}};
+  for (const QPoint& g : gaps) {
+    EXPECT_EQ(countChanged(circle, QRect(g.x() - 2, g.y() - 2, 5, 5)), 0) << g.x() << "," << g.y();
+  }
+  // No ticks outside the circle.
+  EXPECT_EQ(countChanged(circle, QRect(205, 158, 6, 4)), 0);
+  EXPECT_TRUE(near(at(circle, 180, 160), kRed, 8));
+
+  // The full reticle: circle plus ticks. In each gap it is exactly the
+  // ticks-only shape, and beyond the circle the ticks show.
+  overlay.slot_recv_reticle_type(1);
+  const QImage ticks = render(overlay);
+  overlay.slot_recv_reticle_type(3);
+  const QImage full = render(overlay);
+  for (const QPoint& g : gaps) {
+    EXPECT_TRUE(sameIn(full, ticks, QRect(g.x() - 2, g.y() - 2, 5, 5))) << g.x() << "," << g.y();
+  }
+  EXPECT_GT(countNear(full, QRect(205, 159, 4, 2), kWhite, 20), 0);
+  EXPECT_GT(countNear(full, QRect(179, 115, 2, 20), kWhite, 20), 0);
+  EXPECT_TRUE(sameIn(full, circle, QRect(190, 140, 8, 8)));
+  EXPECT_TRUE(near(at(full, 180, 160), kRed, 8));
+}
+
+TEST_F(OverlayPaint, ZeroingPreviewIsADashedCrossHairInAContrastingColour) {
+  overlay.slot_recv_reticle_type(3);
+  overlay.slot_recv_reticle_color(0);
+  overlay.slot_reticle_update(3, 5, 4);
+  QImage img = render(overlay);
+  auto reddish = [](QColor c) { return c.red() > c.green() + 60; };
+  // The cross-hair goes through (180 + 5, 160 - 4) across the whole window.
+  int rowHits = 0, colHits = 0;
+  for (int x = 0; x < 360; ++x)
+    if (reddish(at(img, x, 155)) || reddish(at(img, x, 156))) ++rowHits;
+  for (int y = 0; y < 320; ++y)
+    if (reddish(at(img, 184, y)) || reddish(at(img, 185, y))) ++colHits;
+  EXPECT_GT(rowHits, 150);
+  EXPECT_LT(rowHits, 345);  // dashed, not solid
+  EXPECT_GT(colHits, 130);
+  EXPECT_LT(colHits, 310);
+  EXPECT_GT(count(img, QRect(0, 150, 40, 12), reddish), 0);    // reaches the left edge
+  EXPECT_GT(count(img, QRect(320, 150, 40, 12), reddish), 0);  // and the right one
+  EXPECT_EQ(count(img, QRect(0, 166, 170, 150), reddish), 0);  // nothing off the lines
+  // The reticle itself is not drawn, nor the zoom text.
+  EXPECT_TRUE(isBackdrop(img, 180, 160));
+  EXPECT_EQ(countNear(img, QRect(0, 0, 150, 40), kAccent, 30), 0);
+
+  // Modes 1 and 2 draw the same cross-hair.
+  overlay.slot_reticle_update(1, 5, 4);
+  const QImage mode1 = render(overlay);
+  overlay.slot_reticle_update(2, 5, 4);
+  EXPECT_EQ(render(overlay), mode1);
+  EXPECT_EQ(mode1, img);
+
+  // On red lines the cross-hair turns white.
+  overlay.slot_recv_reticle_color(1);
+  img = render(overlay);
+  EXPECT_EQ(count(img, QRect(0, 0, 360, 320), reddish), 0);
+  EXPECT_GT(countNear(img, QRect(0, 154, 360, 4), kWhite, 110), 100);
+
+  // Offsets follow the zoom: at zoom 2 with centre (190, 160) and x offset 5
+  // the vertical line is at 200 + 10.
+  overlay.slot_update(2.0);
+  loadCenter(190, 160);
+  overlay.slot_reticle_update(3, 5, 0);
+  img = render(overlay);
+  EXPECT_GT(countNear(img, QRect(209, 0, 2, 320), kWhite, 110), 100);
+  // (Unscaled offsets would put it at 205.)
+  EXPECT_EQ(countNear(img, QRect(204, 0, 2, 140), kWhite, 110), 0);
+
+  // Ending the preview brings the reticle back.
+  overlay.slot_reticle_update(0, 0, 0);
+  img = render(overlay);
+  EXPECT_TRUE(near(at(img, 200, 160), kRed, 8));
+}
+
+TEST_F(OverlayPaint, ZoomTextAppearsOnlyWithAVisibleZoom) {
+  const QRect zoomBox(20, 0, 120, 32);
+  overlay.slot_recv_reticle_type(3);
+  QImage img = render(overlay);
+  const int atOne = countNear(img, zoomBox, kAccent, 30);
+  EXPECT_GT(atOne, 20);
+  EXPECT_EQ(countNear(img, QRect(150, 0, 210, 320), kAccent, 30), 0);
+  overlay.slot_update(2.0);
+  img = render(overlay);
+  EXPECT_GT(countNear(img, zoomBox, kAccent, 30), 20);
+
+  // A zoom below 0.95 shows nothing at all in reticle mode 0.
+  overlay.slot_update(0.5);
+  EXPECT_EQ(render(overlay), blankImage());
+}
+
+TEST_F(OverlayPaint, HiddenZoomShowsOnlyWhatTheReticleModeAllows) {
+  overlay.slot_recv_reticle_type(3);
+  overlay.slot_recv_temp_measure_enabled(true);
+  overlay.slot_recv_center_temperature("21.5 °C");
+  overlay.slot_update(-1.0);
+  EXPECT_TRUE(overlay.zoomHidden());
+  EXPECT_DOUBLE_EQ(overlay.zoom(), 1.0);
+  EXPECT_EQ(render(overlay), blankImage());
+
+  // The colour page previews the reticle: reticle, no zoom, no temperature.
+  overlay.slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
+  const QImage img = render(overlay);
+  EXPECT_TRUE(near(at(img, 180, 160), kRed, 8));
+  EXPECT_EQ(countNear(img, QRect(0, 0, 150, 40), kAccent, 30), 0);
+  EXPECT_EQ(countChanged(img, QRect(198, 178, 100, 25)), 0);
+
+  // Zoom below 0.95 but not hidden: the temperature joins the reticle.
+  overlay.slot_update(0.5);
+  EXPECT_GT(countNear(render(overlay), QRect(198, 178, 100, 25), kWhite, 60), 10);
+}
+
+TEST_F(OverlayPaint, ChargerConnectedShowsOnlyTheChargingScreen) {
+  overlay.slot_recv_reticle_type(3);
+  overlay.slot_recv_temp_measure_enabled(true);
+  overlay.slot_recv_lowpower(true);
+  overlay.slot_recv_poweroff(true);
+  overlay.slot_reticle_update(3, 4, 4);
+  overlay.slot_recv_language(2);
+  overlay.slot_recv_battery_percent(64);
+  overlay.slot_recv_chargeOnline(true);
+  aim_cross_one reference;
+  const QImage expected = drawn([&](QPainter* p) { reference.drawChargingScreen(p, 2, 64); });
+  const QImage img = render(overlay);
+  EXPECT_EQ(img, expected);
+  // The screen covers the window.
+  EXPECT_EQ(countChanged(img, img.rect()), 360 * 320);
+
+  // Unplugged, the status pictures come back.
+  overlay.slot_recv_chargeOnline(false);
+  EXPECT_NE(render(overlay), expected);
+}
+
+TEST_F(OverlayPaint, StatusPicturesHideReticleZoomPreviewAndTemperature) {
+  overlay.slot_recv_reticle_type(3);
+  overlay.slot_recv_temp_measure_enabled(true);
+  overlay.slot_recv_language(1);
+  overlay.slot_recv_lowpower(true);
+  aim_cross_one reference;
+  const QImage lowOnly = drawn([&](QPainter* p) { reference.drawStatusImages(p, false, 1, true); });
+  EXPECT_EQ(countChanged(lowOnly, lowOnly.rect()), 360 * 320);
+  EXPECT_EQ(render(overlay), lowOnly);
+  overlay.slot_reticle_update(3, 0, 0);
+  EXPECT_EQ(render(overlay), lowOnly);
+
+  overlay.slot_recv_lowpower(false);
+  overlay.slot_recv_poweroff(true);
+  const QImage offOnly = drawn([&](QPainter* p) { reference.drawStatusImages(p, true, 1, false); });
+  EXPECT_EQ(render(overlay), offOnly);
+  EXPECT_NE(offOnly, lowOnly);
+  overlay.slot_update(1.0);
+  overlay.slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
+  overlay.slot_update(-1.0);
+  EXPECT_EQ(render(overlay), offOnly);
+
+  // Both: the power-off picture lies on top.
+  overlay.slot_recv_lowpower(true);
+  EXPECT_EQ(render(overlay), offOnly);
+}
+
+TEST_F(OverlayPaint, StatusPicturesFollowTheLanguageInTheSettingsFile) {
+  overlay.slot_recv_language(1);
+  root.write("/etc/settings.ini", "[General]\nlanguage=2\n");
+  overlay.slot_recv_lowpower(true);
+  EXPECT_EQ(overlay.language(), 2);
+  // Russian units show the Type-C picture instead of the plain low-battery one.
+  QImage expected =
+      drawn([](QPainter* p) { p->drawPixmap(0, 0, QPixmap(":/pictures/ru/connectTypeC.png")); });
+  EXPECT_EQ(render(overlay), expected);
+
+  // (Each write differs in length: QSettings trusts its cache while a file's
+  // size and time look unchanged.)
+  root.write("/etc/settings.ini", "[General]\nlanguage=9\nscale=1\n");
+  overlay.slot_recv_lowpower(false);
+  EXPECT_EQ(overlay.language(), 2);  // clamped
+  root.write("/etc/settings.ini", "[General]\nlanguage=0\nscale=100\n");
+  overlay.slot_recv_poweroff(true);
+  EXPECT_EQ(overlay.language(), 0);
+  expected = drawn([](QPainter* p) { p->drawPixmap(0, 0, QPixmap(":/pictures/zh/poweroff.png")); });
+  EXPECT_EQ(render(overlay), expected);
+
+  // Without the key the language given by the window stays.
+  root.write("/etc/settings.ini", "[General]\nbrightness=50\n");
+  overlay.slot_recv_language(1);
+  overlay.slot_recv_poweroff(true);
+  EXPECT_EQ(overlay.language(), 1);
+  expected = drawn([](QPainter* p) { p->drawPixmap(0, 0, QPixmap(":/pictures/en/poweroff.png")); });
+  EXPECT_EQ(render(overlay), expected);
+}
+
+TEST_F(OverlayPaint, TemperatureTextSitsDownRightOfTheDrawnCentre) {
+  overlay.slot_recv_reticle_type(0);
+  EXPECT_EQ(overlay.centerTemperatureText(), "--.- °C");
+  // Off until enabled.
+  EXPECT_EQ(countChanged(render(overlay), QRect(198, 178, 100, 25)), 0);
+  overlay.slot_recv_temp_measure_enabled(true);
+  QImage img = render(overlay);
+  EXPECT_GT(countNear(img, QRect(197, 177, 80, 20), kWhite, 60), 10);
+  EXPECT_EQ(countChanged(img, QRect(150, 177, 45, 30)), 0);
+  EXPECT_EQ(countChanged(img, QRect(197, 140, 80, 15)), 0);
+
+  overlay.slot_recv_center_temperature("36.6 °C");
+  EXPECT_EQ(overlay.centerTemperatureText(), "36.6 °C");
+  overlay.slot_recv_center_temperature(QString());
+  EXPECT_EQ(overlay.centerTemperatureText(), "--.- °C");
+  overlay.slot_recv_center_temperature("36.6 °C");
+  overlay.slot_recv_temp_measure_enabled(false);
+  EXPECT_EQ(overlay.centerTemperatureText(), "--.- °C");
+
+  // It follows the zoomed centre and shows during the zeroing preview.
+  overlay.slot_recv_temp_measure_enabled(true);
+  loadCenter(200, 160);
+  overlay.slot_update(2.0);
+  img = render(overlay);
+  EXPECT_GT(countNear(img, QRect(237, 177, 80, 20), kWhite, 60), 10);
+  EXPECT_EQ(countChanged(img, QRect(197, 177, 38, 20)), 0);
+  overlay.slot_update(1.0);
+  loadCenter(180, 160);
+  overlay.slot_reticle_update(3, 0, 0);
+  EXPECT_GT(countNear(render(overlay), QRect(197, 177, 80, 20), kWhite, 60), 10);
+}
+
+TEST_F(OverlayPaint, ChargingScreenShowsLevelAndFitsTheTitle) {
+  aim_cross_one r;
+  auto level = [&](int percent) {
+    const QImage img = drawn([&](QPainter* p) { r.drawChargingScreen(p, 1, percent); });
+    return countNear(img, img.rect(), kAccent, 12);
+  };
+  EXPECT_EQ(level(0), 0);
+  const int half = level(50);
+  const int full = level(100);
+  EXPECT_GT(half, 300);
+  EXPECT_GT(full, half * 3 / 2);
+  EXPECT_EQ(level(250), full);  // clamped
+
+  // The percentage font is the largest whose height stays below 30 px.
+  const int ps = aimdraw::chargingPercentPixelSize();
+  QFont f("DejaVu Sans");
+  f.setWeight(75);
+  f.setPixelSize(ps);
+  EXPECT_LT(QFontMetricsF(f).height(), 30.0);
+  f.setPixelSize(ps + 1);
+  if (ps < 29) {
+    EXPECT_GE(QFontMetricsF(f).height(), 30.0);
+  }
+
+  // The title font is the largest that fits the group width.
+  for (const QString& title : {QString("Charging"), QString("Fully charged"), QString("充电中")}) {
+    const double width = 150.0;
+    const int ts = aimdraw::chargingTitlePixelSize(title, width);
+    f.setPixelSize(ts);
+    EXPECT_LE(QFontMetricsF(f).horizontalAdvance(title), width) << title.toStdString();
+    f.setPixelSize(ts + 1);
+    EXPECT_GT(QFontMetricsF(f).horizontalAdvance(title), width) << title.toStdString();
+  }
+  EXPECT_EQ(aimdraw::chargingTitlePixelSize("Charging", 1.0), 6);
+  EXPECT_EQ(aimdraw::chargingTitle(2, 99), "Зарядка");
+  EXPECT_EQ(aimdraw::chargingTitle(0, 100), "已充满电");
+  EXPECT_EQ(aimdraw::chargingTitle(7, 100), "Fully charged");
+}
+
+TEST(OverlayArtwork, EveryLanguageHasItsOwnFullScreenPictures) {
+  for (const char* name : {"lowpower.png", "poweroff.png", "charging.png"}) {
+    QImage zh(QString(":/pictures/zh/") + name), en(QString(":/pictures/en/") + name),
+        ru(QString(":/pictures/ru/") + name);
+    for (const QImage* img : {&zh, &en, &ru}) {
+      ASSERT_FALSE(img->isNull()) << name;
+      EXPECT_EQ(img->size(), QSize(360, 320)) << name;
+      EXPECT_FALSE(img->hasAlphaChannel() && img->pixelColor(5, 5).alpha() < 255) << name;
+    }
+    // Each carries text in its own language.
+    EXPECT_NE(zh, en) << name;
+    EXPECT_NE(en, ru) << name;
+  }
+  const QImage typeC(":/pictures/ru/connectTypeC.png");
+  ASSERT_FALSE(typeC.isNull());
+  EXPECT_EQ(typeC.size(), QSize(360, 320));
+  EXPECT_NE(typeC, QImage(":/pictures/ru/lowpower.png"));
+}
