@@ -67,12 +67,19 @@ bool UiPage::tryTouchOn(QAbstractButton* button, QEvent* event) {
   if (event->type() != QEvent::TouchBegin && event->type() != QEvent::TouchUpdate) return false;
   const auto& points = static_cast<QTouchEvent*>(event)->touchPoints();
   if (points.isEmpty()) return false;
-  const QTouchEvent::TouchPoint* chosen = &points.first();
+  const QTouchEvent::TouchPoint* chosen = nullptr;
   for (const auto& p : points) {
     if (p.state() & Qt::TouchPointPressed) {
       chosen = &p;
       break;
     }
+  }
+  // A landing finger may come without the pressed flag (synthesised or odd
+  // drivers): take the first point. An update without a new finger is a
+  // finger already down sliding about, and must not click a second time.
+  if (!chosen) {
+    if (event->type() == QEvent::TouchUpdate) return false;
+    chosen = &points.first();
   }
   const QPoint global = chosen->screenPos().toPoint();
   // Some touch drivers report a lifted finger at the origin.

@@ -111,6 +111,12 @@ TEST(UiPage, TouchClicksAVisibleEnabledButtonOnLanding) {
   ASSERT_TRUE(uitest::waitFor([&] { return clicked == 1; }, 500));
   uitest::touchBegin(&page, {180, 140});
   ASSERT_TRUE(uitest::waitFor([&] { return clicked == 2; }, 500));
+  // The finger then slides about on the button: no further clicks. A second
+  // finger landing on it is a new press.
+  uitest::touch(page.button, QEvent::TouchUpdate, Qt::TouchPointMoved, {24, 22});
+  EXPECT_FALSE(page.button->isDown());
+  uitest::touch(page.button, QEvent::TouchUpdate, Qt::TouchPointPressed, {30, 20});
+  ASSERT_TRUE(uitest::waitFor([&] { return clicked == 3; }, 500));
 
   // Outside the button, or on a disabled or hidden one: nothing.
   uitest::touchBegin(&page, {180, 60});
@@ -123,7 +129,7 @@ TEST(UiPage, TouchClicksAVisibleEnabledButtonOnLanding) {
   page.button->hide();
   uitest::touchBegin(&page, {180, 140});
   uitest::spin(150);
-  EXPECT_EQ(clicked, 2);
+  EXPECT_EQ(clicked, 3);
   EXPECT_FALSE(page.button->isDown());
 }
 

@@ -26,17 +26,22 @@ inline void drag(QWidget* w, const QPoint& from, const QPoint& to) {
   mouse(w, QEvent::MouseButtonRelease, to);
 }
 
-// A finger landing at a point given in w's coordinates.
-inline void touchBegin(QWidget* w, const QPoint& local) {
+// A touch event with one point at a position given in w's coordinates.
+inline void touch(QWidget* w, QEvent::Type type, Qt::TouchPointState state, const QPoint& local) {
   static QTouchDevice device;
   device.setType(QTouchDevice::TouchScreen);
   QTouchEvent::TouchPoint tp(1);
-  tp.setState(Qt::TouchPointPressed);
+  tp.setState(state);
   tp.setPos(local);
   tp.setScreenPos(w->mapToGlobal(local));
-  QTouchEvent e(QEvent::TouchBegin, &device, Qt::NoModifier, Qt::TouchPointPressed, {tp});
+  QTouchEvent e(type, &device, Qt::NoModifier, state, {tp});
   e.setAccepted(false);
   QApplication::sendEvent(w, &e);
+}
+
+// A finger landing.
+inline void touchBegin(QWidget* w, const QPoint& local) {
+  touch(w, QEvent::TouchBegin, Qt::TouchPointPressed, local);
 }
 
 // Runs the event loop until cond holds or the time is up; returns cond.
