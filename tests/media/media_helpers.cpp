@@ -1,0 +1,171 @@
+#include "tests/media/media_helpers.h"
+
+#include <cmath>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+}
+
+namespace mediatest {
+
+VENC_CHN_ATTR_S recordingAttr() {
+  VENC_CHN_ATTR_S a;
+  std::memset(&a, 0, sizeof a);
+  a.stVencAttr.enType = RK_VIDEO_ID_AVC;
+  a.stVencAttr.u32MaxPicWidth = kW;
+  a.stVencAttr.u32MaxPicHeight = kH;
+  a.stVencAttr.enPixelFormat = RK_FMT_YUV420SP;
+  a.stVencAttr.enMirror = MIRROR_NONE;
+  a.stVencAttr.u32BufSize = kFrameBytes;
+  a.stVencAttr.u32Profile = 100;
+  a.stVencAttr.bByFrame = RK_FALSE;
+  a.stVencAttr.u32PicWidth = kW;
+  a.stVencAttr.u32PicHeight = kH;
+  a.stVencAttr.u32VirWidth = kW;
+  a.stVencAttr.u32VirHeight = kH;
+  a.stVencAttr.u32StreamBufCnt = 3;
+  a.stRcAttr.enRcMode = VENC_RC_MODE_H264CBR;
+  a.stRcAttr.stH264Cbr.u32Gop = 50;
+  a.stRcAttr.stH264Cbr.u32SrcFrameRateNum = 25;
+  a.stRcAttr.stH264Cbr.u32SrcFrameRateDen = 1;
+  a.stRcAttr.stH264Cbr.fr32DstFrameRateNum = 25;
+  a.stRcAttr.stH264Cbr.fr32DstFrameRateDen = 1;
+  a.stRcAttr.stH264Cbr.u32BitRate = 10240;
+  return a;
+}
+
+void startChannel(VENC_CHN chn) {
+  VENC_CHN_ATTR_S attr = recordingAttr();
+  ASSERT_EQ(RK_MPI_VENC_CreateChn(chn, &attr), RK_SUCCESS);
+  VENC_RECV_PIC_PARAM_S recv{-1};
+  ASSERT_EQ(RK_MPI_VENC_StartRecvFrame(chn, &recv), RK_SUCCESS);
+}
+
+std::vector<uint8_t> pattern(int index) {
+  std::vector<uint8_t> f(kFrameBytes);
+  const int sx = 20 + (index * 17) % 280, sy = 20 + (index * 11) % 240;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const bool square = x >= sx && x < sx + 48 && y >= sy && y < sy + 48;
+      f[y * kW + x] = square ? 230 : static_cast<uint8_t>(30 + (x * 120) / kW + (y * 60) / kH);
+    }
+  uint8_t* uv = f.data() + kW * kH;
+  for (int y = 0; y < kH / 2; ++y)
+    for (int x = 0; x < kW / 2; ++x) {
+      uv[y * kW + 2 * x] = static_cast<uint8_t>(90 + (x * 60) / (kW / 2));
+      uv[y * kW + 2 * x + 1] = static_cast<uint8_t>(160 - (y * 50) / (kH / 2));
+    }
+  return f;
+}
+
+std::vector<uint8_t> flat(uint8_t y, uint8_t u, uint8_t v) {
+  std::vector<uint8_t> f(kFrameBytes, y);
+  for (int i = kW * kH; i < kFrameBytes; i += 2) {
+    f[i] = u;
+    f[i + 1] = v;
+  }
+  return f;
+}
+
+RK_S32 sendPicture(MB_POOL pool, const std::vector<uint8_t>& nv12, RK_U64 pts, VENC_CHN chn) {
+  MB_BLK blk = RK_MPI_MB_GetMB(pool, kFrameBytes, RK_TRUE);
+  if (!blk) return RK_FAILURE;
+  std::memcpy(RK_MPI_MB_Handle2VirAddr(blk), nv12.data(), kFrameBytes);
+  RK_MPI_SYS_MmzFlushCache(blk, RK_FALSE);
+  VIDEO_FRAME_INFO_S frame;
+  std::memset(&frame, 0, sizeof frame);
+  frame.stVFrame.pMbBlk = blk;
+  frame.stVFrame.u32Width = kW;
+  frame.stVFrame.u32Height = kH;
+  frame.stVFrame.u32VirWidth = kW;
+  frame.stVFrame.u32VirHeight = kH;
+  frame.stVFrame.u64PTS = pts;
+  RK_S32 ret = RK_MPI_VENC_SendFrame(chn, &frame, -1);
+  RK_MPI_MB_ReleaseMB(blk);
+  return ret;
+}
+
+bool takePacket(Packet* out, VENC_CHN chn) {
+  VENC_PACK_S pack;
+  VENC_STREAM_S stream;
+  std::memset(&stream, 0, sizeof stream);
+  stream.pstPack = &pack;
+  if (RK_MPI_VENC_GetStream(chn, &stream, 200) != RK_SUCCESS) return false;
+  const uint8_t* p = static_cast<const uint8_t*>(RK_MPI_MB_Handle2VirAddr(pack.pMbBlk));
+  if (!p) return false;
+  out->bytes.assign(p + pack.u32Offset, p + pack.u32Offset + pack.u32Len);
+  out->pts = pack.u64PTS;
+  out->type = pack.DataType.enH264EType;
+  return RK_MPI_VENC_ReleaseStream(chn, &stream) == RK_SUCCESS;
+}
+
+bool startsWithSps(const std::vector<uint8_t>& b) {
+  return b.size() > 5 && b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 1 && b[4] == 0x67;
+}
+
+struct Decoder::Impl {
+  AVCodecContext* ctx = nullptr;
+  AVPacket* pkt = nullptr;
+  AVFrame* frame = nullptr;
+};
+
+Decoder::Decoder() : d_(new Impl) {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+  d_->ctx = avcodec_alloc_context3(codec);
+  d_->ctx->thread_count = 1;  // no frame threading: each unit gives its picture at once
+  d_->ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+  avcodec_open2(d_->ctx, codec, nullptr);
+  d_->pkt = av_packet_alloc();
+  d_->frame = av_frame_alloc();
+}
+
+Decoder::~Decoder() {
+  av_frame_free(&d_->frame);
+  av_packet_free(&d_->pkt);
+  avcodec_free_context(&d_->ctx);
+  delete d_;
+}
+
+bool Decoder::decode(const std::vector<uint8_t>& au, std::vector<uint8_t>* nv12) {
+  std::vector<uint8_t> padded(au.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+  std::memcpy(padded.data(), au.data(), au.size());
+  d_->pkt->data = padded.data();
+  d_->pkt->size = static_cast<int>(au.size());
+  if (avcodec_send_packet(d_->ctx, d_->pkt) < 0) return false;
+  if (avcodec_receive_frame(d_->ctx, d_->frame) < 0) return false;
+  AVFrame* f = d_->frame;
+  if (f->width != kW || f->height != kH || f->format != AV_PIX_FMT_YUV420P) return false;
+  nv12->assign(kFrameBytes, 0);
+  for (int y = 0; y < kH; ++y)
+    std::memcpy(nv12->data() + y * kW, f->data[0] + y * f->linesize[0], kW);
+  uint8_t* uv = nv12->data() + kW * kH;
+  for (int y = 0; y < kH / 2; ++y)
+    for (int x = 0; x < kW / 2; ++x) {
+      uv[y * kW + 2 * x] = f->data[1][y * f->linesize[1] + x];
+      uv[y * kW + 2 * x + 1] = f->data[2][y * f->linesize[2] + x];
+    }
+  av_frame_unref(f);
+  return true;
+}
+
+double psnr(const uint8_t* a, const uint8_t* b, size_t n) {
+  double se = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double d = double(a[i]) - double(b[i]);
+    se += d * d;
+  }
+  if (se == 0) return 99.0;
+  return 10.0 * std::log10(255.0 * 255.0 * double(n) / se);
+}
+
+double meanOf(const std::vector<uint8_t>& f, int plane, int x0, int y0, int x1, int y1) {
+  double sum = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      sum += plane == 0 ? f[y * kW + x] : f[kW * kH + y * kW + 2 * x + (plane - 1)];
+  return sum / double((x1 - x0) * (y1 - y0));
+}
+
+}  // namespace mediatest

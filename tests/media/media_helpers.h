@@ -1,0 +1,62 @@
+#pragma once
+// Shared pieces of the media tests: the recording channel's attributes, test
+// pictures, sending a frame through a pool block, and an H.264 decoder.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/media/rk_mpi.h"
+
+namespace mediatest {
+
+constexpr int kW = 360;
+constexpr int kH = 320;
+constexpr int kFrameBytes = kW * kH * 3 / 2;
+
+// The attributes the program gives encoder channel 0.
+VENC_CHN_ATTR_S recordingAttr();
+
+// Creates channel `chn` with recordingAttr() and starts it without limit.
+void startChannel(VENC_CHN chn = 0);
+
+// An NV12 picture of kW x kH: smooth gradients and a bright square whose
+// place depends on `index`, so neighbouring frames differ.
+std::vector<uint8_t> pattern(int index);
+// A flat NV12 picture.
+std::vector<uint8_t> flat(uint8_t y, uint8_t u, uint8_t v);
+
+// Copies `nv12` into a block of `pool`, sends it (waiting without limit) and
+// releases the block. Returns the send's result.
+RK_S32 sendPicture(MB_POOL pool, const std::vector<uint8_t>& nv12, RK_U64 pts, VENC_CHN chn = 0);
+
+struct Packet {
+  std::vector<uint8_t> bytes;
+  RK_U64 pts = 0;
+  H264E_NALU_TYPE_E type = H264E_NALU_PSLICE;
+};
+// Takes one packet (200 ms timeout), copies it and releases it. False on none.
+bool takePacket(Packet* out, VENC_CHN chn = 0);
+
+bool startsWithSps(const std::vector<uint8_t>& bytes);
+
+// Decodes Annex-B access units one by one into NV12 pictures of kW x kH.
+class Decoder {
+ public:
+  Decoder();
+  ~Decoder();
+  // Returns false on a decoding error or when no picture came out.
+  bool decode(const std::vector<uint8_t>& au, std::vector<uint8_t>* nv12);
+
+ private:
+  struct Impl;
+  Impl* d_;
+};
+
+// Peak signal-to-noise ratio of two equal-sized byte ranges, in dB.
+double psnr(const uint8_t* a, const uint8_t* b, size_t n);
+// Mean of a rectangle of the luma (plane 0) or of one chroma component
+// (plane 1 = Cb, 2 = Cr; coordinates in chroma samples).
+double meanOf(const std::vector<uint8_t>& nv12, int plane, int x0, int y0, int x1, int y1);
+
+}  // namespace mediatest

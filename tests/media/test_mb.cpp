@@ -1,0 +1,122 @@
+// Memory-block pools and the platform's error log.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <set>
+
+#include "platform/media/rk_mpi.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+MB_POOL makePool(RK_U64 size, RK_U32 count) {
+  MB_POOL_CONFIG_S cfg;
+  std::memset(&cfg, 0, sizeof cfg);
+  cfg.u64MBSize = size;
+  cfg.u32MBCnt = count;
+  return RK_MPI_MB_CreatePool(&cfg);
+}
+
+TEST(MbPool, HandsOutDistinctBlocksAndBlocksWhenEmpty) {
+  const RK_U64 size = 172800;
+  MB_POOL pool = makePool(size, 3);
+  ASSERT_NE(pool, MB_INVALID_POOLID);
+  MB_POOL other = makePool(size, 1);
+  EXPECT_NE(other, pool);
+
+  std::set<uint8_t*> addrs;
+  MB_BLK blks[3];
+  for (auto& b : blks) {
+    b = RK_MPI_MB_GetMB(pool, size, RK_TRUE);
+    ASSERT_NE(b, MB_INVALID_HANDLE);
+    auto* p = static_cast<uint8_t*>(RK_MPI_MB_Handle2VirAddr(b));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(RK_MPI_MB_GetSize(b), size);
+    EXPECT_EQ(RK_MPI_SYS_MmzFlushCache(b, RK_FALSE), RK_SUCCESS);
+    // Each block is writable over its whole size without touching the others.
+    std::memset(p, static_cast<int>(addrs.size()) + 1, size);
+    addrs.insert(p);
+  }
+  EXPECT_EQ(addrs.size(), 3u);
+  for (auto* p : addrs) EXPECT_EQ(p[size - 1], p[0]);
+
+  EXPECT_EQ(RK_MPI_MB_GetMB(pool, size, RK_FALSE), MB_INVALID_HANDLE);
+  EXPECT_EQ(RK_MPI_MB_GetMB(pool, size + 1, RK_FALSE), MB_INVALID_HANDLE);
+
+  // A blocking get waits for a release and then gets that very block.
+  auto waiter =
+      std::async(std::launch::async, [&] { return RK_MPI_MB_GetMB(pool, size, RK_TRUE); });
+  EXPECT_EQ(waiter.wait_for(100ms), std::future_status::timeout);
+  ASSERT_EQ(RK_MPI_MB_ReleaseMB(blks[1]), RK_SUCCESS);
+  ASSERT_EQ(waiter.wait_for(2s), std::future_status::ready);
+  EXPECT_EQ(waiter.get(), blks[1]);
+
+  // Released blocks are no longer addressable; releasing twice is refused.
+  ASSERT_EQ(RK_MPI_MB_ReleaseMB(blks[0]), RK_SUCCESS);
+  EXPECT_EQ(RK_MPI_MB_Handle2VirAddr(blks[0]), nullptr);
+  EXPECT_NE(RK_MPI_MB_ReleaseMB(blks[0]), RK_SUCCESS);
+  EXPECT_NE(RK_MPI_SYS_MmzFlushCache(blks[0], RK_FALSE), RK_SUCCESS);
+
+  RK_MPI_MB_ReleaseMB(blks[1]);
+  RK_MPI_MB_ReleaseMB(blks[2]);
+  EXPECT_EQ(RK_MPI_MB_DestroyPool(pool), RK_SUCCESS);
+  EXPECT_EQ(RK_MPI_MB_DestroyPool(other), RK_SUCCESS);
+}
+
+TEST(MbPool, DestroyingAPoolKeepsHeldBlocksAndWakesWaiters) {
+  MB_POOL pool = makePool(4096, 1);
+  ASSERT_NE(pool, MB_INVALID_POOLID);
+  MB_BLK held = RK_MPI_MB_GetMB(pool, 4096, RK_TRUE);
+  ASSERT_NE(held, MB_INVALID_HANDLE);
+  auto waiter =
+      std::async(std::launch::async, [&] { return RK_MPI_MB_GetMB(pool, 4096, RK_TRUE); });
+  EXPECT_EQ(waiter.wait_for(50ms), std::future_status::timeout);
+
+  ASSERT_EQ(RK_MPI_MB_DestroyPool(pool), RK_SUCCESS);
+  ASSERT_EQ(waiter.wait_for(2s), std::future_status::ready);
+  EXPECT_EQ(waiter.get(), MB_INVALID_HANDLE);
+  EXPECT_EQ(RK_MPI_MB_GetMB(pool, 4096, RK_FALSE), MB_INVALID_HANDLE);
+  EXPECT_NE(RK_MPI_MB_DestroyPool(pool), RK_SUCCESS);
+
+  // The holder's block is still there until it lets go.
+  auto* p = static_cast<uint8_t*>(RK_MPI_MB_Handle2VirAddr(held));
+  ASSERT_NE(p, nullptr);
+  std::memset(p, 0x5a, 4096);
+  EXPECT_EQ(RK_MPI_MB_ReleaseMB(held), RK_SUCCESS);
+  EXPECT_EQ(RK_MPI_MB_Handle2VirAddr(held), nullptr);
+}
+
+TEST(MbPool, BadConfigurationsAndHandlesAreRefused) {
+  EXPECT_EQ(RK_MPI_MB_CreatePool(nullptr), MB_INVALID_POOLID);
+  EXPECT_EQ(makePool(0, 4), MB_INVALID_POOLID);
+  EXPECT_EQ(makePool(4096, 0), MB_INVALID_POOLID);
+  EXPECT_EQ(RK_MPI_MB_GetMB(MB_INVALID_POOLID, 16, RK_TRUE), MB_INVALID_HANDLE);
+  EXPECT_EQ(RK_MPI_MB_GetMB(0x7fffffff, 16, RK_TRUE), MB_INVALID_HANDLE);
+  int notABlock = 0;
+  EXPECT_EQ(RK_MPI_MB_Handle2VirAddr(&notABlock), nullptr);
+  EXPECT_EQ(RK_MPI_MB_Handle2VirAddr(MB_INVALID_HANDLE), nullptr);
+  EXPECT_NE(RK_MPI_MB_ReleaseMB(&notABlock), RK_SUCCESS);
+  EXPECT_EQ(RK_MPI_MB_GetSize(&notABlock), 0u);
+  // Nothing of an encoder holds a block.
+  EXPECT_EQ(RK_MPI_SYS_WaitFreeMB(), RK_SUCCESS);
+}
+
+TEST(RkLog, ErrorsAreOneRedLineAndOtherLevelsPlain) {
+  testing::internal::CaptureStderr();
+  RK_LOGE("RK_MPI_MB_GetMB fail %x", 0x2a);
+  RK_LOG(RK_LOG_LEVEL_ERROR, "record_osd: SetBitMap failed %#x\n", "f", 1, 0x10u);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "\033[31m\033[1mRK_MPI_MB_GetMB fail 2a\033[0m\n"
+            "\033[31m\033[1mrecord_osd: SetBitMap failed 0x10\033[0m\n");
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  RK_LOGI("info %d", 7);
+  RK_LOG(RK_LOG_LEVEL_DEBUG, "debug %d", "f", 1, 8);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "info 7\n");
+}
+
+}  // namespace
