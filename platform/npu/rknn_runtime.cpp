@@ -1,0 +1,631 @@
+// Software NPU runtime: executes HLNM models on the processor.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/npu/hlnm_format.h"
+#include "platform/npu/rknn_api.h"
+
+namespace {
+
+constexpr uint32_t kMaxChannels = 64;
+constexpr uint32_t kMaxKernel = 15;
+constexpr uint32_t kMaxBlock = 8;
+constexpr uint32_t kMaxSide = 4096;
+constexpr uint64_t kMaxElements = 1u << 24;
+
+struct Shape {
+  uint32_t c, h, w;
+  uint64_t elements() const { return uint64_t(c) * h * w; }
+};
+
+struct Layer {
+  uint32_t kind = 0;
+  uint32_t in = 0, out = 0, kernel = 0, padding = 0, block = 1;
+  float low = 0, high = 0;
+  std::vector<float> weights;  // conv: out x in x k x k
+  std::vector<float> bias;     // conv: out
+  Shape inShape{}, outShape{};
+};
+
+// One image row filter with its zero taps trimmed: taps [first, last] of a
+// kernel centred at `centre`.
+struct Taps {
+  std::vector<float> w;
+  int offset = 0;  // position of w[0] relative to the output pixel
+};
+
+// A sub-pixel convolution whose every kernel is the product of a vertical
+// and a horizontal filter shared along rows and columns of the phase grid is
+// an ordinary separable upscaler: two 1-D passes instead of b * b 2-D ones.
+struct Separable {
+  bool usable = false;
+  int block = 0;
+  std::vector<Taps> rows;     // horizontal filter of phase column j
+  std::vector<Taps> columns;  // vertical filter of phase row i
+  float bias = 0;
+  bool clip = false;
+  float low = 0, high = 0;
+};
+
+struct Runtime {
+  hlnm::Tensor input{}, output{};
+  std::vector<Layer> layers;
+  Separable separable;
+  std::vector<float> a, b, padded;  // activations and a padded input plane
+  std::vector<uint8_t> outBytes;
+  std::vector<float> outFloat;
+  std::vector<rknn_tensor_mem*> mems;
+  rknn_tensor_mem* bound = nullptr;
+  rknn_tensor_format boundLayout = RKNN_TENSOR_NHWC;
+  uint32_t boundStride = 0;
+  bool ran = false;
+  int64_t runUs = 0;
+};
+
+std::mutex g_lock;
+std::unordered_set<Runtime*>& live() {
+  static std::unordered_set<Runtime*> s;
+  return s;
+}
+
+Runtime* lookup(rknn_context ctx) {
+  std::lock_guard<std::mutex> l(g_lock);
+  Runtime* r = reinterpret_cast<Runtime*>(static_cast<uintptr_t>(ctx));
+  return live().count(r) ? r : nullptr;
+}
+
+bool typeSupported(uint32_t t) { return t == RKNN_TENSOR_INT8 || t == RKNN_TENSOR_UINT8; }
+
+// ---- loading -------------------------------------------------------------
+
+class Reader {
+ public:
+  Reader(const uint8_t* p, uint64_t n) : p_(p), n_(n) {}
+  template <typename T>
+  bool get(T* out) {
+    if (n_ - pos_ < sizeof(T)) return false;
+    std::memcpy(out, p_ + pos_, sizeof(T));
+    pos_ += sizeof(T);
+    return true;
+  }
+  bool floats(std::vector<float>& out, uint64_t count) {
+    if ((n_ - pos_) / 4 < count) return false;
+    out.resize(count);
+    std::memcpy(out.data(), p_ + pos_, count * 4);
+    pos_ += count * 4;
+    return true;
+  }
+  bool atEnd() const { return pos_ == n_; }
+
+ private:
+  const uint8_t* p_;
+  uint64_t n_;
+  uint64_t pos_ = 0;
+};
+
+bool finite(const std::vector<float>& v) {
+  for (float f : v)
+    if (!std::isfinite(f)) return false;
+  return true;
+}
+
+bool tensorOk(const hlnm::Tensor& t) {
+  if (t.dims[0] != 1 || t.dims[1] < 1 || t.dims[1] > kMaxChannels || t.dims[2] < 1 ||
+      t.dims[2] > kMaxSide || t.dims[3] < 1 || t.dims[3] > kMaxSide)
+    return false;
+  if (!typeSupported(t.type) || !(t.scale > 0) || !std::isfinite(t.scale)) return false;
+  if (t.layout != RKNN_TENSOR_NCHW && t.layout != RKNN_TENSOR_NHWC) return false;
+  return t.zeroPoint >= -256 && t.zeroPoint <= 256;
+}
+
+int parse(const uint8_t* data, uint64_t size, Runtime& rt) {
+  hlnm::Header h;
+  if (size < sizeof h) return RKNN_ERR_MODEL_INVALID;
+  std::memcpy(&h, data, sizeof h);
+  if (std::memcmp(h.magic, hlnm::kMagic, 4) != 0 || h.version != hlnm::kVersion ||
+      h.totalSize > size || h.totalSize < sizeof h || h.layerCount < 1 || h.layerCount > 64)
+    return RKNN_ERR_MODEL_INVALID;
+  if (hlnm::crc32(data + sizeof h, h.totalSize - sizeof h) != h.crc32)
+    return RKNN_ERR_MODEL_INVALID;
+  Reader r(data + sizeof h, h.totalSize - sizeof h);
+  if (!r.get(&rt.input) || !r.get(&rt.output) || !tensorOk(rt.input) || !tensorOk(rt.output))
+    return RKNN_ERR_MODEL_INVALID;
+  Shape s{rt.input.dims[1], rt.input.dims[2], rt.input.dims[3]};
+  for (uint32_t i = 0; i < h.layerCount; ++i) {
+    hlnm::LayerHeader lh;
+    if (!r.get(&lh)) return RKNN_ERR_MODEL_INVALID;
+    Layer l;
+    l.kind = lh.kind;
+    l.inShape = s;
+    switch (lh.kind) {
+      case hlnm::kConv2d: {
+        l.in = lh.param[0];
+        l.out = lh.param[1];
+        l.kernel = lh.param[2];
+        l.padding = lh.param[3];
+        if (l.in != s.c || l.out < 1 || l.out > kMaxChannels || l.kernel < 1 ||
+            l.kernel > kMaxKernel || l.kernel % 2 == 0 || l.padding > hlnm::kPadReplicate)
+          return RKNN_ERR_MODEL_INVALID;
+        const uint64_t nw = uint64_t(l.out) * l.in * l.kernel * l.kernel;
+        if (lh.weightCount != nw + l.out || !r.floats(l.weights, nw) || !r.floats(l.bias, l.out) ||
+            !finite(l.weights) || !finite(l.bias))
+          return RKNN_ERR_MODEL_INVALID;
+        s.c = l.out;
+        break;
+      }
+      case hlnm::kTanh:
+        if (lh.weightCount != 0) return RKNN_ERR_MODEL_INVALID;
+        break;
+      case hlnm::kDepthToSpace: {
+        l.block = lh.param[0];
+        if (lh.weightCount != 0 || l.block < 1 || l.block > kMaxBlock ||
+            s.c % (l.block * l.block) != 0 || s.h * l.block > kMaxSide || s.w * l.block > kMaxSide)
+          return RKNN_ERR_MODEL_INVALID;
+        s = {s.c / (l.block * l.block), s.h * l.block, s.w * l.block};
+        break;
+      }
+      case hlnm::kClip:
+        l.low = lh.value[0];
+        l.high = lh.value[1];
+        if (lh.weightCount != 0 || !std::isfinite(l.low) || !std::isfinite(l.high) ||
+            l.low > l.high)
+          return RKNN_ERR_MODEL_INVALID;
+        break;
+      default:
+        return RKNN_ERR_MODEL_INVALID;
+    }
+    if (s.elements() > kMaxElements) return RKNN_ERR_MODEL_INVALID;
+    l.outShape = s;
+    rt.layers.push_back(std::move(l));
+  }
+  if (!r.atEnd() || s.c != rt.output.dims[1] || s.h != rt.output.dims[2] ||
+      s.w != rt.output.dims[3])
+    return RKNN_ERR_MODEL_INVALID;
+  return RKNN_SUCC;
+}
+
+Taps trim(const std::vector<float>& w) {
+  const int k = static_cast<int>(w.size());
+  int first = 0, last = k - 1;
+  while (first < last && w[first] == 0.0f) ++first;
+  while (last > first && w[last] == 0.0f) --last;
+  Taps t;
+  t.w.assign(w.begin() + first, w.begin() + last + 1);
+  t.offset = first - k / 2;
+  return t;
+}
+
+void findSeparable(Runtime& rt) {
+  Separable& sp = rt.separable;
+  const auto& L = rt.layers;
+  if (L.size() < 2 || L.size() > 3 || L[0].kind != hlnm::kConv2d || L[0].in != 1 ||
+      L[0].padding != hlnm::kPadReplicate || L[1].kind != hlnm::kDepthToSpace ||
+      L[0].out != L[1].block * L[1].block || (L.size() == 3 && L[2].kind != hlnm::kClip))
+    return;
+  const int b = static_cast<int>(L[1].block), k = static_cast<int>(L[0].kernel);
+  auto K = [&](int c, int u, int v) { return L[0].weights[(size_t(c) * k + u) * k + v]; };
+  double total = 0, peak = 0;
+  for (int u = 0; u < k; ++u)
+    for (int v = 0; v < k; ++v) total += K(0, u, v);
+  if (std::fabs(total) < 1e-6) return;
+  std::vector<std::vector<float>> col(b, std::vector<float>(k)), row(b, std::vector<float>(k));
+  for (int i = 0; i < b; ++i)
+    for (int u = 0; u < k; ++u) {
+      double s = 0;
+      for (int v = 0; v < k; ++v) s += K(i * b, u, v);
+      col[i][u] = static_cast<float>(s / total);
+    }
+  for (int j = 0; j < b; ++j)
+    for (int v = 0; v < k; ++v) {
+      double s = 0;
+      for (int u = 0; u < k; ++u) s += K(j, u, v);
+      row[j][v] = static_cast<float>(s);
+    }
+  for (float w : L[0].weights) peak = std::max(peak, double(std::fabs(w)));
+  for (int i = 0; i < b; ++i)
+    for (int j = 0; j < b; ++j)
+      for (int u = 0; u < k; ++u)
+        for (int v = 0; v < k; ++v)
+          if (std::fabs(double(col[i][u]) * row[j][v] - K(i * b + j, u, v)) > 1e-5 * peak + 1e-7)
+            return;
+  for (float bias : L[0].bias)
+    if (bias != L[0].bias[0]) return;
+  for (int i = 0; i < b; ++i) sp.columns.push_back(trim(col[i]));
+  for (int j = 0; j < b; ++j) sp.rows.push_back(trim(row[j]));
+  sp.block = b;
+  sp.bias = L[0].bias[0];
+  sp.clip = L.size() == 3;
+  if (sp.clip) {
+    sp.low = L[2].low;
+    sp.high = L[2].high;
+  }
+  sp.usable = true;
+}
+
+// ---- execution -------------------------------------------------------------
+
+inline int clampIndex(int i, int n) { return i < 0 ? 0 : i >= n ? n - 1 : i; }
+
+// Input bytes in the bound memory's layout, dequantised into planes.
+void readInput(const Runtime& rt, float* out) {
+  const hlnm::Tensor& t = rt.input;
+  const int c = t.dims[1], h = t.dims[2], w = t.dims[3];
+  const uint8_t* src = static_cast<const uint8_t*>(rt.bound->virt_addr);
+  const bool signedIn = t.type == RKNN_TENSOR_INT8;
+  const float zp = static_cast<float>(t.zeroPoint), sc = t.scale;
+  for (int ch = 0; ch < c; ++ch)
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const size_t at = rt.boundLayout == RKNN_TENSOR_NHWC
+                              ? (size_t(y) * rt.boundStride + x) * c + ch
+                              : (size_t(ch) * h + y) * rt.boundStride + x;
+        const float q = signedIn ? float(int8_t(src[at])) : float(src[at]);
+        out[(size_t(ch) * h + y) * w + x] = (q - zp) * sc;
+      }
+}
+
+void conv(const Layer& l, const float* in, float* out, std::vector<float>& pad) {
+  const int k = l.kernel, p = k / 2, h = l.inShape.h, w = l.inShape.w;
+  const int pw = w + 2 * p, ph = h + 2 * p;
+  pad.resize(size_t(l.in) * pw * ph);
+  for (uint32_t c = 0; c < l.in; ++c)
+    for (int y = 0; y < ph; ++y) {
+      float* dst = pad.data() + (size_t(c) * ph + y) * pw;
+      const int sy = y - p;
+      const bool outside = sy < 0 || sy >= h;
+      const float* src = in + (size_t(c) * h + clampIndex(sy, h)) * w;
+      for (int x = 0; x < pw; ++x) {
+        const int sx = x - p;
+        const bool zero = l.padding == hlnm::kPadZero && (outside || sx < 0 || sx >= w);
+        dst[x] = zero ? 0.0f : src[clampIndex(sx, w)];
+      }
+    }
+  for (uint32_t o = 0; o < l.out; ++o) {
+    float* plane = out + size_t(o) * h * w;
+    std::fill(plane, plane + size_t(h) * w, l.bias[o]);
+    for (uint32_t c = 0; c < l.in; ++c)
+      for (int u = 0; u < k; ++u)
+        for (int v = 0; v < k; ++v) {
+          const float wt = l.weights[((size_t(o) * l.in + c) * k + u) * k + v];
+          if (wt == 0.0f) continue;
+          for (int y = 0; y < h; ++y) {
+            const float* src = pad.data() + (size_t(c) * ph + y + u) * pw + v;
+            float* dst = plane + size_t(y) * w;
+            for (int x = 0; x < w; ++x) dst[x] += wt * src[x];
+          }
+        }
+  }
+}
+
+void depthToSpace(const Layer& l, const float* in, float* out) {
+  const int b = l.block, c = l.outShape.c, h = l.inShape.h, w = l.inShape.w;
+  const int ow = w * b;
+  for (int oc = 0; oc < c; ++oc)
+    for (int i = 0; i < b; ++i)
+      for (int j = 0; j < b; ++j) {
+        const float* src = in + size_t((oc * b + i) * b + j) * h * w;
+        float* dst = out + size_t(oc) * h * b * ow;
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x)
+            dst[size_t(y * b + i) * ow + x * b + j] = src[size_t(y) * w + x];
+      }
+}
+
+// Quantises n values into the output tensor's bytes.
+void writeOutput(Runtime& rt, const float* v, size_t at, size_t n) {
+  const hlnm::Tensor& t = rt.output;
+  const float inv = 1.0f / t.scale;
+  const int lo = t.type == RKNN_TENSOR_INT8 ? -128 : 0, hi = lo + 255;
+  uint8_t* dst = rt.outBytes.data() + at;
+  for (size_t i = 0; i < n; ++i) {
+    float s = v[i] * inv;
+    s = s < -4096.0f ? -4096.0f : s > 4096.0f ? 4096.0f : s;
+    // floor(s + 0.5) without a library call, so the loop vectorises.
+    int q = static_cast<int>(s + 8192.5f) - 8192 + t.zeroPoint;
+    q = q < lo ? lo : q > hi ? hi : q;
+    dst[i] = static_cast<uint8_t>(q);
+  }
+}
+
+void runGeneric(Runtime& rt) {
+  readInput(rt, rt.a.data());
+  float* cur = rt.a.data();
+  float* other = rt.b.data();
+  for (const Layer& l : rt.layers) {
+    const size_t n = l.outShape.elements();
+    switch (l.kind) {
+      case hlnm::kConv2d:
+        conv(l, cur, other, rt.padded);
+        std::swap(cur, other);
+        break;
+      case hlnm::kTanh:
+        for (size_t i = 0; i < n; ++i) cur[i] = std::tanh(cur[i]);
+        break;
+      case hlnm::kDepthToSpace:
+        depthToSpace(l, cur, other);
+        std::swap(cur, other);
+        break;
+      case hlnm::kClip:
+        for (size_t i = 0; i < n; ++i) cur[i] = std::min(std::max(cur[i], l.low), l.high);
+        break;
+    }
+  }
+  writeOutput(rt, cur, 0, rt.outBytes.size());
+}
+
+void runSeparable(Runtime& rt) {
+  const Separable& sp = rt.separable;
+  const int b = sp.block, h = rt.input.dims[2], w = rt.input.dims[3], ow = w * b;
+  // a: the input planes; b: the horizontally upscaled rows (h x ow);
+  // padded: one edge-replicated input row, then one phase's row.
+  readInput(rt, rt.a.data());
+  int reach = 0;
+  for (const Taps& t : sp.rows)
+    reach = std::max({reach, -t.offset, t.offset + int(t.w.size()) - 1});
+  float* line = rt.padded.data();
+  float* phase = line + w + 2 * reach;
+  for (int y = 0; y < h; ++y) {
+    const float* src = rt.a.data() + size_t(y) * w;
+    for (int x = -reach; x < w + reach; ++x) line[x + reach] = src[clampIndex(x, w)];
+    float* dst = rt.b.data() + size_t(y) * ow;
+    for (int j = 0; j < b; ++j) {
+      const Taps& t = sp.rows[j];
+      const float* base = line + reach + t.offset;
+      std::fill(phase, phase + w, 0.0f);
+      for (size_t k = 0; k < t.w.size(); ++k) {
+        const float wt = t.w[k];
+        const float* s = base + k;
+        for (int x = 0; x < w; ++x) phase[x] += wt * s[x];
+      }
+      for (int x = 0; x < w; ++x) dst[x * b + j] = phase[x];
+    }
+  }
+  float* acc = phase;  // room for ow values: the row buffer holds w + reach + ow
+  for (int y = 0; y < h; ++y)
+    for (int i = 0; i < b; ++i) {
+      const Taps& t = sp.columns[i];
+      std::fill(acc, acc + ow, sp.bias);
+      for (size_t k = 0; k < t.w.size(); ++k) {
+        const float wt = t.w[k];
+        const float* s = rt.b.data() + size_t(clampIndex(y + t.offset + int(k), h)) * ow;
+        for (int x = 0; x < ow; ++x) acc[x] += wt * s[x];
+      }
+      if (sp.clip)
+        for (int x = 0; x < ow; ++x) acc[x] = std::min(std::max(acc[x], sp.low), sp.high);
+      writeOutput(rt, acc, size_t(y * b + i) * ow, ow);
+    }
+}
+
+void fillAttr(const Runtime& rt, uint32_t index, bool output, bool native, rknn_tensor_attr* a) {
+  const hlnm::Tensor& t = output ? rt.output : rt.input;
+  std::memset(a, 0, sizeof *a);
+  a->index = index;
+  a->n_dims = 4;
+  const bool nhwc = native && t.layout == RKNN_TENSOR_NHWC;
+  a->fmt = nhwc ? RKNN_TENSOR_NHWC : RKNN_TENSOR_NCHW;
+  if (nhwc) {
+    a->dims[0] = 1;
+    a->dims[1] = t.dims[2];
+    a->dims[2] = t.dims[3];
+    a->dims[3] = t.dims[1];
+  } else {
+    std::memcpy(a->dims, t.dims, sizeof t.dims);
+  }
+  std::snprintf(a->name, sizeof a->name, "%.*s", int(sizeof t.name), t.name);
+  a->n_elems = t.dims[1] * t.dims[2] * t.dims[3];
+  a->size = a->n_elems;
+  a->type = static_cast<rknn_tensor_type>(t.type);
+  a->qnt_type = RKNN_TENSOR_QNT_AFFINE_ASYMMETRIC;
+  a->zp = t.zeroPoint;
+  a->scale = t.scale;
+  a->w_stride = t.dims[3];
+  a->h_stride = t.dims[2];
+  a->size_with_stride = a->size;
+}
+
+}  // namespace
+
+int rknn_init(rknn_context* context, void* model, uint32_t size, uint32_t flag,
+              rknn_init_extend* extend) {
+  (void)flag;
+  (void)extend;
+  if (!context) return RKNN_ERR_PARAM_INVALID;
+  *context = 0;
+  if (!model || size == 0) return RKNN_ERR_PARAM_INVALID;
+  std::unique_ptr<Runtime> rt(new (std::nothrow) Runtime);
+  if (!rt) return RKNN_ERR_MALLOC_FAIL;
+  const int r = parse(static_cast<const uint8_t*>(model), size, *rt);
+  if (r != RKNN_SUCC) return r;
+  findSeparable(*rt);
+  uint64_t biggest = 0, padded = 0;
+  for (const Layer& l : rt->layers) {
+    biggest = std::max({biggest, l.inShape.elements(), l.outShape.elements()});
+    if (l.kind == hlnm::kConv2d)
+      padded =
+          std::max(padded, uint64_t(l.in) * (l.inShape.h + l.kernel) * (l.inShape.w + l.kernel));
+  }
+  const uint64_t outN = uint64_t(rt->output.dims[1]) * rt->output.dims[2] * rt->output.dims[3];
+  rt->a.assign(biggest, 0.0f);
+  rt->b.assign(biggest, 0.0f);
+  rt->padded.assign(std::max<uint64_t>(padded, 2 * (rt->input.dims[3] + 2 * kMaxKernel) + outN), 0);
+  rt->outBytes.assign(outN, 0);
+  rt->outFloat.assign(outN, 0.0f);
+  std::lock_guard<std::mutex> l(g_lock);
+  live().insert(rt.get());
+  *context = static_cast<rknn_context>(reinterpret_cast<uintptr_t>(rt.release()));
+  return RKNN_SUCC;
+}
+
+int rknn_destroy(rknn_context context) {
+  Runtime* rt;
+  {
+    std::lock_guard<std::mutex> l(g_lock);
+    rt = reinterpret_cast<Runtime*>(static_cast<uintptr_t>(context));
+    if (!live().erase(rt)) return RKNN_ERR_CTX_INVALID;
+  }
+  for (rknn_tensor_mem* m : rt->mems) {
+    std::free(m->virt_addr);
+    delete m;
+  }
+  delete rt;
+  return RKNN_SUCC;
+}
+
+int rknn_query(rknn_context context, rknn_query_cmd cmd, void* info, uint32_t size) {
+  Runtime* rt = lookup(context);
+  if (!rt) return RKNN_ERR_CTX_INVALID;
+  if (!info) return RKNN_ERR_PARAM_INVALID;
+  switch (cmd) {
+    case RKNN_QUERY_IN_OUT_NUM: {
+      if (size < sizeof(rknn_input_output_num)) return RKNN_ERR_PARAM_INVALID;
+      auto* n = static_cast<rknn_input_output_num*>(info);
+      n->n_input = 1;
+      n->n_output = 1;
+      return RKNN_SUCC;
+    }
+    case RKNN_QUERY_INPUT_ATTR:
+    case RKNN_QUERY_OUTPUT_ATTR:
+    case RKNN_QUERY_NATIVE_INPUT_ATTR:
+    case RKNN_QUERY_NATIVE_OUTPUT_ATTR: {
+      if (size < sizeof(rknn_tensor_attr)) return RKNN_ERR_PARAM_INVALID;
+      auto* a = static_cast<rknn_tensor_attr*>(info);
+      if (a->index != 0) return RKNN_ERR_PARAM_INVALID;
+      const bool output = cmd == RKNN_QUERY_OUTPUT_ATTR || cmd == RKNN_QUERY_NATIVE_OUTPUT_ATTR;
+      const bool native =
+          cmd == RKNN_QUERY_NATIVE_INPUT_ATTR || cmd == RKNN_QUERY_NATIVE_OUTPUT_ATTR;
+      fillAttr(*rt, 0, output, native, a);
+      return RKNN_SUCC;
+    }
+    case RKNN_QUERY_PERF_RUN: {
+      if (size < sizeof(rknn_perf_run) || !rt->ran) return RKNN_ERR_PARAM_INVALID;
+      static_cast<rknn_perf_run*>(info)->run_duration = rt->runUs;
+      return RKNN_SUCC;
+    }
+    default:
+      return RKNN_ERR_PARAM_INVALID;
+  }
+}
+
+rknn_tensor_mem* rknn_create_mem2(rknn_context context, uint64_t size, uint64_t alloc_flags) {
+  Runtime* rt = lookup(context);
+  if (!rt || size == 0 || size > 0xFFFFFFFFu) return nullptr;
+  void* p = std::calloc(1, size);
+  rknn_tensor_mem* m = p ? new (std::nothrow) rknn_tensor_mem() : nullptr;
+  if (!m) {
+    std::free(p);
+    return nullptr;
+  }
+  m->virt_addr = p;
+  m->fd = -1;
+  m->size = static_cast<uint32_t>(size);
+  m->flags = static_cast<uint32_t>(alloc_flags);
+  rt->mems.push_back(m);
+  return m;
+}
+
+rknn_tensor_mem* rknn_create_mem(rknn_context context, uint32_t size) {
+  return rknn_create_mem2(context, size, RKNN_FLAG_MEMORY_FLAGS_DEFAULT);
+}
+
+int rknn_destroy_mem(rknn_context context, rknn_tensor_mem* mem) {
+  Runtime* rt = lookup(context);
+  if (!rt) return RKNN_ERR_CTX_INVALID;
+  auto it = std::find(rt->mems.begin(), rt->mems.end(), mem);
+  if (!mem || it == rt->mems.end()) return RKNN_ERR_PARAM_INVALID;
+  if (rt->bound == mem) rt->bound = nullptr;
+  rt->mems.erase(it);
+  std::free(mem->virt_addr);
+  delete mem;
+  return RKNN_SUCC;
+}
+
+int rknn_set_io_mem(rknn_context context, rknn_tensor_mem* mem, rknn_tensor_attr* attr) {
+  Runtime* rt = lookup(context);
+  if (!rt) return RKNN_ERR_CTX_INVALID;
+  if (!mem || !attr || attr->index != 0 ||
+      std::find(rt->mems.begin(), rt->mems.end(), mem) == rt->mems.end())
+    return RKNN_ERR_PARAM_INVALID;
+  const uint32_t c = rt->input.dims[1], h = rt->input.dims[2], w = rt->input.dims[3];
+  const uint32_t stride = attr->w_stride > 0 ? attr->w_stride : w;
+  if (stride < w || (attr->fmt != RKNN_TENSOR_NHWC && attr->fmt != RKNN_TENSOR_NCHW))
+    return RKNN_ERR_PARAM_INVALID;
+  if (uint64_t(c) * h * stride > mem->size) return RKNN_ERR_PARAM_INVALID;
+  rt->bound = mem;
+  rt->boundLayout = attr->fmt;
+  rt->boundStride = stride;
+  return RKNN_SUCC;
+}
+
+int rknn_mem_sync(rknn_context context, rknn_tensor_mem* mem, rknn_mem_sync_mode mode) {
+  (void)mode;
+  Runtime* rt = lookup(context);
+  if (!rt) return RKNN_ERR_CTX_INVALID;
+  // Processor memory is coherent with itself: nothing to flush.
+  return mem ? RKNN_SUCC : RKNN_ERR_PARAM_INVALID;
+}
+
+int rknn_run(rknn_context context, rknn_run_extend* extend) {
+  (void)extend;
+  Runtime* rt = lookup(context);
+  if (!rt) return RKNN_ERR_CTX_INVALID;
+  if (!rt->bound) return RKNN_ERR_INPUT_INVALID;
+  const auto t0 = std::chrono::steady_clock::now();
+  if (rt->separable.usable)
+    runSeparable(*rt);
+  else
+    runGeneric(*rt);
+  rt->runUs =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0)
+          .count();
+  rt->ran = true;
+  return RKNN_SUCC;
+}
+
+int rknn_outputs_get(rknn_context context, uint32_t n_outputs, rknn_output outputs[],
+                     rknn_output_extend* extend) {
+  (void)extend;
+  Runtime* rt = lookup(context);
+  if (!rt) return RKNN_ERR_CTX_INVALID;
+  if (n_outputs != 1 || !outputs || outputs[0].index != 0) return RKNN_ERR_PARAM_INVALID;
+  if (!rt->ran) return RKNN_ERR_OUTPUT_INVALID;
+  rknn_output& o = outputs[0];
+  if (o.want_float) {
+    // As the hardware does: the quantised result, dequantised.
+    const hlnm::Tensor& t = rt->output;
+    const bool signedOut = t.type == RKNN_TENSOR_INT8;
+    for (size_t i = 0; i < rt->outBytes.size(); ++i) {
+      const uint8_t q = rt->outBytes[i];
+      rt->outFloat[i] = (float(signedOut ? int(int8_t(q)) : int(q)) - t.zeroPoint) * t.scale;
+    }
+  }
+  const void* src = o.want_float ? static_cast<const void*>(rt->outFloat.data())
+                                 : static_cast<const void*>(rt->outBytes.data());
+  const uint32_t bytes =
+      static_cast<uint32_t>(rt->outBytes.size() * (o.want_float ? sizeof(float) : 1));
+  if (o.is_prealloc) {
+    if (!o.buf || o.size < bytes) return RKNN_ERR_PARAM_INVALID;
+    std::memcpy(o.buf, src, bytes);
+  } else {
+    o.buf = const_cast<void*>(src);
+  }
+  o.size = bytes;
+  return RKNN_SUCC;
+}
+
+int rknn_outputs_release(rknn_context context, uint32_t n_outputs, rknn_output outputs[]) {
+  Runtime* rt = lookup(context);
+  if (!rt) return RKNN_ERR_CTX_INVALID;
+  if (!outputs) return RKNN_ERR_PARAM_INVALID;
+  for (uint32_t i = 0; i < n_outputs; ++i)
+    if (!outputs[i].is_prealloc) outputs[i].buf = nullptr;
+  return RKNN_SUCC;
+}

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "enhance/sr_dde.h"
+
+namespace {
+
+// The enhancement written the slow, obvious way: every window summed
+// directly, each coring case spelt out.
+std::vector<uint8_t> reference(const std::vector<uint8_t>& in, int w, int h, int r, int g, int t) {
+  auto at = [&](const std::vector<int>& p, int x, int y) {
+    x = x < 0 ? 0 : x >= w ? w - 1 : x;
+    y = y < 0 ? 0 : y >= h ? h - 1 : y;
+    return p[y * w + x];
+  };
+  const int win = 2 * r + 1;
+  std::vector<int> src(in.begin(), in.end()), rows(w * h), base(w * h), out(w * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int s = 0;
+      for (int k = -r; k <= r; ++k) s += at(src, x + k, y);
+      rows[y * w + x] = (s + r) / win;
+    }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int s = 0;
+      for (int k = -r; k <= r; ++k) s += at(rows, x, y + k);
+      base[y * w + x] = (s + r) / win;
+    }
+  int64_t sumIn = 0, sumOut = 0;
+  for (int i = 0; i < w * h; ++i) {
+    const int p = src[i], d = p - base[i], ad = std::abs(d);
+    int o;
+    if (t >= 1) {
+      if (ad <= t)
+        o = p;
+      else if (d > 0)
+        o = p + ((g * (ad - t) + 128) >> 8);
+      else
+        o = p + ((g * (t - ad) + 128) >> 8);
+    } else {
+      o = p + ((g * d + 128) >> 8);
+    }
+    o = std::min(255, std::max(0, o));
+    out[i] = o;
+    sumIn += p;
+    sumOut += o;
+  }
+  const int64_t offset = (sumIn - sumOut) / (int64_t(w) * h);
+  std::vector<uint8_t> res(w * h);
+  for (int i = 0; i < w * h; ++i)
+    res[i] = static_cast<uint8_t>(std::min<int64_t>(255, std::max<int64_t>(0, out[i] + offset)));
+  return res;
+}
+
+// Noise over a gradient with saturated patches, so both clipping ends and
+// every sign of detail occur.
+std::vector<uint8_t> frame(int w, int h, std::mt19937& rng) {
+  std::vector<uint8_t> f(w * h);
+  std::uniform_int_distribution<int> noise(-40, 40), pick(0, 9);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int k = pick(rng);
+      int v = k == 0 ? 0 : k == 1 ? 255 : (x * 255 / w + y * 64 / h) + noise(rng);
+      f[y * w + x] = static_cast<uint8_t>(std::min(255, std::max(0, v)));
+    }
+  return f;
+}
+
+struct DdeDeleter {
+  void operator()(sr_dde* c) const { sr_dde_destroy(c); }
+};
+using Dde = std::unique_ptr<sr_dde, DdeDeleter>;
+
+}  // namespace
+
+TEST(DetailEnhancement, MatchesDirectWindowSumsBitForBit) {
+  std::mt19937 rng(1234);
+  const int sizes[][2] = {{256, 192}, {1, 1}, {2, 1}, {1, 7}, {5, 3}, {9, 9}, {33, 4}, {3, 40}};
+  const float details[] = {1.8f, 1.0f, 4.5f, 16.0f};
+  for (const auto& s : sizes) {
+    const int w = s[0], h = s[1];
+    Dde c(sr_dde_create(256, 192));
+    ASSERT_TRUE(c);
+    for (int radius = 1; radius <= 4; ++radius)
+      for (int thr : {0, 1, 5})
+        for (float detail : details) {
+          sr_dde_set_params(c.get(), detail, static_cast<float>(radius));
+          sr_dde_set_threshold(c.get(), thr);
+          ASSERT_EQ(c->radius, radius);
+          const std::vector<uint8_t> in = frame(w, h, rng);
+          std::vector<uint8_t> out = in;
+          ASSERT_EQ(sr_dde_process(c.get(), out.data(), w, h), 0);
+          ASSERT_EQ(out, reference(in, w, h, radius, c->gain, thr))
+              << w << "x" << h << " r=" << radius << " t=" << thr << " g=" << c->gain;
+        }
+  }
+}
+
+TEST(DetailEnhancement, SettersDeriveRadiusAndGainAndClamp) {
+  Dde c(sr_dde_create(16, 8));
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->width, 16);
+  EXPECT_EQ(c->capacity, 128);
+  EXPECT_EQ(c->radius, 2);
+  EXPECT_EQ(c->gain, 461);
+  EXPECT_EQ(c->threshold, 5);
+
+  // Zero or less keeps the stored values; radius and gain are recomputed.
+  c->radius = 3;
+  c->gain = 7;
+  sr_dde_set_params(c.get(), 0, -1);
+  EXPECT_FLOAT_EQ(c->detail, 1.8f);
+  EXPECT_FLOAT_EQ(c->sigma, 1.5f);
+  EXPECT_EQ(c->radius, 2);
+  EXPECT_EQ(c->gain, 461);
+
+  sr_dde_set_params(c.get(), 20, 10);
+  EXPECT_EQ(c->radius, 4);
+  EXPECT_EQ(c->gain, 4096);
+  sr_dde_set_params(c.get(), 1e30f, 1e30f);
+  EXPECT_EQ(c->radius, 4);
+  EXPECT_EQ(c->gain, 4096);
+  sr_dde_set_params(c.get(), 1.0f, 0.2f);
+  EXPECT_EQ(c->radius, 1);
+  EXPECT_EQ(c->gain, 256);
+  sr_dde_set_params(c.get(), 0.5f / 256, 2.49f);
+  EXPECT_EQ(c->radius, 2);
+  EXPECT_EQ(c->gain, 1);
+
+  sr_dde_set_threshold(c.get(), -3);
+  EXPECT_EQ(c->threshold, 0);
+  sr_dde_set_threshold(c.get(), 1000);
+  EXPECT_EQ(c->threshold, 64);
+
+  // Null contexts are ignored.
+  sr_dde_set_params(nullptr, 1, 1);
+  sr_dde_set_threshold(nullptr, 1);
+  sr_dde_destroy(nullptr);
+  EXPECT_EQ(sr_dde_create(0, 5), nullptr);
+  EXPECT_EQ(sr_dde_create(5, -1), nullptr);
+}
+
+TEST(DetailEnhancement, BadCallsAndNeutralFramesLeaveThePictureAlone) {
+  Dde c(sr_dde_create(32, 16));
+  ASSERT_TRUE(c);
+  sr_dde_set_threshold(c.get(), 1);
+  std::mt19937 rng(7);
+  std::vector<uint8_t> f = frame(40, 20, rng);
+  const std::vector<uint8_t> before = f;
+
+  EXPECT_EQ(sr_dde_process(nullptr, f.data(), 8, 8), -1);
+  EXPECT_EQ(sr_dde_process(c.get(), nullptr, 8, 8), -1);
+  EXPECT_EQ(sr_dde_process(c.get(), f.data(), 0, 8), -1);
+  EXPECT_EQ(sr_dde_process(c.get(), f.data(), 8, -2), -1);
+  EXPECT_EQ(sr_dde_process(c.get(), f.data(), 33, 16), -2);
+  EXPECT_EQ(sr_dde_process(c.get(), f.data(), 32, 17), -2);
+  EXPECT_EQ(before, f);
+
+  // A gain that rounds to 0 turns the step off.
+  sr_dde_set_params(c.get(), 0.001f, 0);
+  ASSERT_EQ(c->gain, 0);
+  EXPECT_EQ(sr_dde_process(c.get(), f.data(), 32, 16), 0);
+  EXPECT_EQ(before, f);
+
+  // A flat frame has no detail and keeps its mean; one pixel is its own base.
+  sr_dde_set_params(c.get(), 4.0f, 3.0f);
+  std::vector<uint8_t> flat(32 * 16, 97);
+  EXPECT_EQ(sr_dde_process(c.get(), flat.data(), 32, 16), 0);
+  EXPECT_EQ(flat, std::vector<uint8_t>(32 * 16, 97));
+  uint8_t one = 201;
+  EXPECT_EQ(sr_dde_process(c.get(), &one, 1, 1), 0);
+  EXPECT_EQ(one, 201);
+
+  // A smaller frame only touches its own pixels.
+  std::vector<uint8_t> small = frame(10, 6, rng);
+  small.resize(10 * 6 + 16, 0xEE);
+  const std::vector<uint8_t> smallIn(small.begin(), small.begin() + 60);
+  ASSERT_EQ(sr_dde_process(c.get(), small.data(), 10, 6), 0);
+  EXPECT_EQ(std::vector<uint8_t>(small.begin(), small.begin() + 60),
+            reference(smallIn, 10, 6, c->radius, c->gain, c->threshold));
+  EXPECT_EQ(std::vector<uint8_t>(small.begin() + 60, small.end()), std::vector<uint8_t>(16, 0xEE));
+}
+
+TEST(DetailEnhancement, ProfileLineOnlyWhenAsked) {
+  Dde c(sr_dde_create(256, 192));
+  ASSERT_TRUE(c);
+  sr_dde_set_params(c.get(), 1.8f, 1.5f);
+  sr_dde_set_threshold(c.get(), 1);
+  std::vector<uint8_t> f(256 * 192, 50);
+  unsetenv("SR_DDE_PROFILE");
+  testing::internal::CaptureStderr();
+  sr_dde_process(c.get(), f.data(), 256, 192);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  setenv("SR_DDE_PROFILE", "", 1);
+  testing::internal::CaptureStderr();
+  sr_dde_process(c.get(), f.data(), 256, 192);
+  const std::string line = testing::internal::GetCapturedStderr();
+  unsetenv("SR_DDE_PROFILE");
+  EXPECT_EQ(line.rfind("sr_dde: 256x192 detail=1.80 sigma=1.50 thr=1 r=2 ", 0), 0u) << line;
+  EXPECT_EQ(line.substr(line.size() - 4), " ms\n");
+}
