@@ -1,0 +1,26 @@
+#include "platform/rga/rga_ops.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/rga/rga.h"
+
+int rga_cvtcolor(void* src, int srcWidth, int srcHeight, void* dst, int dstWidth, int dstHeight) {
+  rga_info_t s;
+  rga_info_t d;
+  std::memset(&s, 0, sizeof s);
+  std::memset(&d, 0, sizeof d);
+  s.fd = -1;
+  s.virAddr = src;
+  s.mmuFlag = 1;
+  d.fd = -1;
+  d.virAddr = dst;
+  d.mmuFlag = 1;
+  rga_set_rect(&s.rect, 0, 0, srcWidth, srcHeight, srcWidth, srcHeight, RK_FORMAT_YUYV_422);
+  rga_set_rect(&d.rect, 0, 0, dstWidth, dstHeight, dstWidth, dstHeight, RK_FORMAT_YCbCr_420_SP);
+  if (c_RkRgaBlit(&s, &d, nullptr) != 0) {
+    std::printf("%s: rga fail\n", "rga_cvtcolor");
+    return -1;
+  }
+  return 0;
+}
