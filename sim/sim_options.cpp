@@ -24,6 +24,18 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
       if (!value(&o.screenshot)) return false;
     } else if (a == QLatin1String("--scene")) {
       if (!value(&o.scene)) return false;
+    } else if (a == QLatin1String("--aim")) {
+      if (!value(&o.aim)) return false;
+    } else if (a == QLatin1String("--blackbody")) {
+      QString v;
+      if (!value(&v)) return false;
+      bool ok = false;
+      o.blackbodyC = v.toDouble(&ok);
+      // The calibration accepts set points from 20 to 550 degrees.
+      if (!ok || !(o.blackbodyC >= -40.0 && o.blackbodyC <= 550.0)) {
+        *error = QStringLiteral("--blackbody needs degrees Celsius (-40 to 550), not '%1'").arg(v);
+        return false;
+      }
     } else if (a == QLatin1String("--script")) {
       if (!value(&o.script)) return false;
     } else if (a == QLatin1String("--run-for")) {
@@ -50,6 +62,9 @@ QString simUsage() {
       "The Heatlume thermal sight on a simulated board.\n\n"
       "  --root DIR           the simulated board's file tree (default: %1)\n"
       "  --scene NAME         thermal scene: field or bench (default: field)\n"
+      "  --blackbody CELSIUS  set point of the bench's blackbody source (default: 37.0)\n"
+      "  --aim STOP           keep the bench's view on one reference: cup, ice, hand or\n"
+      "                       blackbody (default: the view visits each in turn)\n"
       "  --headless           no window on screen (offscreen platform)\n"
       "  --run-for SECONDS    quit after that long\n"
       "  --screenshot FILE    save the panel and interface as a PNG before quitting\n"

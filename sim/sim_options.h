@@ -11,6 +11,8 @@ struct SimOptions {
   double runForSeconds = -1.0;              // --run-for SECONDS; < 0: run until closed
   QString screenshot;                       // --screenshot FILE: grab before quitting
   QString scene = QStringLiteral("field");  // --scene NAME
+  double blackbodyC = 37.0;                 // --blackbody CELSIUS (bench scene)
+  QString aim;                              // --aim STOP: keep the view there
   QString script;                           // --script FILE
   bool help = false;
 };

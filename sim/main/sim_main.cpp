@@ -12,6 +12,8 @@
 #include "app/startup.h"
 #include "platform/paths.h"
 #include "sim/board_root.h"
+#include "sim/panel_underlay.h"
+#include "sim/sim_board.h"
 #include "sim/sim_options.h"
 
 int main(int argc, char** argv) {
@@ -34,6 +36,19 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   startup::configureApplication(app);
 
+  // The simulated devices answer for the board's nodes before any program
+  // code opens one.
+  sim::SimBoard board;
+  sim::SimBoardOptions boardOptions;
+  boardOptions.scene = opt.scene;
+  boardOptions.blackbodyC = opt.blackbodyC;
+  boardOptions.holdView = opt.aim;
+  if (!board.create(boardOptions, &error)) {
+    std::fprintf(stderr, "heatlume-sim: %s\n", qPrintable(error));
+    return 2;
+  }
+  board.install();
+
   const QString root = QDir(opt.root.isEmpty() ? sim::defaultBoardRoot() : opt.root).absolutePath();
   if (!sim::ensureBoardRoot(root)) return 1;
   platform::setRoot(root.toStdString());
@@ -44,6 +59,7 @@ int main(int argc, char** argv) {
   {
     auto state = std::make_unique<AppController>();
     auto window = std::make_unique<MainWindow>(state.get());
+    sim::PanelUnderlay panel(&board.kms(), window.get());
     window->show();
     if (opt.runForSeconds >= 0) {
       QTimer::singleShot(static_cast<int>(opt.runForSeconds * 1000), &app, [&] {
@@ -59,5 +75,6 @@ int main(int argc, char** argv) {
     window.reset();
     state.reset();
   }
+  board.uninstall();
   return rc;
 }

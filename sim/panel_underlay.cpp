@@ -1,0 +1,94 @@
+#include "sim/panel_underlay.h"
+
+#include <drm_fourcc.h>
+#include <libyuv.h>
+
+#include <QEvent>
+#include <QMetaObject>
+#include <QPainter>
+#include <atomic>
+#include <mutex>
+
+namespace sim {
+
+// Shared with the commit listener, which runs on the committing thread and may
+// outlive this object by a moment.
+struct PanelUnderlay::Link {
+  std::mutex mu;
+  PanelUnderlay* target = nullptr;
+  std::atomic<bool> pending{false};
+};
+
+PanelUnderlay::PanelUnderlay(SimKms* kms, QWidget* window)
+    : QObject(nullptr), kms_(kms), window_(window), link_(std::make_shared<Link>()) {
+  image_ = QImage(360, 320, QImage::Format_RGB32);
+  image_.fill(Qt::black);
+  link_->target = this;
+  if (window_) window_->installEventFilter(this);
+  std::shared_ptr<Link> link = link_;
+  kms_->setCommitListener([link] {
+    // Coalesce: one repaint in flight at most, the latest picture wins.
+    if (link->pending.exchange(true)) return;
+    std::lock_guard<std::mutex> lock(link->mu);
+    if (!link->target) return;
+    PanelUnderlay* self = link->target;
+    QMetaObject::invokeMethod(
+        self,
+        [self] {
+          self->link_->pending = false;
+          self->refresh();
+          if (self->window_) self->window_->update();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+PanelUnderlay::~PanelUnderlay() {
+  kms_->setCommitListener(nullptr);
+  {
+    std::lock_guard<std::mutex> lock(link_->mu);
+    link_->target = nullptr;
+  }
+  if (window_) window_->removeEventFilter(this);
+}
+
+bool PanelUnderlay::portraitNv12ToLandscape(const uint8_t* nv12, int width, int height, int pitch,
+                                            QImage* out, std::vector<uint8_t>* scratch) {
+  if (!nv12 || width <= 0 || height <= 0 || pitch < width || (width | height) & 1) return false;
+  const size_t portraitBytes = static_cast<size_t>(width) * height * 4;
+  if (scratch->size() < portraitBytes) scratch->resize(portraitBytes);
+  if (out->width() != height || out->height() != width || out->format() != QImage::Format_RGB32)
+    *out = QImage(height, width, QImage::Format_RGB32);
+  const uint8_t* uv = nv12 + static_cast<size_t>(pitch) * height;
+  if (libyuv::NV12ToARGB(nv12, pitch, uv, pitch, scratch->data(), width * 4, width, height) != 0)
+    return false;
+  // The display turned the landscape picture 90 degrees clockwise; turn it back.
+  return libyuv::ARGBRotate(scratch->data(), width * 4, out->bits(),
+                            static_cast<int>(out->bytesPerLine()), width, height,
+                            libyuv::kRotate270) == 0;
+}
+
+void PanelUnderlay::refresh() {
+  if (!kms_->overlayFrame(&frame_)) {
+    image_.fill(Qt::black);
+    return;
+  }
+  if (frame_.format == DRM_FORMAT_NV12) {
+    if (!portraitNv12ToLandscape(frame_.bytes.data(), static_cast<int>(frame_.width),
+                                 static_cast<int>(frame_.height), static_cast<int>(frame_.pitch),
+                                 &image_, &scratch_))
+      image_.fill(Qt::black);
+  } else {
+    image_.fill(Qt::darkGray);  // a format the board's display never uses
+  }
+}
+
+bool PanelUnderlay::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_ && event->type() == QEvent::Paint) {
+    QPainter p(window_);
+    p.drawImage(window_->rect(), image_);
+  }
+  return false;
+}
+
+}  // namespace sim

@@ -1,0 +1,54 @@
+#pragma once
+// The panel on the PC. On the board the thermal picture never passes through
+// Qt: it is scanned out from the overlay plane beneath the transparent
+// interface. Here the same window shows it: an event filter on the main
+// window paints the framebuffer latched on the simulated overlay plane, turned
+// back to the landscape 360 x 320 view, whenever the window paints its own
+// background, then lets the window and its children (the interface) paint on
+// top. Being no widget of the central widget's tree, it never appears in what
+// renders that tree (photos, the recording overlay); grabbing the window
+// (screenshots) shows both, as the panel does.
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+#include "sim/sim_kms.h"
+
+namespace sim {
+
+class PanelUnderlay : public QObject {
+  Q_OBJECT
+
+ public:
+  // Installs itself on `window` and follows `kms`'s commits; both must
+  // outlive it or be removed (the window may go first).
+  PanelUnderlay(SimKms* kms, QWidget* window);
+  ~PanelUnderlay() override;
+
+  // The picture as painted: landscape, 360 x 320, black before any commit.
+  QImage picture() const { return image_; }
+  // Re-reads the latched framebuffer now (the commit listener does it queued).
+  void refresh();
+
+  // NV12 portrait (width x height, luma pitch; chroma follows at pitch *
+  // height) to an RGB landscape image, undoing the display's 90-degree turn.
+  static bool portraitNv12ToLandscape(const uint8_t* nv12, int width, int height, int pitch,
+                                      QImage* out, std::vector<uint8_t>* scratch);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct Link;
+  SimKms* kms_;
+  QPointer<QWidget> window_;
+  std::shared_ptr<Link> link_;
+  SimKms::PanelFrame frame_;
+  std::vector<uint8_t> scratch_;
+  QImage image_;
+};
+
+}  // namespace sim

@@ -1,0 +1,55 @@
+#pragma once
+// The simulated board's devices in one place: the thermal core and its scene,
+// the camera and the sensor sub-device behind the device I/O seam, and the
+// virtual KMS device behind the DRM seam. install() puts both seams in place
+// for the whole process; the destructor takes them out again.
+#include <QString>
+#include <memory>
+
+#include "sim/sim_camera.h"
+#include "sim/sim_device_io.h"
+#include "sim/sim_kms.h"
+#include "sim/sim_sensor_subdev.h"
+#include "sim/thermal_core.h"
+
+namespace sim {
+
+struct SimBoardOptions {
+  QString scene = QStringLiteral("field");
+  double blackbodyC = 37.0;  // set point of the bench's blackbody source
+  QString holdView;          // a view stop of the scene to stay at (empty: tour)
+  ThermalCoreOptions core;
+  SimCameraOptions camera;
+  SimKmsTopology kms;
+};
+
+class SimBoard {
+ public:
+  static constexpr const char* kCameraPath = "/dev/video0";
+
+  SimBoard();
+  ~SimBoard();
+  SimBoard(const SimBoard&) = delete;
+  SimBoard& operator=(const SimBoard&) = delete;
+
+  // Builds the devices; false with a message (unknown scene, bad stop).
+  bool create(const SimBoardOptions& options, QString* error);
+  void install();
+  void uninstall();
+
+  ThermalCore& core() { return *core_; }
+  SimCamera& camera() { return *camera_; }
+  SimSensorSubdev& sensor() { return *sensor_; }
+  SimKms& kms() { return *kms_; }
+  SimDeviceIo& io() { return io_; }
+
+ private:
+  std::shared_ptr<ThermalCore> core_;
+  std::shared_ptr<SimCamera> camera_;
+  std::shared_ptr<SimSensorSubdev> sensor_;
+  std::unique_ptr<SimKms> kms_;
+  SimDeviceIo io_;
+  bool installed_ = false;
+};
+
+}  // namespace sim
