@@ -17,10 +17,30 @@ int64_t nowUs() {
   return static_cast<int64_t>(tv.tv_sec) * 1000000 + tv.tv_usec;
 }
 
+// Window sums stay below 9 * 255 + 4, so the rounded mean (s + r) / (2r + 1)
+// is a 16-bit multiply-high by a reciprocal, which vectorises on every
+// target. The reciprocal is checked against true division over that range.
+constexpr int kMaxSum = (2 * kMaxRadius + 1) * 255 + kMaxRadius;
+
+template <int R>
+struct Mean {
+  static constexpr uint32_t kDiv = 2 * R + 1;
+  static constexpr uint32_t kMul = (65536 + kDiv - 1) / kDiv;
+  static constexpr bool exact() {
+    for (uint32_t s = 0; s <= kMaxSum; ++s)
+      if (((s * kMul) >> 16) != s / kDiv) return false;
+    return true;
+  }
+  static_assert(exact(), "reciprocal must divide exactly");
+  static uint16_t of(uint16_t sum) {
+    return static_cast<uint16_t>((static_cast<uint32_t>(static_cast<uint16_t>(sum + R)) * kMul) >>
+                                 16);
+  }
+};
+
 // Horizontal box mean of one line. The window over the edge-replicated line
 // holds the same pixels as a running window clamped at the ends; summing it
-// directly lets the compiler vectorise across columns, and the divisor is a
-// constant of the instantiation.
+// directly lets the compiler vectorise across columns.
 template <int R>
 void rowMeans(const uint8_t* src, int w, uint16_t* padded, uint16_t* out) {
   for (int k = 0; k < R; ++k) {
@@ -29,9 +49,9 @@ void rowMeans(const uint8_t* src, int w, uint16_t* padded, uint16_t* out) {
   }
   for (int x = 0; x < w; ++x) padded[R + x] = src[x];
   for (int x = 0; x < w; ++x) {
-    unsigned s = 0;
-    for (int k = 0; k <= 2 * R; ++k) s += padded[x + k];
-    out[x] = static_cast<uint16_t>((s + R) / (2 * R + 1));
+    uint16_t s = 0;
+    for (int k = 0; k <= 2 * R; ++k) s = static_cast<uint16_t>(s + padded[x + k]);
+    out[x] = Mean<R>::of(s);
   }
 }
 
@@ -47,7 +67,7 @@ void columnMeans(const uint16_t* rows, int w, int h, uint16_t* sums, uint16_t* b
   }
   for (int y = 0; y < h; ++y) {
     uint16_t* out = base + static_cast<long>(y) * w;
-    for (int x = 0; x < w; ++x) out[x] = static_cast<uint16_t>((sums[x] + R) / (2 * R + 1));
+    for (int x = 0; x < w; ++x) out[x] = Mean<R>::of(sums[x]);
     const uint16_t* leaving = line(y - R);
     const uint16_t* entering = line(y + R + 1);
     for (int x = 0; x < w; ++x) sums[x] = static_cast<uint16_t>(sums[x] + entering[x] - leaving[x]);
@@ -69,22 +89,26 @@ void boxMean(sr_dde* c, const uint8_t* luma, int w, int h) {
 int64_t detail(const uint8_t* luma, const uint16_t* base, uint16_t* out, long n, int g, int t,
                int64_t* inputSum) {
   int64_t sumIn = 0, sumOut = 0;
+  const int16_t g16 = static_cast<int16_t>(g), t16 = static_cast<int16_t>(t);
   // Chunks small enough for 32-bit partial sums keep the loop vectorisable.
   constexpr long kChunk = 1 << 16;
   for (long start = 0; start < n; start += kChunk) {
     const long end = start + kChunk < n ? start + kChunk : n;
     uint32_t in32 = 0, out32 = 0;
+    // 16-bit lanes wherever the values fit: |d| <= 255, g <= 4096, and the
+    // shifted adjustment is at most 4080 in size. Only the product needs 32.
     for (long i = start; i < end; ++i) {
-      const int p = luma[i];
-      const int d = p - base[i];
-      const int ad = d < 0 ? -d : d;
-      const int excess = ad > t ? ad - t : 0;
-      const int v = d < 0 ? -excess : excess;
-      int o = p + ((g * v + 128) >> 8);
+      const int16_t p = luma[i];
+      const int16_t d = static_cast<int16_t>(p - static_cast<int16_t>(base[i]));
+      const int16_t ad = d < 0 ? static_cast<int16_t>(-d) : d;
+      const int16_t excess = ad > t16 ? static_cast<int16_t>(ad - t16) : 0;
+      const int16_t v = d < 0 ? static_cast<int16_t>(-excess) : excess;
+      const int16_t adj = static_cast<int16_t>((static_cast<int32_t>(g16) * v + 128) >> 8);
+      int16_t o = static_cast<int16_t>(p + adj);
       o = o < 0 ? 0 : o > 255 ? 255 : o;
       out[i] = static_cast<uint16_t>(o);
-      in32 += static_cast<uint32_t>(p);
-      out32 += static_cast<uint32_t>(o);
+      in32 += static_cast<uint16_t>(p);
+      out32 += static_cast<uint16_t>(o);
     }
     sumIn += in32;
     sumOut += out32;
@@ -94,8 +118,9 @@ int64_t detail(const uint8_t* luma, const uint16_t* base, uint16_t* out, long n,
 }
 
 void restore(const uint16_t* values, uint8_t* luma, long n, int offset) {
+  const int16_t off = static_cast<int16_t>(offset);  // |offset| <= 255
   for (long i = 0; i < n; ++i) {
-    const int v = values[i] + offset;
+    const int16_t v = static_cast<int16_t>(static_cast<int16_t>(values[i]) + off);
     luma[i] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
   }
 }
