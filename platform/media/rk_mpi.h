@@ -26,7 +26,10 @@ typedef uint64_t RK_U64;
 typedef uint8_t RK_U8;
 typedef void RK_VOID;
 
-typedef enum { RK_FALSE = 0, RK_TRUE = 1 } RK_BOOL;
+// Every enumeration has a fixed underlying type, so any number a caller puts
+// in a record field is a valid value to check (and refuse).
+
+typedef enum : RK_S32 { RK_FALSE = 0, RK_TRUE = 1 } RK_BOOL;
 
 #define RK_SUCCESS 0
 #define RK_FAILURE (-1)
@@ -58,7 +61,7 @@ enum {
 };
 
 // Module codes (also used to name a channel to attach a region to).
-typedef enum {
+typedef enum : RK_S32 {
   RK_ID_CMPI = 0,
   RK_ID_MB = 1,
   RK_ID_SYS = 3,
@@ -93,17 +96,17 @@ typedef enum {
 // ---------------------------------------------------------------------------
 // Common records
 
-typedef enum {
+typedef enum : RK_S32 {
   RK_FMT_YUV420SP = 0,        // NV12: luma plane, then interleaved Cb/Cr at half size
   RK_FMT_RGBA8888 = 0x10013,  // bytes in memory R, G, B, A; alpha not premultiplied
 } PIXEL_FORMAT_E;
 
-typedef enum { MIRROR_NONE = 0 } MIRROR_E;
-typedef enum { VIDEO_FIELD_FRAME = 0 } VIDEO_FIELD_E;
-typedef enum { VIDEO_FORMAT_LINEAR = 0 } VIDEO_FORMAT_E;
-typedef enum { COMPRESS_MODE_NONE = 0 } COMPRESS_MODE_E;
+typedef enum : RK_S32 { MIRROR_NONE = 0 } MIRROR_E;
+typedef enum : RK_S32 { VIDEO_FIELD_FRAME = 0 } VIDEO_FIELD_E;
+typedef enum : RK_S32 { VIDEO_FORMAT_LINEAR = 0 } VIDEO_FORMAT_E;
+typedef enum : RK_S32 { COMPRESS_MODE_NONE = 0 } COMPRESS_MODE_E;
 
-typedef enum {
+typedef enum : RK_S32 {
   RK_VIDEO_ID_Unused = 0,
   RK_VIDEO_ID_AVC = 8,  // H.264
 } RK_CODEC_ID_E;
@@ -128,7 +131,7 @@ typedef struct {
 // ---------------------------------------------------------------------------
 // Log
 
-typedef enum {
+typedef enum : RK_S32 {
   RK_LOG_LEVEL_NONE = 0,
   RK_LOG_LEVEL_FATAL = 1,
   RK_LOG_LEVEL_ERROR = 2,
@@ -163,8 +166,8 @@ typedef RK_U32 MB_POOL;
 typedef RK_VOID* MB_BLK;
 #define MB_INVALID_HANDLE ((MB_BLK)0)
 
-typedef enum { MB_REMAP_MODE_NONE = 0 } MB_REMAP_MODE_E;
-typedef enum { MB_ALLOC_TYPE_DMA = 0 } MB_ALLOC_TYPE_E;
+typedef enum : RK_S32 { MB_REMAP_MODE_NONE = 0 } MB_REMAP_MODE_E;
+typedef enum : RK_S32 { MB_ALLOC_TYPE_DMA = 0 } MB_ALLOC_TYPE_E;
 
 typedef struct {
   RK_U64 u64MBSize;  // bytes per block, > 0
@@ -232,11 +235,11 @@ typedef struct {
   RK_U32 u32VirWidth;   // line stride of the input frames in pixels, >= picture width
   RK_U32 u32VirHeight;  // rows of luma before the chroma plane, >= picture height
   RK_U32
-      u32StreamBufCnt;  // encoded packets queued or taken before RK_MPI_VENC_SendFrame waits; 0 = 3
+  u32StreamBufCnt;  // encoded packets queued or taken before RK_MPI_VENC_SendFrame waits; 0 = 3
   VENC_ATTR_H264_S stAttrH264;
 } VENC_ATTR_S;
 
-typedef enum {
+typedef enum : RK_S32 {
   VENC_RC_MODE_H264CBR = 1,
   VENC_RC_MODE_H264VBR = 2,
 } VENC_RC_MODE_E;
@@ -311,7 +314,7 @@ typedef struct {
   VIDEO_FRAME_S stVFrame;
 } VIDEO_FRAME_INFO_S;
 
-typedef enum {
+typedef enum : RK_S32 {
   H264E_NALU_PSLICE = 1,
   H264E_NALU_ISLICE = 2,
   H264E_NALU_IDRSLICE = 5,
@@ -385,7 +388,7 @@ RK_S32 RK_MPI_VENC_QueryStatus(VENC_CHN VeChn, VENC_CHN_STATUS_S* pstStatus);
 typedef RK_S32 RGN_HANDLE;
 #define RGN_HANDLE_MAX 16
 
-typedef enum { OVERLAY_RGN = 0 } RGN_TYPE_E;
+typedef enum : RK_S32 { OVERLAY_RGN = 0 } RGN_TYPE_E;
 
 typedef struct {
   PIXEL_FORMAT_E enPixelFmt;  // RK_FMT_RGBA8888
