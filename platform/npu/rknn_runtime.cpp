@@ -10,9 +10,23 @@
 #include <new>
 #include <unordered_set>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "platform/npu/hlnm_format.h"
 #include "platform/npu/rknn_api.h"
+
+// The pixel loops are written for the vectoriser; on x86 they are also built
+// for AVX2 and picked at load time (not under sanitizers, whose start-up runs
+// after the resolver).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define HL_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define HL_VECTOR_CLONES
+#endif
+#define HL_INLINE inline __attribute__((always_inline))
 
 namespace {
 
@@ -262,6 +276,17 @@ void readInput(const Runtime& rt, float* out) {
   const uint8_t* src = static_cast<const uint8_t*>(rt.bound->virt_addr);
   const bool signedIn = t.type == RKNN_TENSOR_INT8;
   const float zp = static_cast<float>(t.zeroPoint), sc = t.scale;
+  if (c == 1) {  // both layouts are plain rows
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* row = src + size_t(y) * rt.boundStride;
+      float* o = out + size_t(y) * w;
+      if (signedIn)
+        for (int x = 0; x < w; ++x) o[x] = (float(int8_t(row[x])) - zp) * sc;
+      else
+        for (int x = 0; x < w; ++x) o[x] = (float(row[x]) - zp) * sc;
+    }
+    return;
+  }
   for (int ch = 0; ch < c; ++ch)
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
@@ -320,20 +345,35 @@ void depthToSpace(const Layer& l, const float* in, float* out) {
       }
 }
 
-// Quantises n values into the output tensor's bytes.
-void writeOutput(Runtime& rt, const float* v, size_t at, size_t n) {
+// Output quantisation, fused into the last pass: clip (if the network ends
+// with one), scale, round half up, saturate to the output type. Clamping in
+// float before the conversion keeps every step in vector lanes.
+struct Quantiser {
+  float inv, zp, lo, hi, clipLo, clipHi;
+};
+
+Quantiser quantiser(const Runtime& rt, bool withClip) {
   const hlnm::Tensor& t = rt.output;
-  const float inv = 1.0f / t.scale;
-  const int lo = t.type == RKNN_TENSOR_INT8 ? -128 : 0, hi = lo + 255;
-  uint8_t* dst = rt.outBytes.data() + at;
-  for (size_t i = 0; i < n; ++i) {
-    float s = v[i] * inv;
-    s = s < -4096.0f ? -4096.0f : s > 4096.0f ? 4096.0f : s;
-    // floor(s + 0.5) without a library call, so the loop vectorises.
-    int q = static_cast<int>(s + 8192.5f) - 8192 + t.zeroPoint;
-    q = q < lo ? lo : q > hi ? hi : q;
-    dst[i] = static_cast<uint8_t>(q);
-  }
+  const Separable& sp = rt.separable;
+  const bool clip = withClip && sp.clip;
+  const float lo = t.type == RKNN_TENSOR_INT8 ? -128.0f : 0.0f;
+  return {1.0f / t.scale, static_cast<float>(t.zeroPoint), lo,
+          lo + 255.0f,    clip ? sp.low : -3.0e38f,        clip ? sp.high : 3.0e38f};
+}
+
+HL_INLINE uint8_t quantise(float v, const Quantiser& q) {
+  v = v < q.clipLo ? q.clipLo : v > q.clipHi ? q.clipHi : v;
+  float s = v * q.inv + q.zp;
+  s = s < q.lo ? q.lo : s > q.hi ? q.hi : s;
+  // floor(s + 0.5) for s >= -128 without a library call
+  return static_cast<uint8_t>(static_cast<int>(s + 256.5f) - 256);
+}
+
+// Quantises the generic path's result (its clip layers have run already).
+void writeOutput(Runtime& rt, const float* v) {
+  const Quantiser q = quantiser(rt, false);
+  uint8_t* dst = rt.outBytes.data();
+  for (size_t i = 0; i < rt.outBytes.size(); ++i) dst[i] = quantise(v[i], q);
 }
 
 void runGeneric(Runtime& rt) {
@@ -359,49 +399,147 @@ void runGeneric(Runtime& rt) {
         break;
     }
   }
-  writeOutput(rt, cur, 0, rt.outBytes.size());
+  writeOutput(rt, cur);
 }
 
-void runSeparable(Runtime& rt) {
+// A row of values to output bytes: the same arithmetic as quantise, sixteen
+// at a time where SSE2 is there to narrow them.
+HL_INLINE void quantiseRow(const float* v, int n, const Quantiser& q, bool signedOut,
+                           uint8_t* out) {
+  int x = 0;
+#ifdef __SSE2__
+  const __m128 clipLo = _mm_set1_ps(q.clipLo), clipHi = _mm_set1_ps(q.clipHi);
+  const __m128 inv = _mm_set1_ps(q.inv), zp = _mm_set1_ps(q.zp);
+  const __m128 lo = _mm_set1_ps(q.lo), hi = _mm_set1_ps(q.hi), half = _mm_set1_ps(256.5f);
+  const __m128i bias = _mm_set1_epi32(256);
+  for (; x + 16 <= n; x += 16) {
+    __m128i i[4];
+    for (int k = 0; k < 4; ++k) {
+      __m128 f = _mm_loadu_ps(v + x + 4 * k);
+      f = _mm_min_ps(_mm_max_ps(f, clipLo), clipHi);
+      f = _mm_add_ps(_mm_mul_ps(f, inv), zp);
+      f = _mm_min_ps(_mm_max_ps(f, lo), hi);
+      i[k] = _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(f, half)), bias);
+    }
+    const __m128i a = _mm_packs_epi32(i[0], i[1]), b = _mm_packs_epi32(i[2], i[3]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                     signedOut ? _mm_packs_epi16(a, b) : _mm_packus_epi16(a, b));
+  }
+#else
+  (void)signedOut;
+#endif
+  for (; x < n; ++x) out[x] = quantise(v[x], q);
+}
+
+// One output row of the vertical pass: K taps over K source rows, the bias,
+// then quantisation. K as a constant lets the compiler keep the sum in
+// registers and vectorise across the row.
+template <int K>
+HL_INLINE void verticalRow(const float* const* rows, const float* w, float bias, int n,
+                           float* acc) {
+  for (int x = 0; x < n; ++x) {
+    float s = bias;
+    for (int k = 0; k < K; ++k) s += w[k] * rows[k][x];
+    acc[x] = s;
+  }
+}
+
+HL_INLINE void verticalRowAny(const float* const* rows, const float* w, int taps, float bias, int n,
+                              float* acc) {
+  std::fill(acc, acc + n, bias);
+  for (int k = 0; k < taps; ++k)
+    for (int x = 0; x < n; ++x) acc[x] += w[k] * rows[k][x];
+}
+
+template <int K>
+HL_INLINE void horizontalPhase(const float* line, const float* w, int n, float* out) {
+  for (int x = 0; x < n; ++x) {
+    float s = 0;
+    for (int k = 0; k < K; ++k) s += w[k] * line[x + k];
+    out[x] = s;
+  }
+}
+
+HL_INLINE void horizontalPhaseAny(const float* line, const float* w, int taps, int n, float* out) {
+  std::fill(out, out + n, 0.0f);
+  for (int k = 0; k < taps; ++k)
+    for (int x = 0; x < n; ++x) out[x] += w[k] * line[x + k];
+}
+
+HL_VECTOR_CLONES void runSeparable(Runtime& rt) {
   const Separable& sp = rt.separable;
   const int b = sp.block, h = rt.input.dims[2], w = rt.input.dims[3], ow = w * b;
-  // a: the input planes; b: the horizontally upscaled rows (h x ow);
-  // padded: one edge-replicated input row, then one phase's row.
+  const Quantiser q = quantiser(rt, true);
+  const bool signedOut = rt.output.type == RKNN_TENSOR_INT8;
+  // a: the input plane; b: the horizontally upscaled rows (h x ow);
+  // padded: one edge-replicated input row, then the b phases of a row, then
+  // one output row's sums.
   readInput(rt, rt.a.data());
   int reach = 0;
   for (const Taps& t : sp.rows)
     reach = std::max({reach, -t.offset, t.offset + int(t.w.size()) - 1});
   float* line = rt.padded.data();
-  float* phase = line + w + 2 * reach;
+  float* phases = line + w + 2 * reach;
+  float* acc = phases + size_t(b) * w;
   for (int y = 0; y < h; ++y) {
     const float* src = rt.a.data() + size_t(y) * w;
-    for (int x = -reach; x < w + reach; ++x) line[x + reach] = src[clampIndex(x, w)];
-    float* dst = rt.b.data() + size_t(y) * ow;
+    for (int x = 0; x < reach; ++x) {
+      line[x] = src[0];
+      line[reach + w + x] = src[w - 1];
+    }
+    std::copy(src, src + w, line + reach);
     for (int j = 0; j < b; ++j) {
       const Taps& t = sp.rows[j];
       const float* base = line + reach + t.offset;
-      std::fill(phase, phase + w, 0.0f);
-      for (size_t k = 0; k < t.w.size(); ++k) {
-        const float wt = t.w[k];
-        const float* s = base + k;
-        for (int x = 0; x < w; ++x) phase[x] += wt * s[x];
+      float* phase = phases + size_t(j) * w;
+      switch (t.w.size()) {
+        case 1:
+          horizontalPhase<1>(base, t.w.data(), w, phase);
+          break;
+        case 4:
+          horizontalPhase<4>(base, t.w.data(), w, phase);
+          break;
+        case 6:
+          horizontalPhase<6>(base, t.w.data(), w, phase);
+          break;
+        default:
+          horizontalPhaseAny(base, t.w.data(), int(t.w.size()), w, phase);
       }
-      for (int x = 0; x < w; ++x) dst[x * b + j] = phase[x];
+    }
+    float* dst = rt.b.data() + size_t(y) * ow;
+    if (b == 3) {
+      const float *p0 = phases, *p1 = phases + w, *p2 = phases + 2 * w;
+      for (int x = 0; x < w; ++x) {
+        dst[3 * x] = p0[x];
+        dst[3 * x + 1] = p1[x];
+        dst[3 * x + 2] = p2[x];
+      }
+    } else {
+      for (int j = 0; j < b; ++j)
+        for (int x = 0; x < w; ++x) dst[x * b + j] = phases[size_t(j) * w + x];
     }
   }
-  float* acc = phase;  // room for ow values: the row buffer holds w + reach + ow
+  const float* rows[kMaxKernel];
   for (int y = 0; y < h; ++y)
     for (int i = 0; i < b; ++i) {
       const Taps& t = sp.columns[i];
-      std::fill(acc, acc + ow, sp.bias);
-      for (size_t k = 0; k < t.w.size(); ++k) {
-        const float wt = t.w[k];
-        const float* s = rt.b.data() + size_t(clampIndex(y + t.offset + int(k), h)) * ow;
-        for (int x = 0; x < ow; ++x) acc[x] += wt * s[x];
+      const int taps = int(t.w.size());
+      for (int k = 0; k < taps; ++k)
+        rows[k] = rt.b.data() + size_t(clampIndex(y + t.offset + k, h)) * ow;
+      switch (taps) {
+        case 1:
+          verticalRow<1>(rows, t.w.data(), sp.bias, ow, acc);
+          break;
+        case 4:
+          verticalRow<4>(rows, t.w.data(), sp.bias, ow, acc);
+          break;
+        case 6:
+          verticalRow<6>(rows, t.w.data(), sp.bias, ow, acc);
+          break;
+        default:
+          verticalRowAny(rows, t.w.data(), taps, sp.bias, ow, acc);
       }
-      if (sp.clip)
-        for (int x = 0; x < ow; ++x) acc[x] = std::min(std::max(acc[x], sp.low), sp.high);
-      writeOutput(rt, acc, size_t(y * b + i) * ow, ow);
+      quantiseRow(acc, ow, q, signedOut, rt.outBytes.data() + size_t(y * b + i) * ow);
     }
 }
 
@@ -456,7 +594,9 @@ int rknn_init(rknn_context* context, void* model, uint32_t size, uint32_t flag,
   const uint64_t outN = uint64_t(rt->output.dims[1]) * rt->output.dims[2] * rt->output.dims[3];
   rt->a.assign(biggest, 0.0f);
   rt->b.assign(biggest, 0.0f);
-  rt->padded.assign(std::max<uint64_t>(padded, 2 * (rt->input.dims[3] + 2 * kMaxKernel) + outN), 0);
+  const uint64_t w = rt->input.dims[3];
+  rt->padded.assign(std::max<uint64_t>(padded, w + 2 * kMaxKernel + (kMaxBlock + kMaxBlock) * w),
+                    0);
   rt->outBytes.assign(outN, 0);
   rt->outFloat.assign(outN, 0.0f);
   std::lock_guard<std::mutex> l(g_lock);
