@@ -102,9 +102,10 @@ Nv12 nv12Rect(const Side& s) {
 // Per-thread scratch frames, grown on first use of a size and then reused,
 // so steady-state blits allocate nothing and threads never share them.
 // a: the converted source, b: between rotation and scaling, c: the NV12
-// picture before conversion to RGB, planes: chroma planes while scaling.
+// picture before conversion to RGB, c2: a second intermediate frame, planes:
+// chroma planes while scaling.
 struct Scratch {
-  std::vector<uint8_t> a, b, c, planes;
+  std::vector<uint8_t> a, b, c, c2, planes;
 };
 thread_local Scratch t_scratch;
 
@@ -151,8 +152,17 @@ bool rotate(const Nv12& s, const Nv12& d, libyuv::RotationMode mode) {
                                 mode) == 0;
 }
 
-// Rotates s by mode and scales the result to d's size. The intermediate
-// frame is whichever of the two orders keeps it smaller.
+// Vertical-only scaling, the fast case of libyuv's scaler: rows are blended,
+// never resampled along the line. The interleaved chroma rows blend like any
+// other bytes.
+bool scaleRows(const Nv12& s, const Nv12& d) {
+  libyuv::ScalePlane(s.y, s.strideY, s.w, s.h, d.y, d.strideY, d.w, d.h, libyuv::kFilterBilinear);
+  libyuv::ScalePlane(s.uv, s.strideUv, s.w, s.h / 2, d.uv, d.strideUv, d.w, d.h / 2,
+                     libyuv::kFilterBilinear);
+  return true;
+}
+
+// Rotates s by mode and scales the result to d's size.
 bool transform(const Nv12& s, const Nv12& d, libyuv::RotationMode mode, Scratch& scr) {
   const bool quarter = mode == libyuv::kRotate90 || mode == libyuv::kRotate270;
   const int rw = quarter ? s.h : s.w;
@@ -160,6 +170,16 @@ bool transform(const Nv12& s, const Nv12& d, libyuv::RotationMode mode, Scratch&
   const bool sameSize = rw == d.w && rh == d.h;
   if (mode == libyuv::kRotate0) return sameSize ? copy(s, d) : scale(s, d, scr);
   if (sameSize) return rotate(s, d, mode);
+  if (quarter && d.w >= rw && d.h >= rh) {
+    // Enlarging through a quarter turn: the turn swaps the axes, so both
+    // directions can be scaled as rows, which libyuv does several times
+    // faster than resampling along lines. Bilinear either way.
+    const Nv12 tall = scratchFrame(scr.b, s.w, d.w);
+    const Nv12 turned = scratchFrame(scr.c2, d.w, s.w);
+    return scaleRows(s, tall) && rotate(tall, turned, mode) && scaleRows(turned, d);
+  }
+  // Otherwise the intermediate frame is whichever of the two orders keeps it
+  // smaller.
   if (static_cast<long>(d.w) * d.h < static_cast<long>(s.w) * s.h) {
     const Nv12 mid = scratchFrame(scr.b, quarter ? d.h : d.w, quarter ? d.w : d.h);
     return scale(s, mid, scr) && rotate(mid, d, mode);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <libyuv/scale.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -192,6 +194,27 @@ TEST(RgaBlit, DisplayCropFillsThePanelWithoutDistortion) {
   EXPECT_EQ(panel.Y(0, 0), 10);
   EXPECT_EQ(panel.Y(319, 359), 10);
   EXPECT_EQ(panel.U(318, 358), 128);
+
+  // The enlargement matches turning first and then scaling bilinearly.
+  Nv12 smooth(256, 192);
+  for (int y = 0; y < 192; ++y)
+    for (int x = 0; x < 256; ++x) {
+      smooth.Y(x, y) = static_cast<uint8_t>(128 + 100 * std::sin(x * 0.11) * std::cos(y * 0.07));
+      smooth.U(x, y) = static_cast<uint8_t>(128 + 60 * std::sin(y * 0.09));
+      smooth.V(x, y) = static_cast<uint8_t>(128 + 60 * std::cos(x * 0.05));
+    }
+  Nv12 turned(192, 216), want(320, 360), got(320, 360);
+  ASSERT_EQ(blit(smooth.info(20, 0, 216, 192), turned.info(), HAL_TRANSFORM_ROT_90), 0);
+  libyuv::NV12Scale(turned.bytes.data(), 192, turned.bytes.data() + 192 * 216, 192, 192, 216,
+                    want.bytes.data(), 320, want.bytes.data() + 320 * 360, 320, 320, 360,
+                    libyuv::kFilterBilinear);
+  ASSERT_EQ(blit(smooth.info(20, 0, 216, 192), got.info(), HAL_TRANSFORM_ROT_90), 0);
+  for (int y = 0; y < 360; ++y)
+    for (int x = 0; x < 320; ++x) {
+      ASSERT_NEAR(got.Y(x, y), want.Y(x, y), 2) << x << "," << y;
+      ASSERT_NEAR(got.U(x, y), want.U(x, y), 3) << x << "," << y;
+      ASSERT_NEAR(got.V(x, y), want.V(x, y), 3) << x << "," << y;
+    }
 
   // The copy back for recordings and photos: the panel turned to landscape.
   Nv12 land(360, 320);
