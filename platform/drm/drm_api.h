@@ -17,6 +17,7 @@
 //   from mapDumbBuffer on the DRM descriptor, as drm_mmap does.
 // Descriptors from primeHandleToFD are real dma-buf (or memfd) descriptors:
 // any code may mmap them directly and must close them with ::close.
+#include <fcntl.h>  // DRM_CLOEXEC, DRM_RDWR
 #include <sys/types.h>
 #include <xf86drm.h>
 #include <xf86drmMode.h>

@@ -1,0 +1,238 @@
+// The simulated camera through the device I/O seam, driven as any V4L2
+// client drives a camera, and its quirks on demand.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/videodev2.h>
+#include <sys/mman.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+#include "platform/devio.h"
+#include "sim/sim_board.h"
+#include "tests/sim/capture_client.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+using Planes = sim::SimCameraOptions::Planes;
+
+class CameraTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::SimBoardOptions o;
+    o.camera.frameIntervalUs = 5000;  // fast, for the tests that do not time
+    QString error;
+    ASSERT_TRUE(board_.create(o, &error)) << error.toStdString();
+    board_.install();
+  }
+  void setCamera(Planes planes, unsigned grant = 0, unsigned intervalUs = 5000) {
+    sim::SimCameraOptions c;
+    c.planes = planes;
+    c.grantBuffers = grant;
+    c.frameIntervalUs = intervalUs;
+    board_.camera().setOptions(c);
+  }
+  TempRoot root_;
+  sim::SimBoard board_;
+};
+
+TEST_F(CameraTest, CaptureLoopReceivesYuyvFramesInBothLayouts) {
+  for (Planes planes : {Planes::Single, Planes::Multi}) {
+    setCamera(planes);
+    simtest::CaptureClient c;
+    ASSERT_TRUE(c.open("/dev/video0")) << c.error();
+    EXPECT_EQ(c.type(), planes == Planes::Single ? V4L2_BUF_TYPE_VIDEO_CAPTURE
+                                                 : V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE);
+    EXPECT_EQ(c.bufferCount(), 4u);
+    ASSERT_TRUE(c.start()) << c.error();
+    uint32_t lastSeq = 0;
+    int frames = 0, lit = 0;
+    for (int i = 0; i < 8; ++i) {
+      ASSERT_TRUE(c.capture(1000, [&](const uint8_t* p, size_t n, const v4l2_buffer& b) {
+        EXPECT_EQ(n, 256u * 192u * 2u);
+        if (frames) {
+          EXPECT_GT(b.sequence, lastSeq);
+        }
+        lastSeq = b.sequence;
+        EXPECT_TRUE(b.flags & V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC);
+        EXPECT_EQ(p[1], 128);
+        EXPECT_EQ(p[3], 128);
+        for (size_t k = 0; k < n; k += 2) lit += p[k] > 200;
+        ++frames;
+      })) << c.error();
+    }
+    EXPECT_GT(lit, 0) << "the picture has warm parts";
+    ASSERT_TRUE(c.stop()) << c.error();
+    // Stopped: nothing becomes readable any more.
+    EXPECT_FALSE(c.capture(60, nullptr));
+  }
+  // Unregistered paths are files of the board's tree, never the PC's /dev.
+  EXPECT_LT(platform::dev().open("/dev/video7", O_RDWR), 0);
+  ASSERT_TRUE(root_.write("/dev/video7", "x"));
+  const int fd = platform::dev().open("/dev/video7", O_RDONLY);
+  EXPECT_GE(fd, 0);
+  platform::dev().close(fd);
+}
+
+TEST_F(CameraTest, FramesArriveAtTwentyFivePerSecond) {
+  setCamera(Planes::Multi, 0, 40000);
+  simtest::CaptureClient c;
+  ASSERT_TRUE(c.open("/dev/video0")) << c.error();
+  ASSERT_TRUE(c.start()) << c.error();
+  ASSERT_TRUE(c.capture(1000, nullptr));  // the stream is running
+  const auto start = std::chrono::steady_clock::now();
+  timeval first{}, last{};
+  int n = 0;
+  while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(800)) {
+    ASSERT_TRUE(c.capture(1000, [&](const uint8_t*, size_t, const v4l2_buffer& b) {
+      if (n == 0) first = b.timestamp;
+      last = b.timestamp;
+    })) << c.error();
+    ++n;
+  }
+  const double span = (last.tv_sec - first.tv_sec) + (last.tv_usec - first.tv_usec) / 1e6;
+  ASSERT_GT(n, 10);
+  EXPECT_NEAR((n - 1) / span, 25.0, 1.5);
+  EXPECT_EQ(board_.camera().framesLost(), 0u);
+}
+
+TEST_F(CameraTest, QuirksOnDemand) {
+  // Both layouts offered: a client that prefers single-planar gets it.
+  setCamera(Planes::Both);
+  {
+    simtest::CaptureClient c;
+    ASSERT_TRUE(c.open("/dev/video0")) << c.error();
+    EXPECT_EQ(c.type(), V4L2_BUF_TYPE_VIDEO_CAPTURE);
+  }
+  // Neither: no capture device.
+  setCamera(Planes::Neither);
+  {
+    simtest::CaptureClient c;
+    EXPECT_FALSE(c.open("/dev/video0"));
+  }
+  // Fewer or more buffers than asked.
+  for (unsigned grant : {1u, 2u, 3u, 6u}) {
+    setCamera(Planes::Multi, grant);
+    simtest::CaptureClient c;
+    const bool ok = c.open("/dev/video0");
+    EXPECT_EQ(ok, grant >= 2) << grant;
+    if (ok) {
+      EXPECT_EQ(c.bufferCount(), grant);
+      ASSERT_TRUE(c.start());
+      EXPECT_TRUE(c.capture(1000, nullptr)) << c.error();
+    }
+  }
+  // A failing call, and EINTR that a retrying client rides out.
+  setCamera(Planes::Multi);
+  board_.camera().failNext(VIDIOC_REQBUFS, ENOMEM);
+  {
+    simtest::CaptureClient c;
+    EXPECT_FALSE(c.open("/dev/video0"));
+    EXPECT_NE(c.error().find("REQBUFS"), std::string::npos);
+  }
+  board_.camera().failNext(sim::SimDevice::kOpOpen, EBUSY);
+  EXPECT_LT(platform::dev().open("/dev/video0", O_RDWR), 0);
+  EXPECT_EQ(errno, EBUSY);
+  {
+    simtest::CaptureClient c;
+    ASSERT_TRUE(c.open("/dev/video0")) << c.error();
+    ASSERT_TRUE(c.start());
+    board_.camera().failNext(VIDIOC_DQBUF, EINTR, 3);
+    EXPECT_TRUE(c.capture(1000, nullptr)) << c.error();
+  }
+  EXPECT_EQ(board_.io().openCount(), 0u);
+}
+
+TEST_F(CameraTest, MisuseIsRefusedAsADriverWould) {
+  simtest::CaptureClient c;
+  ASSERT_TRUE(c.open("/dev/video0")) << c.error();
+  const int fd = c.fd();
+  auto& io = platform::dev();
+  EXPECT_EQ(io.ioctl(fd, VIDIOC_G_PARM, nullptr), -1);
+  EXPECT_EQ(errno, ENOTTY);
+  EXPECT_EQ(io.ioctl(fd, VIDIOC_QUERYCAP, nullptr), -1);
+  EXPECT_EQ(errno, EFAULT);
+
+  // Buffers are reachable only whole, at their own offsets, and shared.
+  EXPECT_EQ(io.mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 12345), MAP_FAILED);
+  EXPECT_EQ(io.mmap(nullptr, 1 << 20, PROT_READ, MAP_SHARED, fd, 0), MAP_FAILED);
+  EXPECT_EQ(io.mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE, fd, 0), MAP_FAILED);
+  EXPECT_EQ(io.mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 64 * 98304), MAP_FAILED);
+
+  v4l2_buffer b{};
+  v4l2_plane plane{};
+  b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  b.memory = V4L2_MEMORY_MMAP;
+  b.index = 9;
+  b.m.planes = &plane;
+  b.length = 1;
+  EXPECT_EQ(io.ioctl(fd, VIDIOC_QBUF, &b), -1);  // no such buffer
+  EXPECT_EQ(errno, EINVAL);
+  b.index = 0;
+  b.m.planes = nullptr;
+  EXPECT_EQ(io.ioctl(fd, VIDIOC_QUERYBUF, &b), -1);  // multi-planar needs its plane array
+  b.m.planes = &plane;
+  ASSERT_EQ(io.ioctl(fd, VIDIOC_QBUF, &b), 0);
+  EXPECT_EQ(io.ioctl(fd, VIDIOC_QBUF, &b), -1);  // already queued
+  EXPECT_EQ(errno, EINVAL);
+  b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+  EXPECT_EQ(io.ioctl(fd, VIDIOC_DQBUF, &b), -1);
+  EXPECT_EQ(errno, EINVAL);
+
+  // Another opener cannot take the buffers away, nor dequeue.
+  const int other = io.open("/dev/video0", O_RDWR | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  v4l2_requestbuffers req{};
+  req.count = 2;
+  req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  req.memory = V4L2_MEMORY_MMAP;
+  EXPECT_EQ(io.ioctl(other, VIDIOC_REQBUFS, &req), -1);
+  EXPECT_EQ(errno, EBUSY);
+  req.memory = V4L2_MEMORY_USERPTR;
+  EXPECT_EQ(io.ioctl(fd, VIDIOC_REQBUFS, &req), -1);
+  EXPECT_EQ(errno, EINVAL);
+  io.close(other);
+
+  // Closing the owner ends the stream and frees the buffers for the next one.
+  int type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  ASSERT_EQ(io.ioctl(fd, VIDIOC_STREAMON, &type), 0);
+  EXPECT_TRUE(board_.camera().streaming());
+  c.close();
+  EXPECT_FALSE(board_.camera().streaming());
+  simtest::CaptureClient again;
+  EXPECT_TRUE(again.open("/dev/video0")) << again.error();
+}
+
+TEST_F(CameraTest, ReadinessFollowsTheQueue) {
+  auto& io = platform::dev();
+  simtest::CaptureClient c;
+  ASSERT_TRUE(c.open("/dev/video0")) << c.error();
+  // Dequeueing without a stream is refused rather than waiting forever.
+  v4l2_buffer b{};
+  v4l2_plane plane{};
+  b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  b.memory = V4L2_MEMORY_MMAP;
+  b.m.planes = &plane;
+  b.length = 1;
+  EXPECT_EQ(io.ioctl(c.fd(), VIDIOC_DQBUF, &b), -1);
+  EXPECT_EQ(errno, EINVAL);
+  // Streaming with every buffer held by the client: frames are dropped and
+  // the descriptor never becomes readable.
+  int type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  ASSERT_EQ(io.ioctl(c.fd(), VIDIOC_STREAMON, &type), 0);
+  pollfd p{c.fd(), POLLIN, 0};
+  EXPECT_EQ(io.poll(&p, 1, 50), 0);
+  EXPECT_GT(board_.camera().framesLost(), 0u);
+  b.index = 1;
+  ASSERT_EQ(io.ioctl(c.fd(), VIDIOC_QBUF, &b), 0);
+  EXPECT_EQ(io.poll(&p, 1, 1000), 1);
+  ASSERT_EQ(io.ioctl(c.fd(), VIDIOC_DQBUF, &b), 0);
+  EXPECT_EQ(b.index, 1u);
+  EXPECT_EQ(plane.bytesused, 256u * 192u * 2u);
+  EXPECT_EQ(io.poll(&p, 1, 30), 0);  // consumed: not readable again
+  ASSERT_EQ(io.ioctl(c.fd(), VIDIOC_STREAMOFF, &type), 0);
+}
+
+}  // namespace
