@@ -16,6 +16,24 @@
 //   third) run concurrently.
 // - The software platform needs no RK_MPI_SYS_Init before use; RK_MPI_SYS_Exit
 //   tears down whatever channels and regions are left.
+//
+// A recording, in outline:
+//   pool = RK_MPI_MB_CreatePool(&{172800, count});        // once
+//   RK_MPI_VENC_CreateChn(0, &attr);                       // camera bring-up
+//   RK_MPI_VENC_StartRecvFrame(0, &{-1});
+//   feed, per frame:   blk = RK_MPI_MB_GetMB(pool, 172800, RK_TRUE);
+//                      fill RK_MPI_MB_Handle2VirAddr(blk); RK_MPI_SYS_MmzFlushCache;
+//                      RK_MPI_VENC_SendFrame(0, &frame{blk, 360, 320, ...}, -1);
+//                      RK_MPI_MB_ReleaseMB(blk);          // the channel keeps its own reference
+//   writer, per packet: RK_MPI_VENC_GetStream(0, &stream{&pack}, 200);
+//                      write RK_MPI_MB_Handle2VirAddr(pack.pMbBlk), pack.u32Len bytes;
+//                      RK_MPI_VENC_ReleaseStream(0, &stream);
+//   overlay:           RK_MPI_RGN_Create(0, ..); RK_MPI_RGN_AttachToChn(0, {RK_ID_VENC, 0, 0}, ..);
+//                      RK_MPI_RGN_SetBitMap(0, &bitmap) whenever the picture changes
+//   teardown:          RK_MPI_VENC_StopRecvFrame(0); RK_MPI_VENC_DestroyChn(0);
+//                      RK_MPI_SYS_WaitFreeMB();
+// The writer must keep taking packets while frames are sent with timeout -1:
+// a channel whose three stream buffers are all full makes the send wait.
 #include <cstddef>
 #include <cstdint>
 
@@ -369,6 +387,8 @@ RK_S32 RK_MPI_VENC_StopRecvFrame(VENC_CHN VeChn);
 // soon as this returns. Waits while the channel's stream buffers are all in
 // use (packets queued, taken or still being made): s32MilliSec -1 waits
 // without limit, 0 not at all, n > 0 up to n ms (RK_ERR_VENC_BUF_FULL then).
+// RK_MPI_VENC_StopRecvFrame or RK_MPI_VENC_DestroyChn from another thread ends
+// the wait with an error.
 RK_S32 RK_MPI_VENC_SendFrame(VENC_CHN VeChn, const VIDEO_FRAME_INFO_S* pstFrame,
                              RK_S32 s32MilliSec);
 // Takes the oldest encoded packet, waiting as RK_MPI_VENC_SendFrame does

@@ -214,7 +214,7 @@ x264_t* openEncoder(const VENC_CHN_ATTR_S& a) {
   const VENC_ATTR_S& v = a.stVencAttr;
   const VENC_RC_ATTR_S& rc = a.stRcAttr;
   x264_param_t p;
-  if (x264_param_default_preset(&p, "veryfast", "zerolatency") < 0) return nullptr;
+  if (x264_param_default_preset(&p, "superfast", "zerolatency") < 0) return nullptr;
   p.i_csp = X264_CSP_NV12;
   p.i_width = static_cast<int>(v.u32PicWidth);
   p.i_height = static_cast<int>(v.u32PicHeight);
