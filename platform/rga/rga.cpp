@@ -6,6 +6,8 @@
 #include <libyuv/scale.h>
 #include <libyuv/scale_uv.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -70,6 +72,16 @@ bool open(rga_info_t* info, bool source, Side& side) {
   if (!checkRect(side.r, source)) return false;
   side.bytes = rga_image_bytes(side.format, side.r.wstride, side.r.hstride);
   if (info->fd >= 0) {
+    // Touching a mapping past the end of the buffer would kill the process,
+    // so a buffer too small for its image is refused. Memory files report
+    // their size to fstat, dma-bufs to a seek to their end.
+    struct stat st;
+    off_t size = -1;
+    if (fstat(info->fd, &st) == 0 && S_ISREG(st.st_mode))
+      size = st.st_size;
+    else
+      size = lseek(info->fd, 0, SEEK_END);
+    if (size >= 0 && size < side.bytes) return fail("dma-buf smaller than its image");
     void* p = platform::dev().mmap(nullptr, static_cast<size_t>(side.bytes), PROT_READ | PROT_WRITE,
                                    MAP_SHARED, info->fd, 0);
     if (p == MAP_FAILED) return fail("cannot map dma-buf");

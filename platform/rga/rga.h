@@ -20,12 +20,13 @@
 // Transforms (source rotation, clockwise): 0, HAL_TRANSFORM_ROT_90,
 // HAL_TRANSFORM_ROT_180, HAL_TRANSFORM_ROT_270. Scaling happens after the
 // rotation, from the rotated source rectangle to the destination rectangle
-// (box filter down, bilinear up). Offsets, sizes and strides of YUV images
+// (box filter down, bilinear up; chroma scaled like luma). Offsets, sizes and strides of YUV images
 // must be even; flips, blending (a non-null third argument) and a rotation on
 // the destination are refused.
 //
 // An image is given either by dma-buf descriptor (fd >= 0; mapped shared,
-// read-write, for the duration of the call) or by virtual address (fd = -1).
+// read-write, at offset 0 for the duration of the call, and refused if the
+// buffer is smaller than the image) or by virtual address (fd = -1).
 // A refused or failed blit returns -1 after one line on standard output and
 // touches no memory outside the two rectangles.
 //

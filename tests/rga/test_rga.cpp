@@ -251,6 +251,12 @@ TEST(RgaBlit, DmaBufDescriptorsAreMappedForTheBlit) {
   ASSERT_EQ(blit(image(nullptr, srcFd, w, h, RK_FORMAT_YCbCr_420_SP), mem.info()), 0);
   EXPECT_EQ(mem.bytes, content);
 
+  // A buffer too small for the image it is said to hold is refused rather
+  // than read past its end.
+  ASSERT_EQ(ftruncate(srcFd, bytes / 2), 0);
+  EXPECT_EQ(blit(image(nullptr, srcFd, w, h, RK_FORMAT_YCbCr_420_SP), mem.info()), -1);
+  EXPECT_EQ(blit(mem.info(), image(nullptr, srcFd, w, h, RK_FORMAT_YCbCr_420_SP)), -1);
+
   // A descriptor that is not open fails cleanly.
   EXPECT_EQ(blit(image(nullptr, 1 << 20, w, h, RK_FORMAT_YCbCr_420_SP), mem.info()), -1);
   close(srcFd);
