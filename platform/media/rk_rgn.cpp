@@ -112,9 +112,12 @@ bool rgnComposite(int chn, const uint8_t* src, int srcStride, int srcRows, uint8
   for (const Region& r : g_regions)
     if (showsOn(r, chn)) shown[n++] = &r;
   if (n == 0) return false;
-  std::stable_sort(shown.begin(), shown.begin() + n, [](const Region* a, const Region* b) {
-    return a->chnAttr.unChnAttr.stOverlayChn.u32Layer < b->chnAttr.unChnAttr.stOverlayChn.u32Layer;
-  });
+  // Lower layers first; equal layers in handle order. An insertion sort: a
+  // handful of entries, and nothing allocated per frame.
+  auto layer = [](const Region* r) { return r->chnAttr.unChnAttr.stOverlayChn.u32Layer; };
+  for (size_t i = 1; i < n; ++i)
+    for (size_t j = i; j > 0 && layer(shown[j - 1]) > layer(shown[j]); --j)
+      std::swap(shown[j - 1], shown[j]);
   for (int y = 0; y < height; ++y)
     std::memcpy(dst + y * width, src + static_cast<size_t>(y) * srcStride, width);
   const uint8_t* srcChroma = src + static_cast<size_t>(srcStride) * srcRows;

@@ -54,7 +54,9 @@ TEST_F(Venc, FramesComeBackAsPacketsThatDecodeToTheSamePictures) {
     ASSERT_TRUE(takePacket(&p)) << "frame " << i;
     EXPECT_EQ(p.pts, 40000ull * (i + 1));
     EXPECT_EQ(startsWithSps(p.bytes), i == 0) << "frame " << i;
-    if (i == 0) EXPECT_EQ(p.bytes[5], 100) << "profile_idc of High";
+    if (i == 0) {
+      EXPECT_EQ(p.bytes[5], 100) << "profile_idc of High";
+    }
     EXPECT_EQ(p.type, i == 0 ? H264E_NALU_IDRSLICE : H264E_NALU_PSLICE);
     std::vector<uint8_t> out;
     ASSERT_TRUE(decoder.decode(p.bytes, &out)) << "frame " << i;
