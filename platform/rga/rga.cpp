@@ -63,6 +63,8 @@ bool checkRect(const rga_rect_t& r, bool source) {
   if (r.wstride > 16384 || r.hstride > 16384) return fail("image too large");
   if (isYuv(f) && ((r.xoffset | r.yoffset | r.width | r.height | r.wstride | r.hstride) & 1))
     return fail("odd offset or size on a subsampled format");
+  // Every picture passes through NV12 on its way, which has no half blocks.
+  if ((r.width | r.height) & 1) return fail("odd rectangle size");
   return true;
 }
 

@@ -20,9 +20,10 @@
 // Transforms (source rotation, clockwise): 0, HAL_TRANSFORM_ROT_90,
 // HAL_TRANSFORM_ROT_180, HAL_TRANSFORM_ROT_270. Scaling happens after the
 // rotation, from the rotated source rectangle to the destination rectangle
-// (box filter down, bilinear up; chroma scaled like luma). Offsets, sizes and strides of YUV images
-// must be even; flips, blending (a non-null third argument) and a rotation on
-// the destination are refused.
+// (box filter down, bilinear up; chroma scaled like luma). Rectangle sizes
+// must be even, and so must offsets and strides of YUV images; flips,
+// blending (a non-null third argument) and a rotation on the destination are
+// refused.
 //
 // An image is given either by dma-buf descriptor (fd >= 0; mapped shared,
 // read-write, at offset 0 for the duration of the call, and refused if the

@@ -306,6 +306,10 @@ TEST(RgaBlit, RefusedBlitsTouchNothing) {
   expectRefused([&] { return blit(with(1, 0, 32, 32), d); }, "odd offset");
   expectRefused([&] { return blit(s, image(dst.data(), -1, 63, 48, RK_FORMAT_YCbCr_420_SP)); },
                 "odd stride");
+  std::vector<uint8_t> rgb(64 * 48 * 3, 0xAB);
+  expectRefused([&] { return blit(s, image(rgb.data(), -1, 63, 48, RK_FORMAT_RGB_888)); },
+                "odd RGB size");
+  EXPECT_EQ(rgb, std::vector<uint8_t>(64 * 48 * 3, 0xAB));
   expectRefused([&] { return blit(s, image(nullptr, -1, 64, 48, RK_FORMAT_YCbCr_420_SP)); },
                 "no address");
   EXPECT_EQ(dst, untouched);
