@@ -11,19 +11,43 @@
 
 #include "app/appcontroller.h"
 #include "app/constants.h"
+#include "app/mainzeroingpage.h"
 #include "app/placeholderpage.h"
 #include "app/startup.h"
+#include "overlay/aim.h"
+#include "overlay/zeroinggesture.h"
 #include "platform/paths.h"
+#include "ui/homepage.h"
+#include "ui/menupage.h"
 #include "ui/texts.h"
 #include "ui/uistyle.h"
 
 namespace {
-const char* const kPageNames[MainWindow::kPageCount] = {
-    "Home",        "Reticle colour",   "Brightness",  "Zeroing",
-    "Device info", "Factory reset",    "Language",    "Temperature",
-    "Reference",   "Blackbody",        "Calibration", "Calibration result",
-    "Power save",  "Power save value", "Picture",     "Video",
-    "Menu"};
+// Titles of the pages whose own content is still a placeholder.
+const UiText* const kPageTitles[MainWindow::kPageCount] = {nullptr,
+                                                           &texts::kReticleColorTitle,
+                                                           &texts::kBrightnessTitle,
+                                                           &texts::kZeroingTitle,
+                                                           &texts::kDeviceInfoTitle,
+                                                           &texts::kFactoryResetTitle,
+                                                           &texts::kLanguageTitle,
+                                                           &texts::kTemperatureTitle,
+                                                           &texts::kSelectReferenceTitle,
+                                                           &texts::kBlackbodyTitle,
+                                                           &texts::kCalGuideTitle,
+                                                           &texts::kCalResultTitle,
+                                                           &texts::kPowerSaveTitle,
+                                                           &texts::kPowerSaveTitle,
+                                                           &texts::kPhotoGalleryTitle,
+                                                           &texts::kVideoGalleryTitle,
+                                                           nullptr};
+
+// The menu's items, in its order: the stack index each one opens.
+const int kMenuTargets[10] = {MainWindow::kPalettePage,      MainWindow::kAdjustPage,
+                              MainWindow::kTempMeasurePage,  MainWindow::kZeroingPage,
+                              MainWindow::kDeviceInfoPage,   MainWindow::kFactoryResetPage,
+                              MainWindow::kLanguagePage,     MainWindow::kEnergySavingPage,
+                              MainWindow::kPhotoGalleryPage, MainWindow::kVideoGalleryPage};
 }  // namespace
 
 MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(parent), state_(state) {
@@ -120,14 +144,63 @@ void MainWindow::buildUi() {
 
   // 3.
   pages_.resize(kPageCount);
-  for (int i = 0; i < kPageCount; ++i) {
-    pages_[i] = new PlaceholderPage(QString::fromUtf8(kPageNames[i]), uiScale_, this);
-    if (i == kHomePage) pages_[i]->installEventFilter(this);
+  home_ = new HomePage(this, uiScale_);
+  home_->installEventFilter(this);
+  pages_[kHomePage] = home_;
+  zeroGesture_ = new ZeroingGesture(this);
+  for (int i = 1; i < kMenuPage; ++i) {
+    if (i == kZeroingPage) {
+      zeroing_ = new MainZeroingPage(this, uiScale_, this);
+      pages_[i] = zeroing_;
+      continue;
+    }
+    auto* p = new PlaceholderPage(*kPageTitles[i], uiScale_, this);
+    connect(p, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
+    pages_[i] = p;
   }
+  menu_ = new MenuPage(this, uiScale_);
+  pages_[kMenuPage] = menu_;
   for (QWidget* p : pages_) stack_->addWidget(p);
 
   // 4.
+  QList<QWidget*> targets;
+  for (int index : kMenuTargets) targets << pages_[index];
+  menu_->setItems(targets);
+  menu_->applyLanguage(cfg_.language);
+  menu_->relayout();
+  connect(menu_, &MenuPage::backToHomeRequested, this, &MainWindow::goHome);
+  connect(menu_, &MenuPage::enterItemRequested, this, [this] {
+    if (QWidget* target = menu_->currentTarget()) stack_->setCurrentWidget(target);
+  });
   goHome();
+
+  // 5. The overlay reports its centre from the moment it loads it, so the
+  // temperature readout measures at the zeroed centre after a restart too.
+  overlay_ = new aim(central_);
+  overlay_->setGeometry(0, 0, width(), height());
+  overlay_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  overlay_->raise();
+  connect(overlay_, &aim::send_real_center, this,
+          [this](int x, int y) { reticleCenter_ = QPoint(x, y); });
+  {
+    QSettings s(platform::settingsFile(), QSettings::IniFormat);
+    overlay_->loadCenter(s);
+  }
+  if (state_) {
+    connect(state_, &AppController::reticleTypeChanged, this,
+            [this] { overlay_->slot_recv_reticle_type(state_->reticleType()); });
+    overlay_->slot_recv_reticle_type(state_->reticleType());
+  }
+  overlay_->slot_recv_reticle_mode(RETICLE_MODE_WITH_ZOOM);
+  zeroGesture_->setOverlay(overlay_);
+  connect(zeroGesture_, &ZeroingGesture::offsetsChanged, this, [this](int x, int y) {
+    zeroOffsetX_ = x;
+    zeroOffsetY_ = y;
+    refreshZeroText();
+  });
+  connect(zeroGesture_, &ZeroingGesture::returnToMenuRequested, this, [this] {
+    if (stack_->currentWidget() == zeroing_) openMenu();
+  });
 
   // 6.
   connect(stack_, &QStackedWidget::currentChanged, this, [this] { onPageChanged(); });
@@ -205,16 +278,46 @@ void MainWindow::resetSettingsToDefaults(QSettings& s) {
 void MainWindow::applyState() {
   // 1.
   if (state_) applyBacklight();
-  // 2-3: the image thread, the home page and the overlay receive their
-  // values here as they are built.
+  // 2.
+  if (home_) home_->setSrBadgeVisible(cfg_.srEnabled);
+  // 3.
+  if (overlay_) {
+    if (state_) overlay_->slot_recv_reticle_type(state_->reticleType());
+    overlay_->slot_recv_reticle_color(cfg_.reticleColor);
+    overlay_->slot_recv_reticle_dot_color(cfg_.reticleDotColor);
+    overlay_->slot_recv_language(cfg_.language);
+    const int current = stack_ ? stack_->currentIndex() : -1;
+    if (current == kHomePage || current == kPalettePage)
+      overlay_->slot_update(cfg_.zoomTenths / 10.0);
+  }
   // 4.
   updateTempMeasureTimer();
   refreshPowerState();
 }
 
-void MainWindow::retranslateUi() {}
+void MainWindow::retranslateUi() {
+  for (QWidget* p : pages_)
+    if (auto* page = qobject_cast<UiPage*>(p)) page->applyLanguage(cfg_.language);
+  if (overlay_) overlay_->slot_recv_language(cfg_.language);
+}
 
-void MainWindow::onPageChanged() {}
+void MainWindow::onPageChanged() {
+  if (!overlay_ || !stack_) return;
+  const int current = stack_->currentIndex();
+  if (current == kPalettePage) {
+    overlay_->slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
+    overlay_->slot_update(-1.0);
+  } else if (current == kHomePage) {
+    overlay_->slot_recv_reticle_mode(RETICLE_MODE_WITH_ZOOM);
+    overlay_->slot_update(cfg_.zoomTenths / 10.0);
+  } else if (current == kZeroingPage) {
+    // Reticle mode 0, zoom 1.0, offsets (0, 0) shown, and the preview.
+    zeroGesture_->enter();
+  } else {
+    overlay_->slot_recv_reticle_mode(RETICLE_MODE_WITH_ZOOM);
+    overlay_->slot_update(-1.0);
+  }
+}
 
 void MainWindow::goHome() {
   if (stack_) stack_->setCurrentIndex(kHomePage);
@@ -267,9 +370,13 @@ void MainWindow::showPhotoFeedback() {
 
 // ------------------------------------------------------------------ slots
 
-void MainWindow::refreshZeroText() {}
+void MainWindow::refreshZeroText() {
+  if (zeroing_) zeroing_->setOffsets(zeroOffsetX_, zeroOffsetY_);
+}
 
-void MainWindow::refreshStatusBar() {}
+void MainWindow::refreshStatusBar() {
+  if (home_ && state_) home_->setBatteryPercent(state_->batteryPercent());
+}
 
 void MainWindow::onRecordingChanged() {}
 
@@ -285,4 +392,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event); }
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (menu_) menu_->relayout();
+}

@@ -10,6 +10,11 @@
 #include "devices/power_supply.h"
 
 class AppController;
+class HomePage;
+class MainZeroingPage;
+class ZeroingGesture;
+class aim;
+class MenuPage;
 class QLabel;
 class QSettings;
 class QStackedWidget;
@@ -77,6 +82,12 @@ class MainWindow : public QMainWindow {
   QPoint reticleCenter() const { return reticleCenter_; }
   QStackedWidget* stack() const { return stack_; }
   QWidget* page(int index) const;
+  HomePage* homePage() const { return home_; }
+  MenuPage* menuPage() const { return menu_; }
+  aim* overlay() const { return overlay_; }
+  ZeroingGesture* zeroGesture() const { return zeroGesture_; }
+  int zeroOffsetX() const { return zeroOffsetX_; }
+  int zeroOffsetY() const { return zeroOffsetY_; }
   QLabel* toastLabel() const { return toast_; }
   QWidget* flashOverlay() const { return flash_; }
   QWidget* calibrationPanel() const { return calPanel_; }
@@ -109,6 +120,11 @@ class MainWindow : public QMainWindow {
   QWidget* central_ = nullptr;
   QStackedWidget* stack_ = nullptr;
   QVector<QWidget*> pages_;
+  HomePage* home_ = nullptr;
+  MenuPage* menu_ = nullptr;
+  MainZeroingPage* zeroing_ = nullptr;
+  aim* overlay_ = nullptr;
+  ZeroingGesture* zeroGesture_ = nullptr;
   QWidget* flash_ = nullptr;
   QLabel* toast_ = nullptr;
   QTimer* toastTimer_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
+#include "overlay/aim.h"
+#include "ui/homepage.h"
 
 using namespace power_supply;
 
@@ -14,19 +16,35 @@ void MainWindow::pollBatteryPercent() {
     raw = std::min(raw, 100);
     const BatterySmoother::Result r = batterySamples_.add(raw);
     if (state_) state_->setBatteryPercent(r.percent);
+    if (overlay_) overlay_->slot_recv_battery_percent(r.percent);
     // Running on external power is never low power.
     const bool low = chargerOnline_ < 1 ? r.low : false;
-    if (low != lowPower_) lowPower_ = low;
+    if (low != lowPower_) {
+      lowPower_ = low;
+      if (overlay_) overlay_->slot_recv_lowpower(low);
+    }
   }
   sdPresent_ = sdCardPresent();
+  if (home_) home_->setSdCardPresent(sdPresent_);
 }
 
 void MainWindow::refreshCharger() {
   const int status = readChargingStatus();
   const int online = readIntFile(QString::fromLatin1(kChargerOnlinePath));
-  if (status != -1 && status != chargingState_) chargingState_ = status;
+  if (status != -1 && status != chargingState_) {
+    chargingState_ = status;
+    if (home_) home_->setCharging(status == 1);
+    if (overlay_) overlay_->slot_recv_charge(status == 1);
+  }
   if (online >= 0 && online != chargerOnline_) {
     chargerOnline_ = online;
+    const bool connected = online > 0;
+    if (overlay_) {
+      overlay_->slot_recv_chargeOnline(connected);
+      if (state_) overlay_->slot_recv_battery_percent(state_->batteryPercent());
+      overlay_->raise();
+    }
+    if (home_) home_->setBatteryVisible(!connected);
     // Smoothing starts afresh after plugging or unplugging.
     batterySamples_.clear();
   }

@@ -1,17 +1,21 @@
 #pragma once
-// A page of the stack whose real content has not been built yet: a dark,
-// translucent panel with the page's name, so the stack indices stay right.
-#include <QWidget>
+// A page of the stack whose own content is not built yet: a dark panel with
+// the page's name over the live picture. It behaves like every page: a swipe
+// up returns to the menu.
+#include "ui/texts.h"
+#include "ui/uipage.h"
 
 class QLabel;
 
-class PlaceholderPage : public QWidget {
+class PlaceholderPage : public UiPage {
   Q_OBJECT
  public:
-  PlaceholderPage(const QString& name, double uiScale, QWidget* parent);
-  QString name() const { return name_; }
+  PlaceholderPage(const UiText& title, double uiScale, QWidget* parent);
+  void applyLanguage(int lang) override;
+  void relayout() override;
+  bool handleSwipe(const QPoint& press, const QPoint& release) override;
 
  private:
-  QString name_;
+  UiText title_;
   QLabel* label_;
 };

@@ -8,6 +8,8 @@
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
+#include "overlay/aim.h"
+#include "overlay/zeroinggesture.h"
 #include "platform/paths.h"
 #include "tests/support/temp_root.h"
 
@@ -80,4 +82,40 @@ TEST(MainWindow, ToastsTakeTheirPlaceTextAndTime) {
   w.showPhotoFeedback();
   EXPECT_TRUE(w.flashOverlay()->isVisibleTo(&w));
   EXPECT_TRUE(QTest::qWaitFor([&] { return !w.flashOverlay()->isVisibleTo(&w); }, 500));
+}
+
+TEST(MainWindow, OverlayFollowsThePageAndZeroingStartsFromNothing) {
+  TempRoot root;
+  root.write("/etc/settings.ini", "[General]\nscale=2.0\n");
+  AppController state;
+  MainWindow w(&state);
+  aim* o = w.overlay();
+  ASSERT_NE(o, nullptr);
+  EXPECT_DOUBLE_EQ(o->zoom(), 2.0);  // home shows the current zoom
+  EXPECT_FALSE(o->zoomHidden());
+
+  w.stack()->setCurrentIndex(MainWindow::kDeviceInfoPage);
+  EXPECT_TRUE(o->zoomHidden());
+  w.stack()->setCurrentIndex(MainWindow::kPalettePage);
+  EXPECT_TRUE(o->zoomHidden());
+  EXPECT_EQ(o->reticleMode(), RETICLE_MODE_ALWAYS);
+
+  // A drag on the zeroing page leaves offsets behind; coming back starts at 0.
+  w.stack()->setCurrentIndex(MainWindow::kZeroingPage);
+  EXPECT_DOUBLE_EQ(o->zoom(), 1.0);
+  w.zeroGesture()->press(QPoint(100, 100));
+  w.zeroGesture()->move(QPoint(200, 100));
+  w.zeroGesture()->release(QPoint(200, 100));
+  EXPECT_EQ(w.zeroOffsetX(), 13);
+  w.stack()->setCurrentIndex(MainWindow::kMenuPage);
+  w.stack()->setCurrentIndex(MainWindow::kZeroingPage);
+  EXPECT_EQ(w.zeroOffsetX(), 0);
+  EXPECT_EQ(w.zeroOffsetY(), 0);
+
+  w.goHome();
+  EXPECT_DOUBLE_EQ(o->zoom(), 2.0);
+  EXPECT_EQ(o->reticleMode(), RETICLE_MODE_WITH_ZOOM);
+  // The reticle follows the state object.
+  state.stepReticleType(+1);
+  EXPECT_EQ(o->reticleType(), state.reticleType());
 }
