@@ -3,10 +3,21 @@
 #include <sys/mman.h>
 
 #include <atomic>
+#include <cerrno>
+
+#include "platform/paths.h"
 
 namespace platform {
 
-int LinuxDrmApi::open(const char* name, const char* busid) { return drmOpen(name, busid); }
+int LinuxDrmApi::open(const char* name, const char* busid) {
+  // Under a simulated or test root the host's own display is never the
+  // board's: only the real root reaches the kernel's DRM devices.
+  if (platform::root() != "/") {
+    errno = ENODEV;
+    return -ENODEV;
+  }
+  return drmOpen(name, busid);
+}
 int LinuxDrmApi::close(int fd) { return drmClose(fd); }
 int LinuxDrmApi::setClientCap(int fd, uint64_t capability, uint64_t value) {
   return drmSetClientCap(fd, capability, value);
