@@ -14,6 +14,7 @@
 #include "app/mainzeroingpage.h"
 #include "app/placeholderpage.h"
 #include "app/startup.h"
+#include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
 #include "overlay/zeroinggesture.h"
 #include "platform/paths.h"
@@ -83,9 +84,16 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   pollBatteryPercent();
   refreshStatusBar();
 
-  // 7-10: the image processing thread, the video writer and the key reader
-  // join here as they are built.
-  if (state_) connect(state_, &AppController::brightnessChanged, this, &MainWindow::applyBacklight);
+  // 7.
+  imageThread_ = new ImageProThread();
+  if (state_) {
+    connect(state_, &AppController::paletteModeChanged, this,
+            [this] { imageThread_->ReceiveImageMode(state_->paletteMode()); });
+    connect(state_, &AppController::brightnessChanged, this, &MainWindow::applyBacklight);
+    imageThread_->ReceiveImageMode(state_->paletteMode());
+  }
+  imageThread_->ReceiveScale(cfg_.zoomTenths);
+  imageThread_->start(QThread::InheritPriority);
 
   // 8.
   applyState();
@@ -117,8 +125,16 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
 }
 
 MainWindow::~MainWindow() {
-  // Worker threads are stopped and joined here, in a fixed order, as they
-  // are added: playback, key reader, video writer, image processing.
+  // Worker threads stop in a fixed order: playback, key reader, video writer
+  // (as they are added), then image processing, which owns the camera and
+  // the display.
+  if (imageThread_) {
+    imageThread_->requestInterruption();
+    imageThread_->quit();
+    imageThread_->wait();
+    delete imageThread_;
+    imageThread_ = nullptr;
+  }
 }
 
 void MainWindow::buildUi() {
@@ -277,7 +293,9 @@ void MainWindow::resetSettingsToDefaults(QSettings& s) {
 
 void MainWindow::applyState() {
   // 1.
+  if (imageThread_) imageThread_->ReceiveScale(cfg_.zoomTenths);
   if (state_) applyBacklight();
+  if (imageThread_) imageThread_->ReceiveSrEnabled(cfg_.srEnabled);
   // 2.
   if (home_) home_->setSrBadgeVisible(cfg_.srEnabled);
   // 3.

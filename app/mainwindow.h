@@ -11,6 +11,7 @@
 
 class AppController;
 class HomePage;
+class ImageProThread;
 class MainZeroingPage;
 class ZeroingGesture;
 class aim;
@@ -85,6 +86,7 @@ class MainWindow : public QMainWindow {
   HomePage* homePage() const { return home_; }
   MenuPage* menuPage() const { return menu_; }
   aim* overlay() const { return overlay_; }
+  ImageProThread* imageThread() const { return imageThread_; }
   ZeroingGesture* zeroGesture() const { return zeroGesture_; }
   int zeroOffsetX() const { return zeroOffsetX_; }
   int zeroOffsetY() const { return zeroOffsetY_; }
@@ -125,6 +127,9 @@ class MainWindow : public QMainWindow {
   MainZeroingPage* zeroing_ = nullptr;
   aim* overlay_ = nullptr;
   ZeroingGesture* zeroGesture_ = nullptr;
+
+  // Worker threads, owned.
+  ImageProThread* imageThread_ = nullptr;
   QWidget* flash_ = nullptr;
   QLabel* toast_ = nullptr;
   QTimer* toastTimer_ = nullptr;

@@ -1,0 +1,319 @@
+#include "imaging/image_pro_thread.h"
+
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMutexLocker>
+#include <QSettings>
+#include <QTemporaryFile>
+#include <QtDebug>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "app/constants.h"
+#include "app/settings.h"
+#include "display/display.h"
+#include "imaging/camera.h"
+#include "platform/jpeg/jpeg_enc.h"
+#include "platform/paths.h"
+#include "platform/rga/rga.h"
+
+namespace {
+
+constexpr int kDisplayWidth = 320;
+constexpr int kDisplayHeight = 360;
+
+int64_t wallMicros() {
+  timeval tv;
+  gettimeofday(&tv, nullptr);
+  return static_cast<int64_t>(tv.tv_sec) * 1000000 + tv.tv_usec;
+}
+
+}  // namespace
+
+ImageProThread::ImageProThread() : QThread(nullptr) {
+  // The camera carries its frame slots (about 3 MB): one aligned heap block
+  // for the life of this object.
+  void* mem = std::aligned_alloc(alignof(IrCamera), (sizeof(IrCamera) + 15) / 16 * 16);
+  camera_ = mem ? new (mem) IrCamera() : nullptr;
+
+  QDir().mkpath(platform::qpath(QStringLiteral("/mnt/sdcard/picture/")));
+  pictureNumber_ = settings::readPictureFileNum();
+  poolBlockCount_ = settings::loadVideoEncMBCnt();
+
+  if (display_init(kDisplayWidth, kDisplayHeight) != 0) {
+    qDebug("%s: display_init failed", "ImageProThread");
+    return;
+  }
+  displayReady_ = true;
+  if (RK_MPI_SYS_Init() != RK_SUCCESS) {
+    std::printf("RK_MPI_SYS_Init failed\n");
+    return;
+  }
+  mediaReady_ = true;
+  ReceiveSrEnabled(false);
+  std::printf("RK_MPI_SYS_Init success\n");
+}
+
+ImageProThread::~ImageProThread() {
+  // The loop must be over before the camera and the display go away.
+  if (isRunning()) Stop();
+  ReceiveRecordOsdEnable(false);
+  if (camera_) {
+    camera_->~IrCamera();
+    std::free(camera_);
+    camera_ = nullptr;
+  }
+  if (displayReady_.exchange(false)) display_deinit();
+  releasePool();
+  if (mediaReady_) RK_MPI_SYS_Exit();
+}
+
+void ImageProThread::releasePool() {
+  QMutexLocker lock(&poolLock_);
+  if (keptBlock_ != MB_INVALID_HANDLE) {
+    RK_MPI_MB_ReleaseMB(keptBlock_);
+    keptBlock_ = MB_INVALID_HANDLE;
+    keptAddr_ = nullptr;
+  }
+  if (pool_ != MB_INVALID_POOLID) {
+    RK_MPI_MB_DestroyPool(pool_);
+    pool_ = MB_INVALID_POOLID;
+  }
+}
+
+bool ImageProThread::hasPool() const {
+  QMutexLocker lock(&poolLock_);
+  return pool_ != MB_INVALID_POOLID;
+}
+
+void ImageProThread::ResetPictureFileNum() {
+  pictureNumber_ = 0;
+  settings::writePictureFileNum(0);
+}
+
+void ImageProThread::Stop() {
+  requestInterruption();
+  quit();
+  wait();
+}
+
+// ------------------------------------------------------------------ slots
+
+void ImageProThread::ReceiveScale(int tenths) {
+  if (camera_) camera_->SetScale(tenths);
+}
+
+void ImageProThread::ReceivePause(bool flag) {
+  if (camera_) camera_->SetPause(flag);
+}
+
+void ImageProThread::ReceiveSrEnabled(bool enable) {
+  QMutexLocker lock(&poolLock_);
+  if (keptBlock_ != MB_INVALID_HANDLE) {
+    RK_MPI_MB_ReleaseMB(keptBlock_);
+    keptBlock_ = MB_INVALID_HANDLE;
+    keptAddr_ = nullptr;
+  }
+  if (pool_ != MB_INVALID_POOLID) {
+    RK_MPI_MB_DestroyPool(pool_);
+    pool_ = MB_INVALID_POOLID;
+  }
+  std::printf("Create Pool start (disp enc %dx%d)!\n", kEncWidth, kEncHeight);
+  MB_POOL_CONFIG_S cfg;
+  std::memset(&cfg, 0, sizeof cfg);
+  cfg.u64MBSize = kEncFrameBytes;
+  cfg.u32MBCnt = static_cast<RK_U32>(poolBlockCount_);
+  pool_ = RK_MPI_MB_CreatePool(&cfg);
+  MB_BLK block = pool_ != MB_INVALID_POOLID ? RK_MPI_MB_GetMB(pool_, kEncFrameBytes, RK_TRUE)
+                                            : MB_INVALID_HANDLE;
+  if (block == MB_INVALID_HANDLE) {
+    RK_LOGE("RK_MPI_MB_GetMB fail %x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(block)));
+    return;
+  }
+  keptBlock_ = block;
+  keptAddr_ = RK_MPI_MB_Handle2VirAddr(block);
+  std::memset(&frameTemplate_, 0, sizeof frameTemplate_);
+  frameTemplate_.stVFrame.pMbBlk = block;
+  frameTemplate_.stVFrame.u32Width = kEncWidth;
+  frameTemplate_.stVFrame.u32Height = kEncHeight;
+  frameTemplate_.stVFrame.u32VirWidth = kEncWidth;
+  frameTemplate_.stVFrame.u32VirHeight = kEncHeight;
+  srEnabled_.store(enable);
+}
+
+void ImageProThread::ReceiveCharge(bool charge) { charging_.store(charge); }
+
+void ImageProThread::ReceiveLowPower(bool isLowPower) { lowPower_.store(isLowPower); }
+
+void ImageProThread::ReceiveIdleSleep(bool sleeping) {
+  if (!sleeping && !displayReady_.load()) {
+    if (display_init(kDisplayWidth, kDisplayHeight) == 0)
+      displayReady_.store(true);
+    else
+      qWarning("ImageProThread::ReceiveIdleSleep: display_init failed on wake");
+  }
+  idleSleeping_.store(sleeping);
+}
+
+void ImageProThread::ReceiveImageMode(int mode) {
+  if (camera_) camera_->SetImageMode(mode);
+}
+
+void ImageProThread::ReceiveVideoEnc(bool isEnc) {
+  encodeEnabled_.store(isEnc, std::memory_order_release);
+  {
+    QMutexLocker lock(&poolLock_);
+    vencFailCount_ = 0;
+    vencTimeRef_ = 0;
+  }
+  firstFrameJpegPending_.store(isEnc, std::memory_order_release);
+  if (isEnc) {
+    const RK_S32 ret = RK_MPI_VENC_RequestIDR(0, RK_TRUE);
+    std::printf("VENC RequestIDR ret=%d\n", ret);
+  }
+}
+
+// The recording overlay and the photo composite come with their own work.
+void ImageProThread::ReceiveRecordOsdEnable(bool) {}
+void ImageProThread::ReceiveRecordOsdBitmap(QByteArray, int, int) {}
+void ImageProThread::ReceiveSavePhotoWithOsd(QString, QByteArray, int, int) {}
+
+// ------------------------------------------------------------------ loop
+
+void ImageProThread::run() {
+  srEnabled_.store(settings::readSrEnabled(false));
+  bool currentSr = srEnabled_.load();
+
+  auto stopCamera = [this] {
+    if (camera_ && camera_->IsInited()) camera_->Stop();
+  };
+
+  while (!isInterruptionRequested()) {
+    if (idleSleeping_.load()) {
+      stopCamera();
+      if (displayReady_.exchange(false)) display_deinit();
+      msleep(200);
+      continue;
+    }
+    if (charging_.load() || lowPower_.load()) {
+      stopCamera();
+      msleep(200);
+      continue;
+    }
+    const bool wantSr = srEnabled_.load();
+    if (wantSr != currentSr) {
+      stopCamera();
+      currentSr = wantSr;
+    }
+    if (camera_ && !camera_->IsInited()) {
+      // A camera that will not come up is retried, but not in a busy loop.
+      if (!camera_->Init(heatlume::kCameraDevicePath, currentSr)) msleep(100);
+      continue;
+    }
+    if (encodeEnabled_.load()) {
+      sendVideoFrame();
+      continue;
+    }
+    msleep(10);
+  }
+  stopCamera();
+  if (displayReady_.exchange(false)) display_deinit();
+}
+
+void ImageProThread::countFailure(const char* what) {
+  ++vencFailCount_;
+  if (vencFailCount_ % 30 == 1) RK_LOGE(what, vencFailCount_);
+}
+
+bool ImageProThread::sendVideoFrame() {
+  const int64_t start = wallMicros();
+  frameIntervalUs_ = 40000;
+
+  QMutexLocker lock(&poolLock_);
+  if (pool_ == MB_INVALID_POOLID) {
+    lock.unlock();
+    usleep(5000);
+    return false;
+  }
+  MB_BLK block = RK_MPI_MB_GetMB(pool_, kEncFrameBytes, RK_TRUE);
+  if (block == MB_INVALID_HANDLE) {
+    countFailure("VENC get MB failed, total %u");
+    lock.unlock();
+    usleep(5000);
+    return false;
+  }
+  void* addr = RK_MPI_MB_Handle2VirAddr(block);
+  if (!addr) {
+    RK_MPI_MB_ReleaseMB(block);
+    lock.unlock();
+    usleep(5000);
+    return false;
+  }
+  if (display_rga_copy_last_to(addr, kEncWidth, kEncHeight, 270, RK_FORMAT_YCbCr_420_SP) != 0) {
+    RK_MPI_MB_ReleaseMB(block);
+    countFailure("VENC: display_rga_copy_last_to fail, total %u");
+    lock.unlock();
+    usleep(5000);
+    return false;
+  }
+  RK_MPI_SYS_MmzFlushCache(block, RK_FALSE);
+
+  if (firstFrameJpegPending_.exchange(false)) {
+    QTemporaryFile tmp(QDir::tempPath() + QStringLiteral("/ts_thm_XXXXXX.jpg"));
+    if (tmp.open()) {
+      jpeg_enc(addr, QFile::encodeName(tmp.fileName()).constData(), kEncWidth, kEncHeight, 75);
+      tmp.seek(0);
+      const QByteArray bytes = tmp.readAll();
+      if (!bytes.isEmpty()) emit firstVideoFrameJpeg(bytes);
+    }
+  }
+
+  VIDEO_FRAME_INFO_S frame = frameTemplate_;
+  frame.stVFrame.pMbBlk = block;
+  frame.stVFrame.u32TimeRef = vencTimeRef_;
+  ++vencTimeRef_;
+  frame.stVFrame.u64PTS = static_cast<RK_U64>(frameIntervalUs_) * vencTimeRef_;
+  frame.stVFrame.u32Width = kEncWidth;
+  frame.stVFrame.u32Height = kEncHeight;
+  frame.stVFrame.u32VirWidth = kEncWidth;
+  frame.stVFrame.u32VirHeight = kEncHeight;
+  // The block is ours until released: neither the pacing sleep nor a send
+  // waiting for the encoder may hold up a pool rebuild.
+  lock.unlock();
+
+  const int64_t now = wallMicros();
+  const long elapsed = std::lround(static_cast<float>(now - start));
+  if (frameIntervalUs_ - elapsed > 0) usleep(static_cast<useconds_t>(frameIntervalUs_ - elapsed));
+
+  // Wait for the encoder as long as recording goes on, but not past its end:
+  // once the writer stops taking packets the stream buffers never free up,
+  // and an unlimited wait would hang this thread for good.
+  RK_S32 ret;
+  do {
+    ret = RK_MPI_VENC_SendFrame(0, &frame, 200);
+  } while (ret == RK_ERR_VENC_BUF_FULL && encodeEnabled_.load() && !isInterruptionRequested());
+  const bool ok = ret == RK_SUCCESS;
+  lock.relock();
+  if (!ok) {
+    ++vencFailCount_;
+    if (vencFailCount_ % 30 == 1)
+      std::printf("VENC send frame failed %d, total %u\n", ret, vencFailCount_);
+  } else {
+    if (vencFailCount_ != 0) {
+      std::printf("VENC send frame recovered, had %u fails\n", vencFailCount_);
+      vencFailCount_ = 0;
+    }
+    if (frame.stVFrame.u32TimeRef % 50 == 0)
+      std::printf("VENC send ok, ref=%u size=%dx%d\n", frame.stVFrame.u32TimeRef + 1, kEncWidth,
+                  kEncHeight);
+  }
+  lock.unlock();
+  RK_MPI_MB_ReleaseMB(block);
+  return ok;
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The controller of the imaging pipeline: owns the camera, brings up the
+// display and the media platform, decides from the power and interface state
+// when the camera runs, and feeds the encoder while recording. The object
+// lives on the interface thread (its slots run there); only run() executes on
+// the worker, and the two meet through atomics and one lock.
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "platform/media/rk_mpi.h"
+
+class IrCamera;
+
+class ImageProThread : public QThread {
+  Q_OBJECT
+
+ public:
+  static constexpr int kEncWidth = 360;
+  static constexpr int kEncHeight = 320;
+  static constexpr int kEncFrameBytes = kEncWidth * kEncHeight * 3 / 2;  // 172,800
+
+  ImageProThread();
+  ~ImageProThread() override;
+
+  void ResetPictureFileNum();
+  void Stop();
+
+  // For the main window, tests and measurements.
+  bool displayReady() const { return displayReady_.load(); }
+  bool srEnabled() const { return srEnabled_.load(); }
+  int poolBlockCount() const { return poolBlockCount_; }
+  int pictureNumber() const { return pictureNumber_; }
+  IrCamera* camera() const { return camera_; }
+  bool encodeEnabled() const { return encodeEnabled_.load(); }
+  bool hasPool() const;
+
+ signals:
+  void firstVideoFrameJpeg(QByteArray jpeg);
+
+ public slots:
+  void ReceiveScale(int tenths);
+  void ReceivePause(bool flag);
+  void ReceiveSrEnabled(bool enable);
+  void ReceiveCharge(bool charge);
+  void ReceiveLowPower(bool isLowPower);
+  void ReceiveIdleSleep(bool sleeping);
+  void ReceiveImageMode(int mode);
+  void ReceiveVideoEnc(bool isEnc);
+  void ReceiveRecordOsdEnable(bool enable);
+  void ReceiveRecordOsdBitmap(QByteArray argb, int width, int height);
+  void ReceiveSavePhotoWithOsd(QString path, QByteArray rgba, int width, int height);
+
+ protected:
+  void run() override;
+
+ private:
+  bool sendVideoFrame();
+  void countFailure(const char* what);
+  void releasePool();
+
+  IrCamera* camera_ = nullptr;
+  std::atomic<bool> displayReady_{false};
+  std::atomic<bool> charging_{false};
+  std::atomic<bool> lowPower_{false};
+  std::atomic<bool> srEnabled_{false};
+  std::atomic<bool> encodeEnabled_{false};
+  std::atomic<bool> idleSleeping_{false};
+  std::atomic<bool> firstFrameJpegPending_{false};
+  bool mediaReady_ = false;
+  int pictureNumber_ = 0;
+  int poolBlockCount_ = 4;
+  int frameIntervalUs_ = 40000;
+
+  // The pool, its kept block and the frame template are rebuilt on the
+  // interface thread while the worker may be feeding: one lock covers both.
+  mutable QMutex poolLock_;
+  MB_POOL pool_ = MB_INVALID_POOLID;
+  MB_BLK keptBlock_ = MB_INVALID_HANDLE;
+  void* keptAddr_ = nullptr;
+  VIDEO_FRAME_INFO_S frameTemplate_{};
+  uint32_t vencFailCount_ = 0;
+  uint32_t vencTimeRef_ = 0;
+};
