@@ -1,0 +1,46 @@
+#pragma once
+// The hardware keys: the shutter/record key and the up key on one input
+// device, the power key on another. Presses, releases and holds become the
+// program's own key values; short and long presses are told apart here, so
+// the rest of the program sees only finished gestures.
+#include <QThread>
+#include <atomic>
+
+enum user_key_value_e {
+  USER_KEY_NONE = 0,
+  USER_KEY_SHUTTER = 1,    // short press of the shutter key
+  USER_KEY_RECORD = 2,     // the shutter key held
+  USER_KEY_POWER_OFF = 9,  // the power key held
+  USER_KEY_SR_TOGGLE = 14  // release of the up key
+};
+Q_DECLARE_METATYPE(user_key_value_e)
+
+class Rv_key : public QThread {
+  Q_OBJECT
+
+ public:
+  static constexpr int kKeyShutter = 176;  // KEY_EDIT
+  static constexpr int kKeyUp = 103;       // KEY_UP
+  static constexpr int kKeyPower = 116;    // KEY_POWER
+  static constexpr int kHoldTicks = 20;    // shutter held: about 2 s
+  static constexpr int kPowerTicks = 30;   // power key held: about 3 s
+
+  explicit Rv_key(QObject* parent = nullptr);
+  ~Rv_key() override;
+
+  // Ends the loop within one idle tick.
+  void stop() { running_.store(false); }
+  bool isPolling() const { return running_.load(); }
+  // Length of an idle tick; 100 ms on the device, shorter in tests.
+  void setTickMs(int ms) { tickMs_ = ms; }
+
+ signals:
+  void ck_key(user_key_value_e key_val);
+
+ protected:
+  void run() override;
+
+ private:
+  std::atomic<bool> running_{false};
+  int tickMs_ = 100;
+};
