@@ -93,6 +93,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
     imageThread_->ReceiveImageMode(state_->paletteMode());
   }
   imageThread_->ReceiveScale(cfg_.zoomTenths);
+  connect(imageThread_, &ImageProThread::photoSaved, this, &MainWindow::onPhotoSaved);
   imageThread_->start(QThread::InheritPriority);
 
   // 8.
@@ -100,6 +101,11 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   chargingState_ = -2;
   chargerOnline_ = -2;
   refreshCharger();
+
+  // 10.
+  keyReader_ = new Rv_key(this);
+  connect(keyReader_, &Rv_key::ck_key, this, &MainWindow::onHardwareKey);
+  keyReader_->start(QThread::InheritPriority);
 
   // 11. The motion sensor: without one, idle sleep and auto power-off are off.
   if (!gsensorAvailable_) {
@@ -128,6 +134,10 @@ MainWindow::~MainWindow() {
   // Worker threads stop in a fixed order: playback, key reader, video writer
   // (as they are added), then image processing, which owns the camera and
   // the display.
+  if (keyReader_) {
+    keyReader_->stop();
+    keyReader_->wait();
+  }
   if (imageThread_) {
     imageThread_->requestInterruption();
     imageThread_->quit();
@@ -362,7 +372,9 @@ void MainWindow::showToast(Toast which) {
       ms = 2000;
       break;
     case Toast::InsertSd:
-      toast_->setText(pickText(cfg_.language, texts::kToastInsertSd));
+    case Toast::SaveFailed:
+      toast_->setText(pickText(cfg_.language, which == Toast::InsertSd ? texts::kToastInsertSd
+                                                                       : texts::kToastSaveFailed));
       toast_->setWordWrap(true);
       toast_->setGeometry((W - std::min(W - 16, 280)) / 2, H - 72, std::min(W - 16, 280), 40);
       ms = 1500;
@@ -405,10 +417,6 @@ void MainWindow::pollCenterThermalTemp() {}
 void MainWindow::updateTempMeasureTimer() {}
 
 void MainWindow::refreshPowerState() {}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  return QMainWindow::eventFilter(watched, event);
-}
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);

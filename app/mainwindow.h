@@ -5,9 +5,11 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QVector>
+#include <functional>
 
 #include "app/settings_store.h"
 #include "devices/power_supply.h"
+#include "devices/rv_key.h"
 
 class AppController;
 class HomePage;
@@ -48,7 +50,7 @@ class MainWindow : public QMainWindow {
   };
 
   // The occasions of the one toast label.
-  enum class Toast { PowerOffBelowIdle, NoGsensor, InsertSd, Saved };
+  enum class Toast { PowerOffBelowIdle, NoGsensor, InsertSd, Saved, SaveFailed };
 
   explicit MainWindow(AppController* state, QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -64,6 +66,16 @@ class MainWindow : public QMainWindow {
   void openMenu();
   void showToast(Toast which);
   void showPhotoFeedback();
+  // Renders the interface, names the next photo and hands both to the image
+  // thread; the toast follows once the file is written.
+  void savePhotoWithOsd();
+  // The last step of power-off: the sensor's shutdown command, then the
+  // system's final exit.
+  void appExit();
+  // Milliseconds since the epoch for the home gestures (tests substitute one).
+  void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
+  bool poweringOff() const { return poweringOff_; }
+  Rv_key* keyReader() const { return keyReader_; }
 
   // Read access for tests and for the simulator's screenshot.
   double uiScale() const { return uiScale_; }
@@ -102,6 +114,7 @@ class MainWindow : public QMainWindow {
   void refreshStatusBar();
   void pollBatteryPercent();
   void onRecordingChanged();
+  void onHardwareKey(user_key_value_e keyVal);
   void pollAccelMotion();
   void pollCenterThermalTemp();
 
@@ -111,6 +124,9 @@ class MainWindow : public QMainWindow {
 
  private:
   void buildUi();
+  bool homeGesture(QEvent* event);
+  void stepZoom();
+  void onPhotoSaved(const QString& path, bool ok);
   void updateTempMeasureTimer();
   void refreshPowerState();
   void refreshCharger();
@@ -130,6 +146,14 @@ class MainWindow : public QMainWindow {
 
   // Worker threads, owned.
   ImageProThread* imageThread_ = nullptr;
+  Rv_key* keyReader_ = nullptr;  // a child of the window
+
+  // Home gesture memory.
+  QPoint pressPos_;
+  qint64 pressTime_ = 0;
+  QPoint lastTapPos_;
+  qint64 lastTapTime_ = 0;
+  std::function<qint64()> clock_;
   QWidget* flash_ = nullptr;
   QLabel* toast_ = nullptr;
   QTimer* toastTimer_ = nullptr;

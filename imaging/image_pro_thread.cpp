@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMutexLocker>
+#include <QPainter>
 #include <QSettings>
 #include <QTemporaryFile>
 #include <QtDebug>
@@ -22,6 +24,7 @@
 #include "platform/jpeg/jpeg_enc.h"
 #include "platform/paths.h"
 #include "platform/rga/rga.h"
+#include "platform/system_actions.h"
 
 namespace {
 
@@ -182,7 +185,32 @@ void ImageProThread::ReceiveVideoEnc(bool isEnc) {
 // The recording overlay and the photo composite come with their own work.
 void ImageProThread::ReceiveRecordOsdEnable(bool) {}
 void ImageProThread::ReceiveRecordOsdBitmap(QByteArray, int, int) {}
-void ImageProThread::ReceiveSavePhotoWithOsd(QString, QByteArray, int, int) {}
+void ImageProThread::ReceiveSavePhotoWithOsd(QString path, QByteArray rgba, int width, int height) {
+  if (path.isEmpty() || width != kEncWidth || height != kEncHeight) return;
+  QImage base(kEncWidth, kEncHeight, QImage::Format_RGB888);
+  if (base.bytesPerLine() != kEncWidth * 3 ||
+      display_rga_copy_last_to(base.bits(), kEncWidth, kEncHeight, 270, RK_FORMAT_RGB_888) != 0) {
+    std::printf("ReceiveSavePhotoWithOsd: rga copy RGB failed\n");
+    emit photoSaved(path, false);
+    return;
+  }
+  if (rgba.size() >= kEncWidth * kEncHeight * 4) {
+    const QImage overlay(reinterpret_cast<const uchar*>(rgba.constData()), kEncWidth, kEncHeight,
+                         kEncWidth * 4, QImage::Format_RGBA8888);
+    QPainter p(&base);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.drawImage(0, 0, overlay);
+  }
+  const QString file = platform::qpath(path);
+  const bool ok = base.save(file, "JPEG", 90);
+  if (ok) {
+    platform::sys().syncFilesystems();
+    std::printf("ReceiveSavePhotoWithOsd: saved %s\n", QFile::encodeName(path).constData());
+  } else {
+    std::printf("ReceiveSavePhotoWithOsd: save failed %s\n", QFile::encodeName(path).constData());
+  }
+  emit photoSaved(path, ok);
+}
 
 // ------------------------------------------------------------------ loop
 

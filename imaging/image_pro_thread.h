@@ -41,6 +41,8 @@ class ImageProThread : public QThread {
 
  signals:
   void firstVideoFrameJpeg(QByteArray jpeg);
+  // A photo handed to ReceiveSavePhotoWithOsd was written (or not).
+  void photoSaved(QString path, bool ok);
 
  public slots:
   void ReceiveScale(int tenths);

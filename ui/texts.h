@@ -24,6 +24,8 @@ inline constexpr UiText kToastNoGsensor{"3D 传感器硬件未连接，无法开
                                         "3D-датчик не подключён, энергосбережение недоступно"};
 inline constexpr UiText kToastInsertSd{"请插入SD卡", "Insert SD card", "Вставьте карту SD"};
 inline constexpr UiText kToastSaved{"已保存", "Saved", "Сохранено"};
+// The photo could not be written (a full or removed card).
+inline constexpr UiText kToastSaveFailed{"照片保存失败", "Photo not saved", "Фото не сохранено"};
 
 // Home page lines ("%1" is the number of seconds).
 inline constexpr UiText kHomeRec{"录像", "REC", "ЗАП"};
