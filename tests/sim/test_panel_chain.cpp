@@ -118,22 +118,26 @@ class Presenter {
 // The landscape picture the panel should show for a YUYV frame: the centred
 // crop's luma, scaled to 360 x 320, as the RGB conversion (studio range) sees it.
 QImage expectedGray(const std::vector<uint8_t>& yuyv) {
-  QImage g(kCropW, kH, QImage::Format_Grayscale8);
+  std::vector<uint8_t> crop(kCropW * kH);
   for (int r = 0; r < kH; ++r)
     for (int c = 0; c < kCropW; ++c) {
       const int yv = yuyv[(r * kW + c + (kW - kCropW) / 2) * 2];
-      g.scanLine(r)[c] = static_cast<uint8_t>(std::clamp(std::lround(1.164 * (yv - 16)), 0L, 255L));
+      crop[r * kCropW + c] =
+          static_cast<uint8_t>(std::clamp(std::lround(1.164 * (yv - 16)), 0L, 255L));
     }
-  return g.scaled(360, 320, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  QImage g(360, 320, QImage::Format_Grayscale8);
+  libyuv::ScalePlane(crop.data(), kCropW, kCropW, kH, g.bits(), static_cast<int>(g.bytesPerLine()),
+                     360, 320, libyuv::kFilterBilinear);
+  return g;
 }
 
+// Pixel by pixel, without Qt's pooled image conversions.
 double meanAbsDiff(const QImage& a, const QImage& b) {
-  const QImage ga = a.convertToFormat(QImage::Format_Grayscale8);
-  const QImage gb = b.convertToFormat(QImage::Format_Grayscale8);
   double sum = 0;
-  for (int r = 0; r < ga.height(); ++r)
-    for (int c = 0; c < ga.width(); ++c) sum += std::abs(ga.scanLine(r)[c] - gb.scanLine(r)[c]);
-  return sum / (ga.width() * ga.height());
+  for (int r = 0; r < a.height(); ++r)
+    for (int c = 0; c < a.width(); ++c)
+      sum += std::abs(qGray(a.pixel(c, r)) - qGray(b.pixel(c, r)));
+  return sum / (a.width() * a.height());
 }
 
 void waitFor(const std::function<bool()>& done, int ms) {
