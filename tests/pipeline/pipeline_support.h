@@ -1,0 +1,54 @@
+#pragma once
+// Shared pieces of the live-picture tests: a simulated board installed over a
+// throw-away root, waiting on a condition while Qt events flow, and capturing
+// what the pipeline prints.
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/sim_board.h"
+#include "tests/support/temp_root.h"
+
+namespace pipetest {
+
+// A board root plus the simulated devices behind both seams. The root is made
+// first and dropped last, so nothing outlives it.
+class Bench {
+ public:
+  explicit Bench(const sim::SimBoardOptions& options = {});
+  ~Bench();
+
+  TempRoot& root() { return root_; }
+  sim::SimBoard& board() { return board_; }
+  sim::SimKms& kms() { return board_.kms(); }
+  sim::SimCamera& camera() { return board_.camera(); }
+  bool ok() const { return ok_; }
+  // Open simulated descriptors once the sensor's command channel is closed.
+  size_t openDevicesBesidesSensor();
+
+ private:
+  TempRoot root_;
+  sim::SimBoard board_;
+  bool ok_ = false;
+};
+
+// Polls `done` every few milliseconds, running queued Qt events, for at most
+// `ms`. Returns the last result.
+bool waitUntil(const std::function<bool()>& done, int ms);
+
+// Standard output of everything `body` does, the pipeline's threads included.
+std::string stdoutOf(const std::function<void()>& body);
+
+// A 256 x 192 NV12 picture that is not symmetric in any direction: luma rises
+// to the right and downwards, with a bright block near the top left.
+std::vector<uint8_t> asymmetricFrame();
+
+// Mean absolute difference of two equal-sized luma planes.
+double meanAbsDiff(const uint8_t* a, const uint8_t* b, size_t n);
+
+}  // namespace pipetest
