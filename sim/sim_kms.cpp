@@ -32,11 +32,7 @@ namespace {
 // An atomic request of this device. libdrm's request type is opaque to its
 // users, so the seam hands this one out under that name.
 struct AtomicReq {
-  struct Item {
-    uint32_t object, property;
-    uint64_t value;
-  };
-  std::vector<Item> items;
+  std::vector<SimKms::Change> items;
 };
 
 AtomicReq* asReq(drmModeAtomicReq* r) { return reinterpret_cast<AtomicReq*>(r); }
@@ -729,18 +725,26 @@ int SimKms::atomicAddProperty(drmModeAtomicReq* req, uint32_t objectId, uint32_t
 
 void SimKms::atomicFree(drmModeAtomicReq* req) { delete asReq(req); }
 
-int SimKms::checkPlanes(const std::map<uint32_t, Object>& state) const {
+uint64_t SimKms::pendingValue(const Object& o, const std::string& name,
+                              const std::vector<Change>& changes) const {
+  const uint32_t pid = propertyId(o, name);
+  for (auto it = changes.rbegin(); it != changes.rend(); ++it)
+    if (it->object == o.id && it->property == pid) return it->value;
+  const auto v = o.values.find(pid);
+  return v == o.values.end() ? 0 : v->second;
+}
+
+int SimKms::checkPlanes(const std::vector<Change>& changes) const {
   for (const Plane& pl : planes_) {
-    const Object& o = state.at(pl.id);
-    auto val = [&](const char* n) { return o.values.at(propertyId(o, n)); };
+    const Object& o = objects_.at(pl.id);
+    auto val = [&](const char* n) { return pendingValue(o, n, changes); };
     const uint64_t fbId = val("FB_ID"), crtcId = val("CRTC_ID");
     if (!fbId && !crtcId) continue;
     if (!fbId || !crtcId) return -EINVAL;  // a plane needs both or neither
     const auto crtcIt = std::find(crtcs_.begin(), crtcs_.end(), static_cast<uint32_t>(crtcId));
     const unsigned crtcIndex = static_cast<unsigned>(crtcIt - crtcs_.begin());
     if (!(pl.possibleCrtcs & (1u << crtcIndex))) return -EINVAL;
-    if (!state.at(static_cast<uint32_t>(crtcId))
-             .values.at(propertyId(state.at(static_cast<uint32_t>(crtcId)), "ACTIVE")))
+    if (!pendingValue(objects_.at(static_cast<uint32_t>(crtcId)), "ACTIVE", changes))
       return -EINVAL;
     const Framebuffer& fb = fbs_.at(static_cast<uint32_t>(fbId));
     if (std::find(pl.formats.begin(), pl.formats.end(), fb.format) == pl.formats.end())
@@ -795,22 +799,22 @@ int SimKms::atomicCommit(int fd, drmModeAtomicReq* req, uint32_t flags, void*) {
       --failTimes_;
       return -failError_;
     }
-    std::map<uint32_t, Object> state = objects_;
-    for (const AtomicReq::Item& it : asReq(req)->items) {
-      const auto o = state.find(it.object);
-      if (o == state.end()) return -ENOENT;
-      const Property* p = property(it.property);
-      if (!p || std::find(o->second.props.begin(), o->second.props.end(), it.property) ==
+    // Checked in place against the current state: nothing is copied per frame.
+    const std::vector<Change>& changes = asReq(req)->items;
+    for (const Change& c : changes) {
+      const auto o = objects_.find(c.object);
+      if (o == objects_.end()) return -ENOENT;
+      const Property* p = property(c.property);
+      if (!p || std::find(o->second.props.begin(), o->second.props.end(), c.property) ==
                     o->second.props.end())
         return -ENOENT;
-      const int rc = checkValue(*p, it.value, o->second.type);
+      const int rc = checkValue(*p, c.value, o->second.type);
       if (rc) return rc;
-      o->second.values[it.property] = it.value;
     }
-    const int rc = checkPlanes(state);
+    const int rc = checkPlanes(changes);
     if (rc) return rc;
     if (flags & DRM_MODE_ATOMIC_TEST_ONLY) return 0;
-    objects_.swap(state);
+    for (const Change& c : changes) objects_[c.object].values[c.property] = c.value;
     ++commits_;
     latchOverlay();
     listener = listener_;

@@ -74,6 +74,12 @@ class SimKms : public platform::DrmApi {
   // The next `times` atomic commits fail with -error.
   void failNextCommits(int error, int times = 1);
 
+  // One entry of an atomic request.
+  struct Change {
+    uint32_t object, property;
+    uint64_t value;
+  };
+
   // platform::DrmApi
   int open(const char* name, const char* busid) override;
   int close(int fd) override;
@@ -156,7 +162,10 @@ class SimKms : public platform::DrmApi {
   const Property* property(uint32_t id) const;
   uint32_t propertyId(const Object& o, const std::string& name) const;
   int checkValue(const Property& p, uint64_t value, uint32_t objectType) const;
-  int checkPlanes(const std::map<uint32_t, Object>& state) const;
+  // A property's value with the request's changes applied (the last one wins).
+  uint64_t pendingValue(const Object& o, const std::string& name,
+                        const std::vector<Change>& changes) const;
+  int checkPlanes(const std::vector<Change>& changes) const;
   void latchOverlay();
   void dropFramebuffer(uint32_t fbId);
 
