@@ -1,0 +1,202 @@
+// The image processing thread on the simulated board: its settings, how power
+// states switch the camera and the display, and the encoder feed that turns
+// the frame on screen into H.264 packets.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QSettings>
+#include <QThread>
+#include <memory>
+#include <vector>
+
+#include "display/display.h"
+#include "imaging/camera.h"
+#include "imaging/image_pro_thread.h"
+#include "platform/media/rk_mpi.h"
+#include "tests/pipeline/pipeline_support.h"
+
+namespace {
+
+using pipetest::Bench;
+using pipetest::waitUntil;
+
+// Runs the thread for the length of a test and always stops it.
+class Running {
+ public:
+  Running() : t_(std::make_unique<ImageProThread>()) {}
+  ~Running() {
+    if (t_->isRunning()) t_->Stop();
+  }
+  ImageProThread* operator->() { return t_.get(); }
+  ImageProThread* get() { return t_.get(); }
+  bool startAndShow(Bench& bench, int frames = 3) {
+    t_->start();
+    const uint64_t commits = bench.kms().commits();
+    return waitUntil(
+        [&] { return t_->camera()->IsInited() && bench.kms().commits() >= commits + frames; },
+        3000);
+  }
+
+ private:
+  std::unique_ptr<ImageProThread> t_;
+};
+
+QVariant setting(const TempRoot& root, const char* key) {
+  QSettings s(root.file(QStringLiteral("/etc/settings.ini")), QSettings::IniFormat);
+  return s.value(QLatin1String(key));
+}
+
+TEST(ImageProThreadSettings, PoolSizeIsClampedAndWrittenBack) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  struct Case {
+    const char* stored;
+    int loaded;
+  };
+  const Case cases[] = {{"0", 2}, {"1", 2}, {"20", 8}, {"5", 5}, {nullptr, 4}, {"many", 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "(missing)");
+    QByteArray ini = "[General]\n";
+    if (c.stored) ini += QByteArray("VideoEncMBCnt=") + c.stored + "\n";
+    ASSERT_TRUE(bench.root().write(QStringLiteral("/etc/settings.ini"), ini));
+    {
+      ImageProThread t;
+      EXPECT_EQ(t.poolBlockCount(), c.loaded);
+      EXPECT_TRUE(t.displayReady());
+      EXPECT_TRUE(t.hasPool());
+    }
+    EXPECT_EQ(setting(bench.root(), "VideoEncMBCnt").toInt(), c.loaded);
+    // The picture counter is completed when missing.
+    EXPECT_EQ(setting(bench.root(), "PictureFileNum").toInt(), 0);
+    EXPECT_TRUE(bench.root().exists(QStringLiteral("/mnt/sdcard/picture")));
+    EXPECT_EQ(bench.kms().liveBuffers(), 0u);
+  }
+}
+
+TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDisplay) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  Running t;
+  ASSERT_TRUE(t->displayReady());
+  ASSERT_TRUE(t.startAndShow(bench));
+  // The loop completes the super-resolution key on its first pass.
+  EXPECT_FALSE(setting(bench.root(), "SrEnabled").toBool());
+  EXPECT_TRUE(setting(bench.root(), "SrEnabled").isValid());
+
+  sim::SimKms& kms = bench.kms();
+  for (int lowPower = 0; lowPower < 2; ++lowPower) {
+    SCOPED_TRACE(lowPower ? "low power" : "charging");
+    if (lowPower)
+      t->ReceiveLowPower(true);
+    else
+      t->ReceiveCharge(true);
+    ASSERT_TRUE(waitUntil([&] { return !t->camera()->IsInited(); }, 2000));
+    // Frozen: the display keeps its last picture on the overlay plane and no
+    // new commit comes.
+    const uint64_t commits = kms.commits();
+    const uint32_t fb = kms.planeFb(sim::SimKms::kPlaneOverlay);
+    QThread::msleep(300);
+    EXPECT_TRUE(t->displayReady());
+    EXPECT_EQ(kms.commits(), commits);
+    EXPECT_NE(fb, 0u);
+    EXPECT_EQ(kms.planeFb(sim::SimKms::kPlaneOverlay), fb);
+    EXPECT_FALSE(bench.camera().streaming());
+
+    if (lowPower)
+      t->ReceiveLowPower(false);
+    else
+      t->ReceiveCharge(false);
+    EXPECT_TRUE(
+        waitUntil([&] { return t->camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
+  }
+
+  // Idle sleep: camera off, display given back entirely.
+  t->ReceiveIdleSleep(true);
+  ASSERT_TRUE(waitUntil([&] { return !t->displayReady() && !t->camera()->IsInited(); }, 2000));
+  EXPECT_EQ(kms.liveBuffers(), 0u);
+  EXPECT_FALSE(bench.camera().streaming());
+  // A super-resolution switch while asleep waits for the wake.
+  t->ReceiveSrEnabled(true);
+  QThread::msleep(300);
+  EXPECT_FALSE(t->camera()->IsInited());
+  EXPECT_FALSE(t->displayReady());
+  t->ReceiveSrEnabled(false);
+
+  // Waking brings the display back at once, the camera with the next passes.
+  const uint64_t commits = kms.commits();
+  t->ReceiveIdleSleep(false);
+  EXPECT_TRUE(t->displayReady());
+  EXPECT_GT(kms.liveBuffers(), 0u);
+  EXPECT_TRUE(
+      waitUntil([&] { return t->camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
+
+  // Stopping the thread releases camera and display.
+  t->Stop();
+  EXPECT_FALSE(t->camera()->IsInited());
+  EXPECT_FALSE(t->displayReady());
+  EXPECT_EQ(kms.liveBuffers(), 0u);
+}
+
+struct Packet {
+  std::vector<uint8_t> bytes;
+  RK_U64 pts = 0;
+};
+
+// Takes one packet from encoder channel 0, waiting up to `ms`.
+bool takePacket(Packet* p, int ms) {
+  VENC_PACK_S pack{};
+  VENC_STREAM_S stream{};
+  stream.pstPack = &pack;
+  if (RK_MPI_VENC_GetStream(0, &stream, ms) != RK_SUCCESS) return false;
+  const auto* base = static_cast<const uint8_t*>(RK_MPI_MB_Handle2VirAddr(pack.pMbBlk));
+  p->bytes.assign(base + pack.u32Offset, base + pack.u32Offset + pack.u32Len);
+  p->pts = pack.u64PTS;
+  RK_MPI_VENC_ReleaseStream(0, &stream);
+  return true;
+}
+
+bool startsWithSps(const std::vector<uint8_t>& b) {
+  return b.size() > 5 && b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 1 && (b[4] & 0x1F) == 7;
+}
+
+TEST(ImageProThreadEncoderFeed, EveryRecordingStartsAtOneFrameTimeWithAnSpsAndOneThumbnail) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  Running t;
+  std::vector<QByteArray> thumbnails;
+  QObject receiver;
+  QObject::connect(t.get(), &ImageProThread::firstVideoFrameJpeg, &receiver,
+                   [&](const QByteArray& jpeg) { thumbnails.push_back(jpeg); });
+  ASSERT_TRUE(t.startAndShow(bench));
+
+  for (int recording = 1; recording <= 2; ++recording) {
+    SCOPED_TRACE(testing::Message() << "recording " << recording);
+    t->ReceiveVideoEnc(true);
+    std::vector<Packet> packets;
+    Packet p;
+    while (packets.size() < 6 && waitUntil([&] { return takePacket(&p, 50); }, 2000))
+      packets.push_back(p);
+    ASSERT_EQ(packets.size(), 6u);
+    EXPECT_TRUE(startsWithSps(packets[0].bytes));
+    for (size_t i = 0; i < packets.size(); ++i) EXPECT_EQ(packets[i].pts, 40000u * (i + 1)) << i;
+
+    t->ReceiveVideoEnc(false);
+    EXPECT_FALSE(t->encodeEnabled());
+    // Whatever was in flight drains; then nothing more comes.
+    QThread::msleep(150);
+    while (takePacket(&p, 100)) {
+    }
+    EXPECT_FALSE(takePacket(&p, 200));
+
+    waitUntil([&] { return thumbnails.size() >= static_cast<size_t>(recording); }, 500);
+    ASSERT_EQ(thumbnails.size(), static_cast<size_t>(recording));
+    QImage thumb;
+    ASSERT_TRUE(thumb.loadFromData(thumbnails.back(), "JPEG"));
+    EXPECT_EQ(thumb.size(), QSize(360, 320));
+  }
+  // No stray thumbnail arrives later.
+  waitUntil([] { return false; }, 100);
+  EXPECT_EQ(thumbnails.size(), 2u);
+}
+
+}  // namespace
