@@ -38,6 +38,10 @@ int display_init(int width, int height) {
   DisplayState& s = display_state();
   std::unique_lock<std::shared_mutex> life(s.lifecycle);
   if (s.ready) return 0;
+  // A failed bring-up keeps what it made until display_deinit; a retry
+  // without one must not leak it by opening the device afresh.
+  if (s.device.fd >= 0) releaseBuffers(s);
+  drmDeinit(&s.device);
   s.format = DRM_FORMAT_NV12;
   s.width = width;
   s.height = height;

@@ -155,6 +155,10 @@ void ImageProThread::ReceiveCharge(bool charge) { charging_.store(charge); }
 void ImageProThread::ReceiveLowPower(bool isLowPower) { lowPower_.store(isLowPower); }
 
 void ImageProThread::ReceiveIdleSleep(bool sleeping) {
+  // Held against the loop releasing the display for a sleep it has already
+  // seen: a wake in that window would otherwise find the display still up,
+  // skip its bring-up, and be followed by the release.
+  QMutexLocker lock(&displayLock_);
   if (!sleeping && !displayReady_.load()) {
     if (display_init(kDisplayWidth, kDisplayHeight) == 0)
       displayReady_.store(true);
@@ -225,7 +229,10 @@ void ImageProThread::run() {
   while (!isInterruptionRequested()) {
     if (idleSleeping_.load()) {
       stopCamera();
-      if (displayReady_.exchange(false)) display_deinit();
+      {
+        QMutexLocker lock(&displayLock_);
+        if (idleSleeping_.load() && displayReady_.exchange(false)) display_deinit();
+      }
       msleep(200);
       continue;
     }

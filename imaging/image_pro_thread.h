@@ -81,6 +81,8 @@ class ImageProThread : public QThread {
   // The pool, its kept block and the frame template are rebuilt on the
   // interface thread while the worker may be feeding: one lock covers both.
   mutable QMutex poolLock_;
+  // Orders the wake's display bring-up against the loop's release for sleep.
+  QMutex displayLock_;
   MB_POOL pool_ = MB_INVALID_POOLID;
   MB_BLK keptBlock_ = MB_INVALID_HANDLE;
   void* keptAddr_ = nullptr;

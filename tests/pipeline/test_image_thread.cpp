@@ -137,6 +137,27 @@ TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDispla
   EXPECT_EQ(kms.liveBuffers(), 0u);
 }
 
+TEST(ImageProThreadPower, AWakeWhileSleepIsBeingEnteredKeepsTheDisplay) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  Running t;
+  ASSERT_TRUE(t.startAndShow(bench));
+  sim::SimKms& kms = bench.kms();
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SCOPED_TRACE(testing::Message() << "attempt " << attempt);
+    // The wake comes while the loop is still stopping the camera for the
+    // sleep it has just seen.
+    t->ReceiveIdleSleep(true);
+    QThread::msleep(15 + 10 * attempt);
+    t->ReceiveIdleSleep(false);
+    const uint64_t commits = kms.commits();
+    EXPECT_TRUE(
+        waitUntil([&] { return t->camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
+    EXPECT_TRUE(t->displayReady());
+    EXPECT_EQ(kms.liveBuffers(), 4u);
+  }
+}
+
 struct Packet {
   std::vector<uint8_t> bytes;
   RK_U64 pts = 0;
