@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QMutexLocker>
 #include <QPainter>
 #include <QSettings>
 #include <QTemporaryFile>
@@ -15,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "app/constants.h"
@@ -78,7 +78,7 @@ ImageProThread::~ImageProThread() {
 }
 
 void ImageProThread::releasePool() {
-  QMutexLocker lock(&poolLock_);
+  std::lock_guard<std::mutex> lock(poolLock_);
   if (keptBlock_ != MB_INVALID_HANDLE) {
     RK_MPI_MB_ReleaseMB(keptBlock_);
     keptBlock_ = MB_INVALID_HANDLE;
@@ -91,7 +91,7 @@ void ImageProThread::releasePool() {
 }
 
 bool ImageProThread::hasPool() const {
-  QMutexLocker lock(&poolLock_);
+  std::lock_guard<std::mutex> lock(poolLock_);
   return pool_ != MB_INVALID_POOLID;
 }
 
@@ -117,7 +117,7 @@ void ImageProThread::ReceivePause(bool flag) {
 }
 
 void ImageProThread::ReceiveSrEnabled(bool enable) {
-  QMutexLocker lock(&poolLock_);
+  std::lock_guard<std::mutex> lock(poolLock_);
   if (keptBlock_ != MB_INVALID_HANDLE) {
     RK_MPI_MB_ReleaseMB(keptBlock_);
     keptBlock_ = MB_INVALID_HANDLE;
@@ -158,7 +158,7 @@ void ImageProThread::ReceiveIdleSleep(bool sleeping) {
   // Held against the loop releasing the display for a sleep it has already
   // seen: a wake in that window would otherwise find the display still up,
   // skip its bring-up, and be followed by the release.
-  QMutexLocker lock(&displayLock_);
+  std::lock_guard<std::mutex> lock(displayLock_);
   if (!sleeping && !displayReady_.load()) {
     if (display_init(kDisplayWidth, kDisplayHeight) == 0)
       displayReady_.store(true);
@@ -175,7 +175,7 @@ void ImageProThread::ReceiveImageMode(int mode) {
 void ImageProThread::ReceiveVideoEnc(bool isEnc) {
   encodeEnabled_.store(isEnc, std::memory_order_release);
   {
-    QMutexLocker lock(&poolLock_);
+    std::lock_guard<std::mutex> lock(poolLock_);
     vencFailCount_ = 0;
     vencTimeRef_ = 0;
   }
@@ -230,7 +230,7 @@ void ImageProThread::run() {
     if (idleSleeping_.load()) {
       stopCamera();
       {
-        QMutexLocker lock(&displayLock_);
+        std::lock_guard<std::mutex> lock(displayLock_);
         if (idleSleeping_.load() && displayReady_.exchange(false)) display_deinit();
       }
       msleep(200);
@@ -270,7 +270,7 @@ bool ImageProThread::sendVideoFrame() {
   const int64_t start = wallMicros();
   frameIntervalUs_ = 40000;
 
-  QMutexLocker lock(&poolLock_);
+  std::unique_lock<std::mutex> lock(poolLock_);
   if (pool_ == MB_INVALID_POOLID) {
     lock.unlock();
     usleep(5000);
@@ -334,7 +334,7 @@ bool ImageProThread::sendVideoFrame() {
     ret = RK_MPI_VENC_SendFrame(0, &frame, 200);
   } while (ret == RK_ERR_VENC_BUF_FULL && encodeEnabled_.load() && !isInterruptionRequested());
   const bool ok = ret == RK_SUCCESS;
-  lock.relock();
+  lock.lock();
   if (!ok) {
     ++vencFailCount_;
     if (vencFailCount_ % 30 == 1)

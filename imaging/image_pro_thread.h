@@ -5,12 +5,12 @@
 // lives on the interface thread (its slots run there); only run() executes on
 // the worker, and the two meet through atomics and one lock.
 #include <QByteArray>
-#include <QMutex>
 #include <QString>
 #include <QThread>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "platform/media/rk_mpi.h"
 
@@ -80,9 +80,11 @@ class ImageProThread : public QThread {
 
   // The pool, its kept block and the frame template are rebuilt on the
   // interface thread while the worker may be feeding: one lock covers both.
-  mutable QMutex poolLock_;
+  // std::mutex rather than QMutex: the sanitizer builds see its ordering,
+  // which they cannot for Qt's uninstrumented contended path.
+  mutable std::mutex poolLock_;
   // Orders the wake's display bring-up against the loop's release for sleep.
-  QMutex displayLock_;
+  std::mutex displayLock_;
   MB_POOL pool_ = MB_INVALID_POOLID;
   MB_BLK keptBlock_ = MB_INVALID_HANDLE;
   void* keptAddr_ = nullptr;
