@@ -289,15 +289,23 @@ int SimKms::open(const char* name, const char* busid) {
 }
 
 int SimKms::close(int fd) {
-  std::lock_guard<std::mutex> lock(mu_);
-  if (!file(fd)) return -1;
-  // The file's framebuffers go with it, taking them off any plane.
-  std::vector<uint32_t> mine;
-  for (const auto& [id, fb] : fbs_)
-    if (fb.owner == fd) mine.push_back(id);
-  for (uint32_t id : mine) dropFramebuffer(id);
-  files_.erase(fd);
-  return ::close(fd);
+  std::function<void()> listener;
+  int rc;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!file(fd)) return -1;
+    // The file's framebuffers go with it, taking them off any plane.
+    const bool shown = overlayValid_;
+    std::vector<uint32_t> mine;
+    for (const auto& [id, fb] : fbs_)
+      if (fb.owner == fd) mine.push_back(id);
+    for (uint32_t id : mine) dropFramebuffer(id);
+    files_.erase(fd);
+    rc = ::close(fd);
+    if (shown && !overlayValid_) listener = listener_;
+  }
+  if (listener) listener();  // the panel goes dark
+  return rc;
 }
 
 int SimKms::setClientCap(int fd, uint64_t capability, uint64_t value) {
@@ -701,11 +709,17 @@ void SimKms::dropFramebuffer(uint32_t fbId) {
 }
 
 int SimKms::rmFB(int fd, uint32_t fbId) {
-  std::lock_guard<std::mutex> lock(mu_);
-  if (!file(fd)) return -EBADF;
-  const auto it = fbs_.find(fbId);
-  if (it == fbs_.end() || it->second.owner != fd) return -ENOENT;
-  dropFramebuffer(fbId);
+  std::function<void()> listener;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!file(fd)) return -EBADF;
+    const auto it = fbs_.find(fbId);
+    if (it == fbs_.end() || it->second.owner != fd) return -ENOENT;
+    const bool shown = overlayValid_;
+    dropFramebuffer(fbId);
+    if (shown && !overlayValid_) listener = listener_;
+  }
+  if (listener) listener();
   return 0;
 }
 

@@ -63,7 +63,8 @@ class SimKms : public platform::DrmApi {
   };
   // False when nothing is shown on the overlay plane. Reuses out->bytes.
   bool overlayFrame(PanelFrame* out) const;
-  // Called after every successful commit, on the committing thread.
+  // Called after every successful commit, and when the overlay's picture is
+  // taken away (its framebuffer removed, its device closed), on the calling thread.
   void setCommitListener(std::function<void()> listener);
 
   // Test views.

@@ -315,10 +315,13 @@ TEST_F(KmsTest, CommitLatchesTheBufferCommittedAtTheVerticalBlank) {
   EXPECT_EQ(listened, 6);
   EXPECT_EQ(kms_->commits(), 6u);
 
-  // Removing the framebuffer on screen takes it off the plane.
+  // Removing the framebuffer on screen takes it off the plane, and says so.
+  ASSERT_EQ(platform::drm().rmFB(fd_, a.fb), 0);
+  EXPECT_EQ(listened, 6);
   ASSERT_EQ(platform::drm().rmFB(fd_, b.fb), 0);
   EXPECT_EQ(kms_->planeFb(p.overlay), 0u);
   EXPECT_FALSE(kms_->overlayFrame(&shown));
+  EXPECT_EQ(listened, 7);
   EXPECT_EQ(platform::drm().rmFB(fd_, b.fb), -ENOENT);
   ::close(a.prime);
   ::close(b.prime);
