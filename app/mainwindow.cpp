@@ -412,10 +412,6 @@ void MainWindow::onRecordingChanged() {}
 
 void MainWindow::pollAccelMotion() {}
 
-void MainWindow::pollCenterThermalTemp() {}
-
-void MainWindow::updateTempMeasureTimer() {}
-
 void MainWindow::refreshPowerState() {}
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -127,6 +127,7 @@ class MainWindow : public QMainWindow {
   bool homeGesture(QEvent* event);
   void stepZoom();
   void onPhotoSaved(const QString& path, bool ok);
+  bool readCenterTemperature(float* celsius) const;
   void updateTempMeasureTimer();
   void refreshPowerState();
   void refreshCharger();
