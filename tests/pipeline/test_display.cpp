@@ -199,6 +199,13 @@ TEST(DisplayModule, BringUpAfterAPartialOneKeepsNothingTwice) {
   ASSERT_TRUE(bench.ok());
   ShortOfMemoryKms kms;
   platform::setDrmApi(&kms);
+  struct Restore {
+    sim::SimKms* kms;
+    ~Restore() {
+      display_deinit();
+      platform::setDrmApi(kms);
+    }
+  } restore{&bench.kms()};
   kms.buffersLeft = 2;
   EXPECT_EQ(display_init(320, 360), -1);
   EXPECT_EQ(kms.liveBuffers(), 2u);
@@ -213,7 +220,6 @@ TEST(DisplayModule, BringUpAfterAPartialOneKeepsNothingTwice) {
   EXPECT_EQ(kms.commits(), 1u);
   display_deinit();
   EXPECT_EQ(kms.liveBuffers(), 0u);
-  platform::setDrmApi(&bench.kms());
 }
 
 TEST(DisplayModule, CopyTurnedBackGivesTheLandscapePicture) {
