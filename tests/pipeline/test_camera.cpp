@@ -2,13 +2,21 @@
 // what grants are accepted, the visible part of a frame at each zoom, and
 // that a running camera puts frames on the panel across restarts.
 #include <gtest/gtest.h>
+#include <libyuv.h>
+#include <linux/videodev2.h>
+#include <sys/mman.h>
 
 #include <QThread>
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 #include <memory>
 
 #include "display/display.h"
 #include "imaging/camera.h"
+#include "imaging/encoder_channel.h"
+#include "platform/devio.h"
+#include "platform/rga/rga.h"
 #include "tests/pipeline/pipeline_support.h"
 
 namespace {
@@ -74,6 +82,52 @@ TEST(IrCameraDevice, PrefersSinglePlanarAndAcceptsOnlyGrantsItHasSlotsFor) {
   }
 }
 
+TEST(IrCameraDevice, AFailedBringUpReleasesEverythingAndTheNextOneWorks) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  sim::SimCamera& dev = bench.camera();
+  const size_t openBefore = bench.openDevicesBesidesSensor();
+  auto camera = std::make_unique<IrCamera>();
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"open", [&] { dev.failNext(sim::SimDevice::kOpOpen, ENOENT); }, "Cannot open '/dev/video0'"},
+      {"format", [&] { dev.failNext(VIDIOC_S_FMT, EBUSY); }, "Unable to set format: 16."},
+      {"buffers", [&] { dev.failNext(VIDIOC_REQBUFS, EINVAL); },
+       "/dev/video0 does not support memory mapping"},
+      {"map", [&] { dev.failNext(sim::SimDevice::kOpMmap, ENOMEM); }, "mmap\n"},
+      {"stream", [&] { dev.failNext(VIDIOC_STREAMON, EIO); }, "VIDIOC_STREAMON\n"},
+      // Encoder channel 0 is already taken.
+      {"encoder", [] { ASSERT_TRUE(createEncoderChannel()); }, "ERROR: Create h264 venc failed!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.arrange();
+    bool inited = true;
+    const std::string out = stdoutOf([&] { inited = camera->Init("/dev/video0", false); });
+    EXPECT_FALSE(inited);
+    EXPECT_NE(out.find(c.message), std::string::npos) << out;
+    EXPECT_FALSE(camera->IsInited());
+    EXPECT_FALSE(camera->IsRunning());
+    EXPECT_FALSE(dev.streaming());
+    EXPECT_EQ(bench.openDevicesBesidesSensor(), openBefore);
+    if (std::string(c.name) == "encoder") destroyEncoderChannel();
+    dev.clearFaults();
+  }
+  // The next attempt succeeds, and passing dequeue errors do not end capture.
+  ASSERT_EQ(display_init(320, 360), 0);
+  ASSERT_TRUE(camera->Init("/dev/video0", false));
+  ASSERT_TRUE(waitUntil([&] { return camera->FramesShown() >= 2; }, 2000));
+  dev.failNext(VIDIOC_DQBUF, EIO, 3);
+  const uint64_t shown = camera->FramesShown();
+  EXPECT_TRUE(waitUntil([&] { return camera->FramesShown() >= shown + 5; }, 2000));
+  EXPECT_TRUE(camera->Stop());
+  display_deinit();
+}
+
 TEST(IrCameraCrop, VisiblePartIsCentredAndCutToMultiplesOfEight) {
   struct Case {
     int scale;
@@ -109,9 +163,10 @@ TEST(IrCameraLifecycle, FramesReachThePanelAcrossStopAndRestart) {
   EXPECT_TRUE(camera->Stop());
   const size_t openBefore = bench.openDevicesBesidesSensor();
 
+  // The second run goes through super-resolution.
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE(testing::Message() << "run " << run);
-    ASSERT_TRUE(camera->Init("/dev/video0", false));
+    ASSERT_TRUE(camera->Init("/dev/video0", run == 1));
     const uint64_t shown = camera->FramesShown();
     const uint64_t commits = bench.kms().commits();
     ASSERT_TRUE(waitUntil(
@@ -134,6 +189,14 @@ TEST(IrCameraLifecycle, FramesReachThePanelAcrossStopAndRestart) {
         hi = std::max(hi, v);
       }
     EXPECT_GT(hi - lo, 40);
+    // Palette 0 colours the picture: its chroma is not the flat grey of an
+    // uncoloured (or never written) plane.
+    const uint8_t* chroma = frame.bytes.data() + frame.pitch * frame.height;
+    int coloured = 0;
+    for (uint32_t r = 0; r < frame.height / 2; r += 4)
+      for (uint32_t c = 0; c < frame.width; c += 8)
+        coloured += std::abs(chroma[r * frame.pitch + c] - 128) > 8;
+    EXPECT_GT(coloured, 100);
 
     std::string out = stdoutOf([&] { EXPECT_TRUE(camera->Stop()); });
     EXPECT_NE(out.find("IrCamera stop"), std::string::npos);
@@ -153,6 +216,101 @@ TEST(IrCameraLifecycle, FramesReachThePanelAcrossStopAndRestart) {
   }
   display_deinit();
   EXPECT_EQ(bench.kms().liveBuffers(), 0u);
+}
+
+// Passes every call to the simulated board, but overwrites each dequeued
+// frame with a fixed picture, so what reaches the panel is known exactly.
+class FixedPictureIo : public platform::DeviceIo {
+ public:
+  FixedPictureIo(platform::DeviceIo& inner, std::vector<uint8_t> yuyv)
+      : in_(inner), yuyv_(std::move(yuyv)) {}
+  int open(const char* p, int f, mode_t m) override {
+    const int fd = in_.open(p, f, m);
+    if (std::string(p) == "/dev/video0") camera_ = fd;
+    return fd;
+  }
+  int close(int fd) override { return in_.close(fd); }
+  int ioctl(int fd, unsigned long request, void* arg) override {
+    const int r = in_.ioctl(fd, request, arg);
+    if (r == 0 && fd == camera_ && request == VIDIOC_DQBUF) {
+      const auto* b = static_cast<const v4l2_buffer*>(arg);
+      if (b->index < maps_.size() && maps_[b->index].second >= yuyv_.size())
+        std::copy(yuyv_.begin(), yuyv_.end(), static_cast<uint8_t*>(maps_[b->index].first));
+    }
+    return r;
+  }
+  ssize_t read(int fd, void* b, size_t n) override { return in_.read(fd, b, n); }
+  ssize_t write(int fd, const void* b, size_t n) override { return in_.write(fd, b, n); }
+  // The camera maps its buffers in index order.
+  void* mmap(void* a, size_t l, int p, int f, int fd, off_t o) override {
+    void* m = in_.mmap(a, l, p, f, fd, o);
+    if (m != MAP_FAILED && fd == camera_) maps_.emplace_back(m, l);
+    return m;
+  }
+  int munmap(void* a, size_t l) override {
+    for (auto& m : maps_)
+      if (m.first == a) m = {nullptr, 0};
+    return in_.munmap(a, l);
+  }
+  int select(int n, fd_set* r, fd_set* w, fd_set* e, timeval* t) override {
+    return in_.select(n, r, w, e, t);
+  }
+  int poll(pollfd* fds, nfds_t n, int t) override { return in_.poll(fds, n, t); }
+
+ private:
+  platform::DeviceIo& in_;
+  std::vector<uint8_t> yuyv_;
+  std::vector<std::pair<void*, size_t>> maps_;
+  int camera_ = -1;
+};
+
+// The luma of a (x, y, w, h) crop of a 256 x 192 plane scaled to 360 x 320.
+std::vector<uint8_t> cropScaled(const std::vector<uint8_t>& luma, int x, int y, int w, int h) {
+  std::vector<uint8_t> out(360 * 320);
+  libyuv::ScalePlane(luma.data() + y * 256 + x, 256, w, h, out.data(), 360, 360, 320,
+                     libyuv::kFilterBilinear);
+  return out;
+}
+
+TEST(IrCameraLifecycle, ZoomShowsTheCentredCropUprightOnThePanel) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  const std::vector<uint8_t> nv12 = pipetest::asymmetricFrame();
+  std::vector<uint8_t> luma(nv12.begin(), nv12.begin() + 256 * 192);
+  std::vector<uint8_t> yuyv(256 * 192 * 2);
+  for (size_t i = 0; i < luma.size(); ++i) {
+    yuyv[2 * i] = luma[i];
+    yuyv[2 * i + 1] = 128;
+  }
+  FixedPictureIo io(bench.board().io(), yuyv);
+  platform::setDeviceIo(&io);
+  struct Restore {
+    Bench& b;
+    ~Restore() { platform::setDeviceIo(&b.board().io()); }
+  } restore{bench};
+
+  ASSERT_EQ(display_init(320, 360), 0);
+  auto camera = std::make_unique<IrCamera>();
+  camera->SetImageMode(1);  // grey: the palette keeps the luma
+  ASSERT_TRUE(camera->Init("/dev/video0", false));
+  std::vector<uint8_t> shown(360 * 320 * 3 / 2);
+  const std::vector<uint8_t> whole = cropScaled(luma, 20, 0, 216, 192);
+  const std::vector<uint8_t> centre = cropScaled(luma, 76, 48, 104, 96);
+  for (int scale : {10, 20}) {
+    SCOPED_TRACE(testing::Message() << "scale " << scale);
+    camera->SetScale(scale);
+    const uint64_t from = camera->FramesShown();
+    ASSERT_TRUE(waitUntil([&] { return camera->FramesShown() >= from + 3; }, 2000));
+    ASSERT_EQ(display_rga_copy_last_to(shown.data(), 360, 320, 270, RK_FORMAT_YCbCr_420_SP), 0);
+    const double toWhole = pipetest::meanAbsDiff(shown.data(), whole.data(), whole.size());
+    const double toCentre = pipetest::meanAbsDiff(shown.data(), centre.data(), centre.size());
+    const double expected = scale == 10 ? toWhole : toCentre;
+    const double other = scale == 10 ? toCentre : toWhole;
+    EXPECT_LT(expected, 3.0) << toWhole << " " << toCentre;
+    EXPECT_GT(other, expected + 10.0) << toWhole << " " << toCentre;
+  }
+  EXPECT_TRUE(camera->Stop());
+  display_deinit();
 }
 
 TEST(IrCameraLifecycle, PauseHoldsThePictureWithoutStoppingCapture) {
