@@ -30,6 +30,8 @@ bool SimBoard::create(const SimBoardOptions& o, QString* error) {
   kms_ = std::make_unique<SimKms>(o.kms);
   io_.addDevice(kCameraPath, camera_);
   io_.addDevice(platform::kSensorSubdevPath, sensor_);
+  keypad_ = std::make_unique<SimKeypad>();
+  keypad_->addTo(io_);
   return true;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 // The simulated board's devices in one place: the thermal core and its scene,
-// the camera and the sensor sub-device behind the device I/O seam, and the
-// virtual KMS device behind the DRM seam. install() puts both seams in place
+// the camera, the sensor sub-device and the two key devices behind the device
+// I/O seam, and the virtual KMS device behind the DRM seam. install() puts both seams in place
 // for the whole process; the destructor takes them out again.
 #include <QString>
 #include <memory>
 
 #include "sim/sim_camera.h"
 #include "sim/sim_device_io.h"
+#include "sim/sim_input.h"
 #include "sim/sim_kms.h"
 #include "sim/sim_sensor_subdev.h"
 #include "sim/thermal_core.h"
@@ -41,6 +42,8 @@ class SimBoard {
   SimCamera& camera() { return *camera_; }
   SimSensorSubdev& sensor() { return *sensor_; }
   SimKms& kms() { return *kms_; }
+  // The hardware keys, writing into "/dev/input/event1" and "/dev/input/event2".
+  SimKeypad& keypad() { return *keypad_; }
   SimDeviceIo& io() { return io_; }
 
  private:
@@ -48,6 +51,7 @@ class SimBoard {
   std::shared_ptr<SimCamera> camera_;
   std::shared_ptr<SimSensorSubdev> sensor_;
   std::unique_ptr<SimKms> kms_;
+  std::unique_ptr<SimKeypad> keypad_;
   SimDeviceIo io_;
   bool installed_ = false;
 };

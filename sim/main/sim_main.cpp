@@ -8,13 +8,17 @@
 #include <memory>
 
 #include "app/appcontroller.h"
+#include "app/constants.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "platform/paths.h"
 #include "sim/board_root.h"
+#include "sim/keyboard_keys.h"
 #include "sim/panel_underlay.h"
+#include "sim/screenshot.h"
 #include "sim/sim_board.h"
 #include "sim/sim_options.h"
+#include "sim/sim_script.h"
 
 int main(int argc, char** argv) {
   QStringList args;
@@ -29,6 +33,14 @@ int main(int argc, char** argv) {
   if (opt.help) {
     std::printf("%s", qPrintable(sim::simUsage().arg(sim::defaultBoardRoot())));
     return 0;
+  }
+  // A script is checked whole before anything starts.
+  QVector<sim::ScriptAction> script;
+  if (!opt.script.isEmpty() &&
+      !sim::loadScript(opt.script, &script, &error,
+                       QSize(heatlume::kWindowWidth, heatlume::kWindowHeight))) {
+    std::fprintf(stderr, "heatlume-sim: %s\n", qPrintable(error));
+    return 2;
   }
   if (opt.headless) qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -60,18 +72,27 @@ int main(int argc, char** argv) {
     auto state = std::make_unique<AppController>();
     auto window = std::make_unique<MainWindow>(state.get());
     sim::PanelUnderlay panel(&board.kms(), window.get());
+    // Space, U and P are the board's keys while the window has the keyboard.
+    new sim::KeyboardKeys(&board.keypad(), window.get());
     window->show();
-    if (opt.runForSeconds >= 0) {
-      QTimer::singleShot(static_cast<int>(opt.runForSeconds * 1000), &app, [&] {
-        if (!opt.screenshot.isEmpty()) {
-          const QImage shot = window->grab().toImage();
-          if (!shot.save(opt.screenshot))
-            std::fprintf(stderr, "heatlume-sim: cannot write %s\n", qPrintable(opt.screenshot));
-        }
-        QCoreApplication::exit(0);
-      });
+    // Every way out (run time over, the script's quit) leaves the same way.
+    bool finishing = false;
+    auto finish = [&] {
+      if (finishing) return;
+      finishing = true;
+      if (!opt.screenshot.isEmpty()) sim::saveScreenshot(window.get(), opt.screenshot);
+      QCoreApplication::exit(0);
+    };
+    if (opt.runForSeconds >= 0)
+      QTimer::singleShot(static_cast<int>(opt.runForSeconds * 1000), &app, finish);
+    std::unique_ptr<sim::ScriptRunner> runner;
+    if (!opt.script.isEmpty()) {
+      runner = std::make_unique<sim::ScriptRunner>(script, window.get(), &board.keypad());
+      QObject::connect(runner.get(), &sim::ScriptRunner::quitRequested, &app, finish);
+      runner->start();
     }
     rc = app.exec();
+    runner.reset();
     window.reset();
     state.reset();
   }
