@@ -60,7 +60,10 @@ bool PanelUnderlay::portraitNv12ToLandscape(const uint8_t* nv12, int width, int 
   if (out->width() != height || out->height() != width || out->format() != QImage::Format_RGB32)
     *out = QImage(height, width, QImage::Format_RGB32);
   const uint8_t* uv = nv12 + static_cast<size_t>(pitch) * height;
-  if (libyuv::NV12ToARGB(nv12, pitch, uv, pitch, scratch->data(), width * 4, width, height) != 0)
+  // Full-range BT.601, as everywhere in this system: the palettes use every
+  // level, and the photos' copy of the frame converts it the same way.
+  if (libyuv::NV12ToARGBMatrix(nv12, pitch, uv, pitch, scratch->data(), width * 4,
+                               &libyuv::kYuvJPEGConstants, width, height) != 0)
     return false;
   // The display turned the landscape picture 90 degrees clockwise; turn it back.
   return libyuv::ARGBRotate(scratch->data(), width * 4, out->bits(),

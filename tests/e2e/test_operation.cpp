@@ -1,0 +1,98 @@
+// The device operated as a person would: keys held and tapped on the board's
+// key devices, and a script of touches, keys and screenshots on the real
+// main window.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "sim/sim_script.h"
+#include "tests/e2e/e2e_device.h"
+
+using e2e::Device;
+
+TEST(Operation, HoldingTheShutterRecordsATapStopsAndUpTogglesSuperResolution) {
+  Device d;
+  ASSERT_TRUE(d.waitForPicture());
+  QElapsedTimer held;
+  held.start();
+  d.keys().press(sim::BoardKey::Shutter);
+  // Twenty quiet ticks of 100 ms.
+  ASSERT_TRUE(e2e::waitUntil([&] { return d.state().recording(); }, 4000));
+  EXPECT_GE(held.elapsed(), 1900);
+  d.keys().release(sim::BoardKey::Shutter);
+  e2e::pump(300);
+  EXPECT_TRUE(d.state().recording());  // letting go of a hold does nothing
+  EXPECT_TRUE(d.photos().isEmpty());
+
+  // A tap now stops the recording and takes no photo.
+  d.keys().press(sim::BoardKey::Shutter);
+  e2e::pump(60);
+  d.keys().release(sim::BoardKey::Shutter);
+  ASSERT_TRUE(e2e::waitUntil([&] { return !d.state().recording(); }, 1500));
+  e2e::pump(300);
+  EXPECT_TRUE(d.photos().isEmpty());
+
+  const bool sr = d.window().srEnabled();
+  d.keys().press(sim::BoardKey::Up);
+  e2e::pump(60);
+  EXPECT_EQ(d.window().srEnabled(), sr);  // on the release only
+  d.keys().release(sim::BoardKey::Up);
+  ASSERT_TRUE(e2e::waitUntil([&] { return d.window().srEnabled() != sr; }, 1500));
+  EXPECT_EQ(d.setting("SrEnabled").toBool(), !sr);
+}
+
+TEST(Operation, HoldingThePowerKeyShutsTheSensorDownAndEndsTheProgram) {
+  Device d;
+  ASSERT_TRUE(d.waitForPicture());
+  QElapsedTimer held;
+  held.start();
+  d.keys().press(sim::BoardKey::Power);
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+  guard.start(8000);
+  EXPECT_EQ(QCoreApplication::exec(), 0);
+  // Thirty quiet ticks, then 600 ms of the power-off image.
+  EXPECT_GE(held.elapsed(), 3400);
+  EXPECT_TRUE(d.window().poweringOff());
+  EXPECT_TRUE(d.board().sensor().shutdownReceived());
+  d.keys().release(sim::BoardKey::Power);
+}
+
+TEST(Operation, AScriptZoomsPhotographsAndOpensTheMenu) {
+  Device d;
+  ASSERT_TRUE(d.waitForPicture());
+  QTemporaryDir out;
+  const QString shot = out.filePath("home.png");
+  QVector<sim::ScriptAction> script;
+  QString error;
+  ASSERT_TRUE(sim::parseScript(QStringLiteral("double-tap 180 160   # zoom x2\n"
+                                              "wait 200\n"
+                                              "key shutter tap\n"
+                                              "wait 400\n"
+                                              "screenshot %1\n"
+                                              "drag 180 250 180 120 200   # palette up\n"
+                                              "wait 100\n"
+                                              "long-press 180 160   # the menu\n"
+                                              "wait 100\n"
+                                              "quit\n")
+                                   .arg(shot),
+                               &script, &error))
+      << error.toStdString();
+  sim::ScriptRunner runner(script, &d.window(), &d.keys());
+  bool quit = false;
+  QObject::connect(&runner, &sim::ScriptRunner::quitRequested, [&] { quit = true; });
+  runner.start();
+  ASSERT_TRUE(e2e::waitUntil([&] { return quit; }, 6000));
+  EXPECT_EQ(d.window().zoomTenths(), 20);
+  EXPECT_EQ(d.photos(), QStringList{"/mnt/sdcard/picture/pic_1.jpg"});
+  EXPECT_EQ(d.state().paletteMode(), 1);
+  EXPECT_EQ(d.window().stack()->currentIndex(), MainWindow::kMenuPage);
+  const QImage saved(shot);
+  EXPECT_EQ(saved.size(), QSize(360, 320));
+  EXPECT_EQ(runner.screenshotFailures(), 0);
+}
