@@ -11,6 +11,7 @@
 
 #include "display/display.h"
 #include "imaging/camera.h"
+#include "imaging/encoder_channel.h"
 #include "imaging/image_pro_thread.h"
 #include "platform/media/rk_mpi.h"
 #include "tests/pipeline/pipeline_support.h"
@@ -218,6 +219,48 @@ TEST(ImageProThreadEncoderFeed, EveryRecordingStartsAtOneFrameTimeWithAnSpsAndOn
   // No stray thumbnail arrives later.
   waitUntil([] { return false; }, 100);
   EXPECT_EQ(thumbnails.size(), 2u);
+}
+
+size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(ImageProThreadEncoderFeed, SurvivesPoolRebuildsAndThrottlesFailuresOfAMissingChannel) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  Running t;
+  ASSERT_TRUE(t.startAndShow(bench));
+  t->ReceiveVideoEnc(true);
+
+  // The pool is rebuilt under a running feed: packets keep coming, in order.
+  Packet p;
+  RK_U64 lastPts = 0;
+  for (int i = 0; i < 8; ++i) {
+    if (i % 2 == 0) t->ReceiveSrEnabled(false);
+    ASSERT_TRUE(waitUntil([&] { return takePacket(&p, 50); }, 2000)) << i;
+    EXPECT_GT(p.pts, lastPts);
+    lastPts = p.pts;
+  }
+  EXPECT_TRUE(t->hasPool());
+
+  // The channel goes away for a while: failures are counted and logged at
+  // the 1st and 31st, and the first success afterwards reports the total.
+  const std::string out = pipetest::stdoutOf([&] {
+    destroyEncoderChannel();
+    QThread::msleep(1700);  // about 40 refused frames at 25 per second
+    ASSERT_TRUE(createEncoderChannel());
+    EXPECT_TRUE(waitUntil([&] { return takePacket(&p, 50); }, 2000));
+  });
+  EXPECT_EQ(countOf(out, "VENC send frame failed"), 2u) << out;
+  EXPECT_NE(out.find(", total 1\n"), std::string::npos) << out;
+  EXPECT_NE(out.find(", total 31\n"), std::string::npos) << out;
+  EXPECT_EQ(countOf(out, "VENC send frame recovered, had "), 1u) << out;
+  t->ReceiveVideoEnc(false);
+  QThread::msleep(100);
+  while (takePacket(&p, 100)) {
+  }
 }
 
 }  // namespace
