@@ -210,13 +210,24 @@ void ScriptRunner::start() {
   index_ = 0;
   shift_ = 0;
   clock_.start();
-  timer_.start(0);
+  scheduleNext();
+}
+
+void ScriptRunner::scheduleNext() {
+  if (index_ >= steps_.size()) return;
+  const qint64 wait = steps_[index_].atMs + shift_ - clock_.elapsed();
+  timer_.start(static_cast<int>(std::max<qint64>(0, wait)));
 }
 
 void ScriptRunner::next() {
   if (index_ >= steps_.size()) return;
   const qint64 now = clock_.elapsed();
   const ScriptStep& step = steps_[index_];
+  // Timers may fire a little early.
+  if (now < step.atMs + shift_) {
+    scheduleNext();
+    return;
+  }
   // Late (a busy interface): everything after moves back by as much, so a
   // gesture keeps its length rather than collapsing into one burst.
   if (now > step.atMs + shift_) shift_ = now - step.atMs;
@@ -233,8 +244,7 @@ void ScriptRunner::next() {
     emit finished();
     return;
   }
-  const qint64 wait = steps_[index_].atMs + shift_ - clock_.elapsed();
-  timer_.start(static_cast<int>(std::max<qint64>(0, wait)));
+  scheduleNext();
 }
 
 void ScriptRunner::run(const ScriptStep& step) {

@@ -100,6 +100,7 @@ class ScriptRunner : public QObject {
 
  private:
   void next();
+  void scheduleNext();
   void run(const ScriptStep& step);
   void sendMouse(int type, QPoint windowPos);
 

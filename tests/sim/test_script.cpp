@@ -191,7 +191,8 @@ TEST(SimScript, RunnerPlaysTouchesKeysAndScreenshots) {
   right.clock.start();
 
   QVector<sim::ScriptAction> a;
-  ASSERT_TRUE(sim::parseScript(QStringLiteral("tap 20 30\n"
+  ASSERT_TRUE(sim::parseScript(QStringLiteral("wait 100\n"
+                                              "tap 20 30\n"
                                               "double-tap 250 40\n"
                                               "drag 250 100 50 100 100\n"
                                               "key shutter hold 120\n"
@@ -220,6 +221,7 @@ TEST(SimScript, RunnerPlaysTouchesKeysAndScreenshots) {
   EXPECT_EQ(window.hits[0].type, QEvent::MouseButtonPress);
   EXPECT_EQ(window.hits[0].pos, QPoint(20, 30));
   EXPECT_EQ(window.hits[0].buttons, Qt::LeftButton);
+  EXPECT_GE(window.hits[0].atMs, 95);  // after the wait
   EXPECT_EQ(window.hits[1].type, QEvent::MouseButtonRelease);
   EXPECT_EQ(window.hits[1].buttons, Qt::NoButton);
   EXPECT_GE(window.hits[1].atMs - window.hits[0].atMs, 55);
