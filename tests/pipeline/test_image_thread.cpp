@@ -250,7 +250,7 @@ TEST(ImageProThreadEncoderFeed, SurvivesPoolRebuildsAndThrottlesFailuresOfAMissi
   // the 1st and 31st, and the first success afterwards reports the total.
   const std::string out = pipetest::stdoutOf([&] {
     destroyEncoderChannel();
-    QThread::msleep(1700);  // about 40 refused frames at 25 per second
+    QThread::msleep(2000);  // about 50 refused frames at 25 per second
     ASSERT_TRUE(createEncoderChannel());
     EXPECT_TRUE(waitUntil([&] { return takePacket(&p, 50); }, 2000));
   });
