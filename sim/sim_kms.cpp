@@ -830,17 +830,24 @@ int SimKms::atomicCommit(int fd, drmModeAtomicReq* req, uint32_t flags, void*) {
     if (flags & DRM_MODE_ATOMIC_TEST_ONLY) return 0;
     for (const Change& c : changes) objects_[c.object].values[c.property] = c.value;
     ++commits_;
-    latchOverlay();
     listener = listener_;
     if (topo_.waitForVblank && !(flags & DRM_MODE_ATOMIC_NONBLOCK)) {
       const int64_t period = 1000000000LL / 60;
       const int64_t since = monotonicNs() - epochNs_;
       vblankNs = epochNs_ + (since / period + 1) * period;
+    } else {
+      latchOverlay();
     }
   }
   if (vblankNs) {
+    // A blocking commit returns once scan-out has taken the new picture at
+    // the vertical blank; until then the panel still shows the old one. The
+    // program relies on that order: the frame it remembers as shown (photos)
+    // is the one on the panel once the commit has returned.
     const int64_t wait = vblankNs - monotonicNs();
     if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+    std::lock_guard<std::mutex> lock(mu_);
+    latchOverlay();
   }
   if (listener) listener();
   return 0;

@@ -65,6 +65,11 @@ void Device::setSetting(const char* key, const QVariant& value) {
   s.setValue(QLatin1String(key), value);
 }
 
+uint64_t Device::shownCommit() {
+  sim::SimKms::PanelFrame f;
+  return board_.kms().overlayFrame(&f) ? f.commit : 0;
+}
+
 QImage Device::panelPicture() {
   panel_->refresh();
   return panel_->picture();

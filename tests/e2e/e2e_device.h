@@ -35,6 +35,8 @@ class Device {
   // The settings file as the program leaves it.
   QVariant setting(const char* key) const;
   void setSetting(const char* key, const QVariant& value);
+  // The number of the commit whose picture the panel shows (0: none).
+  uint64_t shownCommit();
   // The picture on the panel as it is now, landscape.
   QImage panelPicture();
   // The interface alone, rendered as the photo renders it: RGBA, transparent
