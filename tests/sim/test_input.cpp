@@ -42,7 +42,9 @@ struct Board {
 struct Reader {
   Reader() {
     keys.setTickMs(kTickMs);
-    QObject::connect(&keys, &Rv_key::ck_key, [this](user_key_value_e v) { values.push_back(v); });
+    // Queued to this thread, as the main window receives them.
+    QObject::connect(&keys, &Rv_key::ck_key, &keys,
+                     [this](user_key_value_e v) { values.push_back(v); });
     keys.start();
   }
   ~Reader() {
