@@ -12,6 +12,7 @@
 #include "devices/rv_key.h"
 
 class AppController;
+class QImage;
 class HomePage;
 class ImageProThread;
 class MainZeroingPage;
@@ -69,6 +70,9 @@ class MainWindow : public QMainWindow {
   // Renders the interface, names the next photo and hands both to the image
   // thread; the toast follows once the file is written.
   void savePhotoWithOsd();
+  // The interface as a photo shows it: 360 x 320 ARGB, transparent where the
+  // picture shows through, without the feedback of an earlier photo.
+  QImage renderInterface();
   // The last step of power-off: the sensor's shutdown command, then the
   // system's final exit.
   void appExit();

@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QStackedWidget>
 #include <QTimer>
@@ -172,16 +173,30 @@ bool MainWindow::homeGesture(QEvent* event) {
 
 // ------------------------------------------------------------------ photos
 
-void MainWindow::savePhotoWithOsd() {
-  if (!imageThread_) return;
+QImage MainWindow::renderInterface() {
   QWidget* source = central_ ? central_ : static_cast<QWidget*>(this);
   QImage image(source->size(), QImage::Format_ARGB32);
   image.fill(Qt::transparent);
+  // The feedback of a previous photo ("Saved", the flash) is not part of the
+  // scene: keep it out of this one. Hidden and shown within this event, so
+  // the screen never sees it go.
+  const bool toastShown = toast_ && toast_->isVisible();
+  const bool flashShown = flash_ && flash_->isVisible();
+  if (toastShown) toast_->hide();
+  if (flashShown) flash_->hide();
   source->render(&image, QPoint(0, 0), QRegion(),
                  QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  if (toastShown) toast_->show();
+  if (flashShown) flash_->show();
   if (image.size() != QSize(360, 320))
     image = image.scaled(360, 320, Qt::IgnoreAspectRatio, Qt::FastTransformation)
                 .convertToFormat(QImage::Format_ARGB32);
+  return image;
+}
+
+void MainWindow::savePhotoWithOsd() {
+  if (!imageThread_) return;
+  const QImage image = renderInterface();
   // Bytes R, G, B, A, not premultiplied: exactly RGBA8888.
   const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
   QByteArray bytes(360 * 320 * 4, Qt::Uninitialized);

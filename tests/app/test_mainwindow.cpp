@@ -119,3 +119,23 @@ TEST(MainWindow, OverlayFollowsThePageAndZeroingStartsFromNothing) {
   state.stepReticleType(+1);
   EXPECT_EQ(o->reticleType(), state.reticleType());
 }
+
+TEST(MainWindow, PhotosShowTheInterfaceButNotTheFeedbackOfTheLastPhoto) {
+  TempRoot root;
+  AppController state;
+  MainWindow w(&state);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const QImage clean = w.renderInterface();
+  ASSERT_EQ(clean.size(), QSize(360, 320));
+  // See-through where the picture shows, opaque in the status band.
+  EXPECT_EQ(qAlpha(clean.pixel(100, 200)), 0);
+  EXPECT_GT(qAlpha(clean.pixel(300, 10)), 0);
+
+  w.showToast(MainWindow::Toast::Saved);
+  w.showPhotoFeedback();
+  const QImage again = w.renderInterface();
+  EXPECT_EQ(again, clean);
+  EXPECT_TRUE(w.toastLabel()->isVisible());
+  EXPECT_TRUE(w.flashOverlay()->isVisible());
+}
