@@ -408,6 +408,10 @@ void MainWindow::refreshStatusBar() {
   if (home_ && state_) home_->setBatteryPercent(state_->batteryPercent());
 }
 
+// The recording (writer and recording overlay), the motion sensor and the
+// idle-sleep decisions are not part of the program yet: with no recording to
+// start or stop and no motion timer (the sensor never opens), these three
+// have nothing to act on. They are the places those pieces hang from.
 void MainWindow::onRecordingChanged() {}
 
 void MainWindow::pollAccelMotion() {}
