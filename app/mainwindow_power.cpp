@@ -4,6 +4,7 @@
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
+#include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
 #include "ui/homepage.h"
 
@@ -22,6 +23,9 @@ void MainWindow::pollBatteryPercent() {
     if (low != lowPower_) {
       lowPower_ = low;
       if (overlay_) overlay_->slot_recv_lowpower(low);
+      if (imageThread_)
+        QMetaObject::invokeMethod(imageThread_, "ReceiveLowPower", Qt::QueuedConnection,
+                                  Q_ARG(bool, low));
     }
   }
   sdPresent_ = sdCardPresent();
@@ -44,6 +48,9 @@ void MainWindow::refreshCharger() {
       if (state_) overlay_->slot_recv_battery_percent(state_->batteryPercent());
       overlay_->raise();
     }
+    if (imageThread_)
+      QMetaObject::invokeMethod(imageThread_, "ReceiveCharge", Qt::QueuedConnection,
+                                Q_ARG(bool, connected));
     if (home_) home_->setBatteryVisible(!connected);
     // Smoothing starts afresh after plugging or unplugging.
     batterySamples_.clear();

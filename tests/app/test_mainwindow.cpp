@@ -12,6 +12,8 @@
 #include "overlay/zeroinggesture.h"
 #include "platform/paths.h"
 #include "tests/support/temp_root.h"
+#include "ui/battery.h"
+#include "ui/homepage.h"
 
 TEST(MainWindow, FirstStartBuildsTheFrameAndCompletesTheSettingsFile) {
   TempRoot root;
@@ -138,4 +140,32 @@ TEST(MainWindow, PhotosShowTheInterfaceButNotTheFeedbackOfTheLastPhoto) {
   EXPECT_EQ(again, clean);
   EXPECT_TRUE(w.toastLabel()->isVisible());
   EXPECT_TRUE(w.flashOverlay()->isVisible());
+}
+
+TEST(MainWindow, PowerSupplyReachesTheOverlayAndHomePage) {
+  TempRoot root;
+  root.write("/sys/class/power_supply/cw2015-battery/capacity", "5\n");
+  root.write("/sys/devices/platform/charger/power_supply/charger/online", "0\n");
+  root.write("/sys/devices/platform/charger/power_supply/charger/status", "Discharging\n");
+  AppController state;
+  MainWindow w(&state);
+  // On battery at 5 %: low power, shown by the overlay.
+  EXPECT_EQ(state.batteryPercent(), 5);
+  EXPECT_TRUE(w.lowPower());
+  EXPECT_TRUE(w.overlay()->lowPowerShown());
+  EXPECT_TRUE(w.homePage()->battery()->isVisibleTo(w.homePage()));
+
+  // Plugged in: never low power; the charging screen and no battery on home.
+  root.write("/sys/devices/platform/charger/power_supply/charger/online", "1\n");
+  root.write("/sys/devices/platform/charger/power_supply/charger/status", "Charging\n");
+  w.pollBatteryPercent();
+  EXPECT_FALSE(w.lowPower());
+  EXPECT_TRUE(w.overlay()->chargerConnected());
+  EXPECT_TRUE(w.overlay()->charging());
+  EXPECT_FALSE(w.homePage()->battery()->isVisibleTo(w.homePage()));
+  EXPECT_FALSE(w.sdPresent());
+  root.write("/dev/mmcblk1p1", "");
+  w.pollBatteryPercent();
+  EXPECT_TRUE(w.sdPresent());
+  EXPECT_TRUE(w.homePage()->sdCardPresent());
 }
