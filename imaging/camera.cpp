@@ -208,15 +208,7 @@ bool IrCamera::Init(const char* devicePath, bool srEnabled) {
   for (uint32_t i = 0; i < req.count; ++i) {
     v4l2_buffer buf;
     v4l2_plane plane;
-    std::memset(&buf, 0, sizeof buf);
-    std::memset(&plane, 0, sizeof plane);
-    buf.type = bufferType_;
-    buf.memory = V4L2_MEMORY_MMAP;
-    buf.index = i;
-    if (bufferType_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE) {
-      buf.m.planes = &plane;
-      buf.length = 1;
-    }
+    PrepareBuffer(&buf, &plane, i);
     if (xioctl(fd_, VIDIOC_QUERYBUF, &buf) == -1) {
       std::printf("VIDIOC_QUERYBUF\n");
       return fail();
@@ -263,16 +255,20 @@ bool IrCamera::Init(const char* devicePath, bool srEnabled) {
 bool IrCamera::Requeue(uint32_t index) {
   v4l2_buffer buf;
   v4l2_plane plane;
-  std::memset(&buf, 0, sizeof buf);
-  std::memset(&plane, 0, sizeof plane);
-  buf.type = bufferType_;
-  buf.memory = V4L2_MEMORY_MMAP;
-  buf.index = index;
-  if (bufferType_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE) {
-    buf.m.planes = &plane;
-    buf.length = 1;
-  }
+  PrepareBuffer(&buf, &plane, index);
   return xioctl(fd_, VIDIOC_QBUF, &buf) != -1;
+}
+
+void IrCamera::PrepareBuffer(v4l2_buffer* buf, v4l2_plane* plane, uint32_t index) const {
+  std::memset(buf, 0, sizeof *buf);
+  std::memset(plane, 0, sizeof *plane);
+  buf->type = bufferType_;
+  buf->memory = V4L2_MEMORY_MMAP;
+  buf->index = index;
+  if (bufferType_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE) {
+    buf->m.planes = plane;
+    buf->length = 1;
+  }
 }
 
 bool IrCamera::Teardown(bool channelCreated) {
@@ -340,14 +336,7 @@ void IrCamera::Run() {
     }
     v4l2_buffer buf;
     v4l2_plane plane;
-    std::memset(&buf, 0, sizeof buf);
-    std::memset(&plane, 0, sizeof plane);
-    buf.type = bufferType_;
-    buf.memory = V4L2_MEMORY_MMAP;
-    if (bufferType_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE) {
-      buf.m.planes = &plane;
-      buf.length = 1;
-    }
+    PrepareBuffer(&buf, &plane, 0);
     if (xioctl(fd_, VIDIOC_DQBUF, &buf) == -1 || buf.index >= bufferCount_) {
       sleepMs(10);
       continue;

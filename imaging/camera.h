@@ -31,6 +31,8 @@ class CThreadImpl {
 };
 
 struct sr_dde;
+struct v4l2_buffer;
+struct v4l2_plane;
 struct sr_rknn;
 
 class alignas(16) IrCamera : public CThreadImpl {
@@ -79,6 +81,8 @@ class alignas(16) IrCamera : public CThreadImpl {
   // Frees whatever a bring-up obtained; used by Stop and by a failed Init.
   bool Teardown(bool channelCreated);
   bool Requeue(uint32_t index);
+  // A buffer record of the type in use (with its one plane when multi-planar).
+  void PrepareBuffer(v4l2_buffer* buf, v4l2_plane* plane, uint32_t index) const;
   void ProcessFrame(uint32_t index);
 
   const char* devicePath_ = nullptr;

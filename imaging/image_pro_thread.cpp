@@ -79,6 +79,10 @@ ImageProThread::~ImageProThread() {
 
 void ImageProThread::releasePool() {
   std::lock_guard<std::mutex> lock(poolLock_);
+  releasePoolLocked();
+}
+
+void ImageProThread::releasePoolLocked() {
   if (keptBlock_ != MB_INVALID_HANDLE) {
     RK_MPI_MB_ReleaseMB(keptBlock_);
     keptBlock_ = MB_INVALID_HANDLE;
@@ -118,15 +122,7 @@ void ImageProThread::ReceivePause(bool flag) {
 
 void ImageProThread::ReceiveSrEnabled(bool enable) {
   std::lock_guard<std::mutex> lock(poolLock_);
-  if (keptBlock_ != MB_INVALID_HANDLE) {
-    RK_MPI_MB_ReleaseMB(keptBlock_);
-    keptBlock_ = MB_INVALID_HANDLE;
-    keptAddr_ = nullptr;
-  }
-  if (pool_ != MB_INVALID_POOLID) {
-    RK_MPI_MB_DestroyPool(pool_);
-    pool_ = MB_INVALID_POOLID;
-  }
+  releasePoolLocked();
   std::printf("Create Pool start (disp enc %dx%d)!\n", kEncWidth, kEncHeight);
   MB_POOL_CONFIG_S cfg;
   std::memset(&cfg, 0, sizeof cfg);

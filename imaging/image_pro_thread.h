@@ -64,6 +64,7 @@ class ImageProThread : public QThread {
   bool sendVideoFrame();
   void countFailure(const char* what);
   void releasePool();
+  void releasePoolLocked();  // poolLock_ held
 
   IrCamera* camera_ = nullptr;
   std::atomic<bool> displayReady_{false};
