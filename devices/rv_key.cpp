@@ -15,6 +15,7 @@ Rv_key::Rv_key(QObject* parent) : QThread(parent) {
 Rv_key::~Rv_key() {
   stop();
   wait();
+  runFence_.observe();
 }
 
 namespace {
@@ -28,6 +29,7 @@ bool readKey(int fd, input_event* ev) {
 }  // namespace
 
 void Rv_key::run() {
+  platform::RunFence::Scope fence(runFence_);
   running_.store(true);
   platform::DeviceIo& io = platform::dev();
   const int fd1 = io.open("/dev/input/event1", O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -6,6 +6,8 @@
 #include <QThread>
 #include <atomic>
 
+#include "platform/run_fence.h"
+
 enum user_key_value_e {
   USER_KEY_NONE = 0,
   USER_KEY_SHUTTER = 1,    // short press of the shutter key
@@ -42,5 +44,6 @@ class Rv_key : public QThread {
 
  private:
   std::atomic<bool> running_{false};
+  platform::RunFence runFence_;
   int tickMs_ = 100;
 };

@@ -66,6 +66,7 @@ ImageProThread::ImageProThread() : QThread(nullptr) {
 ImageProThread::~ImageProThread() {
   // The loop must be over before the camera and the display go away.
   if (isRunning()) Stop();
+  runFence_.observe();
   ReceiveRecordOsdEnable(false);
   if (camera_) {
     camera_->~IrCamera();
@@ -215,6 +216,7 @@ void ImageProThread::ReceiveSavePhotoWithOsd(QString path, QByteArray rgba, int 
 // ------------------------------------------------------------------ loop
 
 void ImageProThread::run() {
+  platform::RunFence::Scope fence(runFence_);
   srEnabled_.store(settings::readSrEnabled(false));
   bool currentSr = srEnabled_.load();
 

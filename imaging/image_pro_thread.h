@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "platform/media/rk_mpi.h"
+#include "platform/run_fence.h"
 
 class IrCamera;
 
@@ -75,6 +76,7 @@ class ImageProThread : public QThread {
   std::atomic<bool> idleSleeping_{false};
   std::atomic<bool> firstFrameJpegPending_{false};
   bool mediaReady_ = false;
+  platform::RunFence runFence_;
   int pictureNumber_ = 0;
   int poolBlockCount_ = 4;
   int frameIntervalUs_ = 40000;

@@ -31,16 +31,14 @@ PanelUnderlay::PanelUnderlay(SimKms* kms, QWidget* window)
     if (link->pending.exchange(true)) return;
     std::lock_guard<std::mutex> lock(link->mu);
     if (!link->target) return;
-    PanelUnderlay* self = link->target;
-    QMetaObject::invokeMethod(
-        self,
-        [self] {
-          self->link_->pending = false;
-          self->refresh();
-          if (self->window_) self->window_->update();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(link->target, "onCommitted", Qt::QueuedConnection);
   });
+}
+
+void PanelUnderlay::onCommitted() {
+  link_->pending = false;
+  refresh();
+  if (window_) window_->update();
 }
 
 PanelUnderlay::~PanelUnderlay() {

@@ -41,6 +41,12 @@ class PanelUnderlay : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+ private slots:
+  // Queued from the committing thread by name: a functor built there would
+  // reach this thread through Qt's event queue, whose ordering a thread
+  // sanitizer cannot see.
+  void onCommitted();
+
  private:
   struct Link;
   SimKms* kms_;

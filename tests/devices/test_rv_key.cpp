@@ -3,9 +3,9 @@
 #include <linux/input.h>
 #include <unistd.h>
 
-#include <QMutex>
 #include <QTest>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -54,7 +54,7 @@ class Keys : public ::testing::Test {
     QObject::connect(
         &reader, &Rv_key::ck_key, &reader,
         [this](user_key_value_e k) {
-          QMutexLocker l(&lock);
+          std::lock_guard<std::mutex> l(lock);
           keys.push_back(k);
         },
         Qt::DirectConnection);
@@ -67,7 +67,7 @@ class Keys : public ::testing::Test {
     platform::setDeviceIo(nullptr);
   }
   std::vector<int> seen() {
-    QMutexLocker l(&lock);
+    std::lock_guard<std::mutex> l(lock);
     return std::vector<int>(keys.begin(), keys.end());
   }
   // Lets `ticks` idle ticks pass.
@@ -76,7 +76,7 @@ class Keys : public ::testing::Test {
   static constexpr int kTick = 10;
   PipeInputs inputs;
   Rv_key reader;
-  QMutex lock;
+  std::mutex lock;
   std::vector<user_key_value_e> keys;
 };
 
