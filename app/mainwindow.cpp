@@ -101,19 +101,23 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   chargingState_ = -2;
   chargerOnline_ = -2;
   refreshCharger();
+  // The first battery reading came before the image thread existed; a device
+  // started on a flat battery must not run its camera until the next change.
+  if (lowPower_)
+    QMetaObject::invokeMethod(imageThread_, "ReceiveLowPower", Qt::QueuedConnection,
+                              Q_ARG(bool, true));
 
   // 10.
   keyReader_ = new Rv_key(this);
   connect(keyReader_, &Rv_key::ck_key, this, &MainWindow::onHardwareKey);
   keyReader_->start(QThread::InheritPriority);
 
-  // 11. The motion sensor: without one, idle sleep and auto power-off are off.
+  // 11. The motion sensor is not driven yet, so idle sleep and automatic
+  // power-off cannot run. The user's stored choice is left as it is: forcing
+  // it off here would overwrite it on every start of a board whose sensor
+  // works.
   if (!gsensorAvailable_) {
     qWarning("GSensor init failed, idle auto-sleep disabled");
-    if (cfg_.energySavingEnabled) {
-      cfg_.energySavingEnabled = false;
-      saveSettings();
-    }
     refreshPowerState();
   }
 

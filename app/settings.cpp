@@ -54,19 +54,4 @@ int loadVideoEncMBCnt() {
 
 bool readSrEnabled(bool current) { return readBoolOrInit(key::kSrEnabled, current); }
 
-QPointF readAimCenter() {
-  auto s = open();
-  bool okX = false, okY = false;
-  double x = s->value(key::kAimCenterX, 180.0).toDouble(&okX);
-  double y = s->value(key::kAimCenterY, 160.0).toDouble(&okY);
-  return QPointF(okX ? x : 180.0, okY ? y : 160.0);
-}
-
-void writeAimCenter(double x, double y) {
-  auto s = open();
-  s->setValue(key::kAimCenterX, x);
-  s->setValue(key::kAimCenterY, y);
-  s->sync();
-}
-
 }  // namespace settings

@@ -3,7 +3,6 @@
 // keep for themselves. Every operation opens its own short-lived QSettings on
 // the file (no object lives for the run), and a key missing on read is
 // written with its default at once.
-#include <QPointF>
 #include <QSettings>
 #include <QString>
 #include <memory>
@@ -53,9 +52,5 @@ int loadVideoEncMBCnt();
 // Super-resolution flag as the image thread reads it when it starts running:
 // the stored value, or `current` (written) when missing.
 bool readSrEnabled(bool current);
-
-// Reticle centre in window pixels (default 180, 160).
-QPointF readAimCenter();
-void writeAimCenter(double x, double y);
 
 }  // namespace settings

@@ -34,6 +34,8 @@ class ImageProThread : public QThread {
   // For the main window, tests and measurements.
   bool displayReady() const { return displayReady_.load(); }
   bool srEnabled() const { return srEnabled_.load(); }
+  bool charging() const { return charging_.load(); }
+  bool lowPower() const { return lowPower_.load(); }
   int poolBlockCount() const { return poolBlockCount_; }
   int pictureNumber() const { return pictureNumber_; }
   IrCamera* camera() const { return camera_; }

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QSettings>
 #include <QtGlobal>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -22,6 +23,12 @@ int truncToInt(double v) {
   if (!(v < std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
   return static_cast<int>(v);
 }
+
+// How far the centre may lie outside the window: one window size. Beyond that
+// the reticle could never be seen or zeroed back, and pixel arithmetic on it
+// would overflow.
+constexpr double kWindowW = 360.0, kWindowH = 320.0;
+double boundCoordinate(double v, double extent) { return std::clamp(v, -extent, 2 * extent); }
 
 // A stored centre coordinate: a finite number, or nothing.
 bool readCoordinate(QSettings& s, const char* key, double* out) {
@@ -59,12 +66,12 @@ QString aim::noTemperatureText() { return QStringLiteral("--.- °C"); }
 void aim::loadCenter(QSettings& settings) {
   double v = 0.0;
   if (readCoordinate(settings, settings::key::kAimCenterX, &v)) {
-    centerX_ = v;
+    centerX_ = boundCoordinate(v, kWindowW);
   } else {
     settings.setValue(QLatin1String(settings::key::kAimCenterX), centerX_);
   }
   if (readCoordinate(settings, settings::key::kAimCenterY, &v)) {
-    centerY_ = v;
+    centerY_ = boundCoordinate(v, kWindowH);
   } else {
     settings.setValue(QLatin1String(settings::key::kAimCenterY), centerY_);
   }
@@ -109,8 +116,8 @@ void aim::slot_reticle_update(int mode, int x_offset, int y_offset) {
 }
 
 void aim::slot_set_center(int x_cell, int y_cell) {
-  centerX_ += x_cell;
-  centerY_ -= y_cell;
+  centerX_ = boundCoordinate(centerX_ + x_cell, kWindowW);
+  centerY_ = boundCoordinate(centerY_ - y_cell, kWindowH);
   auto s = settings::open();
   s->setValue(QLatin1String(settings::key::kAimCenterX), centerX_);
   s->setValue(QLatin1String(settings::key::kAimCenterY), centerY_);

@@ -8,6 +8,7 @@
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
+#include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
 #include "overlay/zeroinggesture.h"
 #include "platform/paths.h"
@@ -37,9 +38,9 @@ TEST(MainWindow, FirstStartBuildsTheFrameAndCompletesTheSettingsFile) {
     w.openMenu();
     EXPECT_FALSE(state.recording());
   }
-  // No motion sensor on this board: power saving is switched off and stored.
+  // No motion sensor is driven: the stored power-saving choice is kept.
   QSettings s(platform::settingsFile(), QSettings::IniFormat);
-  EXPECT_FALSE(s.value("EnergySavingEnabled").toBool());
+  EXPECT_TRUE(s.value("EnergySavingEnabled").toBool());
   for (const char* key :
        {"scale", "brightness", "reticle/type", "reticle/color", "reticle/dotColor", "language",
         "ImageMode", "SrEnabled", "TempMeasureEnabled", "TempMeasureOffsetC", "IdleSleepMinutes",
@@ -154,6 +155,8 @@ TEST(MainWindow, PowerSupplyReachesTheOverlayAndHomePage) {
   EXPECT_TRUE(w.lowPower());
   EXPECT_TRUE(w.overlay()->lowPowerShown());
   EXPECT_TRUE(w.homePage()->battery()->isVisibleTo(w.homePage()));
+  // The image thread, which did not exist at the first reading, hears of it too.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.imageThread()->lowPower(); }, 1000));
 
   // Plugged in: never low power; the charging screen and no battery on home.
   root.write("/sys/devices/platform/charger/power_supply/charger/online", "1\n");
@@ -163,6 +166,8 @@ TEST(MainWindow, PowerSupplyReachesTheOverlayAndHomePage) {
   EXPECT_TRUE(w.overlay()->chargerConnected());
   EXPECT_TRUE(w.overlay()->charging());
   EXPECT_FALSE(w.homePage()->battery()->isVisibleTo(w.homePage()));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.imageThread()->charging(); }, 1000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w.imageThread()->lowPower(); }, 1000));
   EXPECT_FALSE(w.sdPresent());
   root.write("/dev/mmcblk1p1", "");
   w.pollBatteryPercent();

@@ -186,7 +186,4 @@ TEST(Settings, ComponentKeysAreInitialisedAndClamped) {
 
   EXPECT_TRUE(settings::readSrEnabled(true));  // missing: the current value, written
   EXPECT_TRUE(stored("SrEnabled").toBool());
-  EXPECT_EQ(settings::readAimCenter(), QPointF(180.0, 160.0));
-  settings::writeAimCenter(190.5, 150.0);
-  EXPECT_EQ(settings::readAimCenter(), QPointF(190.5, 150.0));
 }

@@ -88,6 +88,17 @@ TEST(OverlayCentre, LoadWritesMissingKeysAndReportsTheTruncatedCentre) {
   }
   EXPECT_DOUBLE_EQ(overlay.centerX(), 150.0);
   EXPECT_DOUBLE_EQ(overlay.centerY(), -3.5);
+
+  // Far off the window: held one window size away, where it can be zeroed back.
+  root.write("/etc/settings.ini", "[aim]\ncenter_x=1e12\ncenter_y=-5e9\n");
+  {
+    QSettings s(platform::settingsFile(), QSettings::IniFormat);
+    overlay.loadCenter(s);
+  }
+  EXPECT_DOUBLE_EQ(overlay.centerX(), 720.0);
+  EXPECT_DOUBLE_EQ(overlay.centerY(), -320.0);
+  overlay.slot_set_center(-2000000000, 0);
+  EXPECT_DOUBLE_EQ(overlay.centerX(), -360.0);
 }
 
 TEST(OverlayCentre, MovingAndResettingTheCentreIsSavedAndReported) {
