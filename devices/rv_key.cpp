@@ -49,7 +49,7 @@ void Rv_key::run() {
   int holdTicks = 0;
   int powerTicks = 0;
   input_event ev;
-  while (running_.load()) {
+  while (!stopRequested_.load()) {
     if (readKey(fd1, &ev)) {
       if (ev.value > 1) continue;  // auto-repeat
       if (ev.code == kKeyShutter) {
@@ -76,4 +76,5 @@ void Rv_key::run() {
   }
   io.close(fd1);
   io.close(fd2);
+  running_.store(false);
 }

@@ -30,8 +30,9 @@ class Rv_key : public QThread {
   explicit Rv_key(QObject* parent = nullptr);
   ~Rv_key() override;
 
-  // Ends the loop within one idle tick.
-  void stop() { running_.store(false); }
+  // Ends the loop within one idle tick, also when it comes before the loop
+  // has begun (a window closed right after it opened).
+  void stop() { stopRequested_.store(true); }
   bool isPolling() const { return running_.load(); }
   // Length of an idle tick; 100 ms on the device, shorter in tests.
   void setTickMs(int ms) { tickMs_ = ms; }
@@ -44,6 +45,7 @@ class Rv_key : public QThread {
 
  private:
   std::atomic<bool> running_{false};
+  std::atomic<bool> stopRequested_{false};
   platform::RunFence runFence_;
   int tickMs_ = 100;
 };

@@ -110,13 +110,13 @@ void display_show(void* src, int srcFd, int srcFormat, int srcWidth, int srcHeig
   DisplayState& s = display_state();
   std::shared_lock<std::shared_mutex> life(s.lifecycle);
   if (!s.ready) return;
-  const int next = s.nextIndex.load(std::memory_order_relaxed);
+  const int next = static_cast<int>(s.nextIndex.fetch_add(1u, std::memory_order_relaxed) %
+                                    static_cast<unsigned>(s.bufferCount));
   drm_commit(&s, next, src, srcFd, srcFormat, srcWidth, srcHeight, x, y, w, h, rotation);
   {
     std::lock_guard<std::mutex> g(s.lock);
     s.lastIndex = next;
   }
-  s.nextIndex.store((next + 1) % s.bufferCount, std::memory_order_relaxed);
 }
 
 int display_rga_copy_last_to(void* dst, int dstWidth, int dstHeight, int rotation, int dstFormat) {

@@ -25,8 +25,10 @@ struct DisplayState {
   DrmBuffer buffers[kBufferCount];
   int bufferCount = kBufferCount;
   int rgaFormat = 0;
-  std::atomic<int> nextIndex{0};  // only the showing thread advances it
-  std::mutex lock;                // guards lastIndex
+  // Advanced in one step, so two presenters meeting at a hand-over never
+  // draw into the same buffer.
+  std::atomic<unsigned> nextIndex{0};
+  std::mutex lock;  // guards lastIndex
   int lastIndex = 0;
   // Bring-up and teardown exclude every user of the buffers; presenting and
   // copying back share it.

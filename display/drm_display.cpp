@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "platform/drm/drm_api.h"
 
@@ -219,12 +220,14 @@ int drmInit(DrmDevice* dev) {
     drmDeinit(dev);
     return kNoDevice;
   }
+  dev->request = api.atomicAlloc();  // reused by every commit; null: one per commit
   return 0;
 }
 
 void drmDeinit(DrmDevice* dev) {
   if (!dev) return;
   platform::DrmApi& api = platform::drm();
+  if (dev->request) api.atomicFree(dev->request);
   freePlane(&dev->primary);
   freePlane(&dev->overlay);
   if (dev->dpms) api.freeProperty(dev->dpms);
@@ -336,7 +339,8 @@ int drmGetBuffer(int fd, int width, int height, uint32_t fourcc, DrmBuffer* buff
     return kInvalid;
   }
   int dmaFd = -1;
-  if (api.primeHandleToFD(fd, handle, 0, &dmaFd) != 0) {
+  // Close-on-exec: helper programs (the remux) must not inherit scan-out memory.
+  if (api.primeHandleToFD(fd, handle, DRM_CLOEXEC | DRM_RDWR, &dmaFd) != 0) {
     std::printf("failed to get dmabuf fd: %s\n", std::strerror(errno));
     api.munmap(map, size);
     api.destroyDumbBuffer(fd, handle);
@@ -396,8 +400,18 @@ int drmCommit(const DrmBuffer* buffer, int width, int height, int crtcX, int crt
   if (height == 0) height = dev->crtc->mode.vdisplay;
 
   platform::DrmApi& api = platform::drm();
-  drmModeAtomicReq* req = api.atomicAlloc();
-  if (!req) return -12;  // -ENOMEM
+  // The device's request is refilled for every frame, so showing a frame
+  // allocates nothing; the lock covers a second presenter in the moment the
+  // live picture and a playback hand over.
+  static std::mutex requestLock;
+  std::unique_lock<std::mutex> lock(requestLock);
+  drmModeAtomicReq* req = dev->request;
+  if (req) {
+    api.atomicSetCursor(req, 0);
+  } else {
+    req = api.atomicAlloc();
+    if (!req) return -12;  // -ENOMEM
+  }
   const uint32_t obj = p.plane->plane_id;
   const struct {
     uint32_t prop;
@@ -422,6 +436,6 @@ int drmCommit(const DrmBuffer* buffer, int width, int height, int crtcX, int crt
   const int ret = api.atomicCommit(dev->fd, req, 0, nullptr);
   if (ret != 0)
     std::printf("atomic: couldn't commit new state: %s\n", std::strerror(-ret > 0 ? -ret : errno));
-  api.atomicFree(req);
+  if (req != dev->request) api.atomicFree(req);
   return ret;
 }

@@ -25,6 +25,7 @@ struct DrmDevice {
   drmModePropertyRes* dpms = nullptr;  // the connector's "DPMS" property
   DrmPlane primary;
   DrmPlane overlay;
+  drmModeAtomicReq* request = nullptr;  // refilled by every commit
 };
 
 struct DrmBuffer {

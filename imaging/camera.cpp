@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -92,14 +93,22 @@ void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
 }  // namespace
 
-IrCamera::IrCamera() { pixelFormat_ = V4L2_PIX_FMT_YUYV; }
+IrCamera::IrCamera() {
+  pixelFormat_ = V4L2_PIX_FMT_YUYV;
+  // Slots are shown as they are when a step fails (no network, say): black,
+  // never whatever the heap held.
+  std::memset(scratch_, 0, sizeof scratch_);
+  std::memset(sensorSlots_, 0, sizeof sensorSlots_);
+  std::memset(srSlots_, 0, sizeof srSlots_);
+}
 
 IrCamera::~IrCamera() {
   if (IsInited()) Stop();
 }
 
 IrCamera::Crop IrCamera::CropFor(int scaleTenths, bool sr) {
-  const float s = static_cast<float>(scaleTenths) / 10.0f;
+  // The crop must fit in the frame: never below x1.
+  const float s = static_cast<float>(std::max(scaleTenths, 10)) / 10.0f;
   const int frameW = sr ? kSrWidth : kSensorWidth;
   const int frameH = sr ? kSrHeight : kSensorHeight;
   Crop c;

@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QTemporaryFile>
 #include <QtDebug>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -219,6 +220,7 @@ void ImageProThread::run() {
   platform::RunFence::Scope fence(runFence_);
   srEnabled_.store(settings::readSrEnabled(false));
   bool currentSr = srEnabled_.load();
+  int retryMs = 100;
 
   auto stopCamera = [this] {
     if (camera_ && camera_->IsInited()) camera_->Stop();
@@ -245,8 +247,14 @@ void ImageProThread::run() {
       currentSr = wantSr;
     }
     if (camera_ && !camera_->IsInited()) {
-      // A camera that will not come up is retried, but not in a busy loop.
-      if (!camera_->Init(heatlume::kCameraDevicePath, currentSr)) msleep(100);
+      // A camera that will not come up is retried, backing off to 2 s so a
+      // missing core does not cost a bring-up ten times a second.
+      if (camera_->Init(heatlume::kCameraDevicePath, currentSr)) {
+        retryMs = 100;
+      } else {
+        msleep(static_cast<unsigned long>(retryMs));
+        retryMs = std::min(retryMs * 2, 2000);
+      }
       continue;
     }
     if (encodeEnabled_.load()) {
@@ -274,7 +282,10 @@ bool ImageProThread::sendVideoFrame() {
     usleep(5000);
     return false;
   }
-  MB_BLK block = RK_MPI_MB_GetMB(pool_, kEncFrameBytes, RK_TRUE);
+  // Not a blocking get: with the lock held, an encoder that keeps every block
+  // (its packets no longer taken) would stall the interface thread's slots
+  // and shutdown for good. No free block is a skipped frame like any other.
+  MB_BLK block = RK_MPI_MB_GetMB(pool_, kEncFrameBytes, RK_FALSE);
   if (block == MB_INVALID_HANDLE) {
     countFailure("VENC get MB failed, total %u");
     lock.unlock();
@@ -322,7 +333,9 @@ bool ImageProThread::sendVideoFrame() {
 
   const int64_t now = wallMicros();
   const long elapsed = std::lround(static_cast<float>(now - start));
-  if (frameIntervalUs_ - elapsed > 0) usleep(static_cast<useconds_t>(frameIntervalUs_ - elapsed));
+  // At most one interval: a wall clock set back must not stall the loop.
+  const long rest = std::min<long>(frameIntervalUs_ - elapsed, frameIntervalUs_);
+  if (rest > 0) usleep(static_cast<useconds_t>(rest));
 
   // Wait for the encoder as long as recording goes on, but not past its end:
   // once the writer stops taking packets the stream buffers never free up,

@@ -32,6 +32,10 @@ static_assert(sizeof(SensorTransfer) == 24, "64-bit descriptor carries a native 
 
 constexpr unsigned long kSensorIocRead = _IOWR(0xEF, 1, SensorTransfer);
 constexpr unsigned long kSensorIocWrite = _IOW(0xEF, 2, SensorTransfer);
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(kSensorIocRead == 0xC014EF01ul && kSensorIocWrite == 0x4014EF02ul,
+              "the board's driver numbers");
+#endif
 
 constexpr uint16_t kSensorCommandAddress = 0x1D00;
 constexpr uint16_t kSensorAnswerAddress = 0x1D12;

@@ -240,7 +240,8 @@ bool SimKms::overlayFrame(PanelFrame* out) const {
 
 void SimKms::setCommitListener(std::function<void()> listener) {
   std::lock_guard<std::mutex> lock(mu_);
-  listener_ = std::move(listener);
+  listener_ =
+      listener ? std::make_shared<const std::function<void()>>(std::move(listener)) : nullptr;
 }
 
 uint32_t SimKms::planeFb(uint32_t planeId) const {
@@ -289,7 +290,7 @@ int SimKms::open(const char* name, const char* busid) {
 }
 
 int SimKms::close(int fd) {
-  std::function<void()> listener;
+  std::shared_ptr<const std::function<void()>> listener;
   int rc;
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -304,7 +305,7 @@ int SimKms::close(int fd) {
     rc = ::close(fd);
     if (shown && !overlayValid_) listener = listener_;
   }
-  if (listener) listener();  // the panel goes dark
+  if (listener) (*listener)();  // the panel goes dark
   return rc;
 }
 
@@ -709,7 +710,7 @@ void SimKms::dropFramebuffer(uint32_t fbId) {
 }
 
 int SimKms::rmFB(int fd, uint32_t fbId) {
-  std::function<void()> listener;
+  std::shared_ptr<const std::function<void()>> listener;
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (!file(fd)) return -EBADF;
@@ -719,7 +720,7 @@ int SimKms::rmFB(int fd, uint32_t fbId) {
     dropFramebuffer(fbId);
     if (shown && !overlayValid_) listener = listener_;
   }
-  if (listener) listener();
+  if (listener) (*listener)();
   return 0;
 }
 
@@ -738,6 +739,12 @@ int SimKms::atomicAddProperty(drmModeAtomicReq* req, uint32_t objectId, uint32_t
 }
 
 void SimKms::atomicFree(drmModeAtomicReq* req) { delete asReq(req); }
+
+void SimKms::atomicSetCursor(drmModeAtomicReq* req, int cursor) {
+  if (!req || cursor < 0) return;
+  AtomicReq* r = asReq(req);
+  if (static_cast<size_t>(cursor) < r->items.size()) r->items.resize(static_cast<size_t>(cursor));
+}
 
 uint64_t SimKms::pendingValue(const Object& o, const std::string& name,
                               const std::vector<Change>& changes) const {
@@ -792,14 +799,23 @@ void SimKms::latchOverlay() {
   const size_t total =
       twoPlanes ? luma + static_cast<size_t>(fb.pitches[0]) * (fb.height / 2) : luma;
   overlay_.bytes.resize(total);
-  std::memcpy(overlay_.bytes.data(), fb.memory->map + fb.offsets[0], luma);
+  // Row by row, each plane with its own pitch: only the rows' pixels are
+  // known to lie inside the buffer, not a whole last pitch.
+  const FormatInfo* info = formatInfo(fb.format);
+  const size_t rowBytes = static_cast<size_t>(fb.width) * (info ? info->cpp[0] : 1);
+  for (uint32_t y = 0; y < fb.height; ++y)
+    std::memcpy(overlay_.bytes.data() + static_cast<size_t>(y) * fb.pitches[0],
+                fb.memory->map + fb.offsets[0] + static_cast<size_t>(y) * fb.pitches[0], rowBytes);
   if (twoPlanes)
-    std::memcpy(overlay_.bytes.data() + luma, fb.memory->map + fb.offsets[1], total - luma);
+    for (uint32_t y = 0; y < fb.height / 2; ++y)
+      std::memcpy(overlay_.bytes.data() + luma + static_cast<size_t>(y) * fb.pitches[0],
+                  fb.memory->map + fb.offsets[1] + static_cast<size_t>(y) * fb.pitches[1],
+                  rowBytes);
   overlayValid_ = true;
 }
 
 int SimKms::atomicCommit(int fd, drmModeAtomicReq* req, uint32_t flags, void*) {
-  std::function<void()> listener;
+  std::shared_ptr<const std::function<void()>> listener;
   int64_t vblankNs = 0;
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -849,7 +865,7 @@ int SimKms::atomicCommit(int fd, drmModeAtomicReq* req, uint32_t flags, void*) {
     std::lock_guard<std::mutex> lock(mu_);
     latchOverlay();
   }
-  if (listener) listener();
+  if (listener) (*listener)();
   return 0;
 }
 

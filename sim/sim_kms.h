@@ -116,6 +116,7 @@ class SimKms : public platform::DrmApi {
              uint32_t* fbId, uint32_t flags) override;
   int rmFB(int fd, uint32_t fbId) override;
   drmModeAtomicReq* atomicAlloc() override;
+  void atomicSetCursor(drmModeAtomicReq* req, int cursor) override;
   int atomicAddProperty(drmModeAtomicReq* req, uint32_t objectId, uint32_t propertyId,
                         uint64_t value) override;
   int atomicCommit(int fd, drmModeAtomicReq* req, uint32_t flags, void* userData) override;
@@ -186,7 +187,9 @@ class SimKms : public platform::DrmApi {
   int failError_ = 0, failTimes_ = 0;
   PanelFrame overlay_;
   bool overlayValid_ = false;
-  std::function<void()> listener_;
+  // Shared, so that taking a copy per commit to call outside the lock costs
+  // no allocation on the committing thread.
+  std::shared_ptr<const std::function<void()>> listener_;
   int64_t epochNs_ = 0;  // vertical blanks fall on epoch + k / 60 s
 };
 

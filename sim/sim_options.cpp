@@ -31,7 +31,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
       if (!value(&v)) return false;
       bool ok = false;
       o.blackbodyC = v.toDouble(&ok);
-      // The calibration accepts set points from 20 to 550 degrees.
+      // From below freezing up to the hottest set point the calibration takes.
       if (!ok || !(o.blackbodyC >= -40.0 && o.blackbodyC <= 550.0)) {
         *error = QStringLiteral("--blackbody needs degrees Celsius (-40 to 550), not '%1'").arg(v);
         return false;
@@ -43,7 +43,8 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
       if (!value(&v)) return false;
       bool ok = false;
       o.runForSeconds = v.toDouble(&ok);
-      if (!ok || o.runForSeconds < 0) {
+      // Also refuses nan, infinity and spans a timer cannot hold.
+      if (!ok || !(o.runForSeconds >= 0 && o.runForSeconds <= 2e6)) {
         *error = QStringLiteral("--run-for needs a number of seconds, not '%1'").arg(v);
         return false;
       }

@@ -84,6 +84,9 @@ int LinuxDrmApi::atomicCommit(int fd, drmModeAtomicReq* req, uint32_t flags, voi
   return drmModeAtomicCommit(fd, req, flags, userData);
 }
 void LinuxDrmApi::atomicFree(drmModeAtomicReq* req) { drmModeAtomicFree(req); }
+void LinuxDrmApi::atomicSetCursor(drmModeAtomicReq* req, int cursor) {
+  drmModeAtomicSetCursor(req, cursor);
+}
 
 namespace {
 LinuxDrmApi g_libdrm;

@@ -88,6 +88,9 @@ class DrmApi {
                                 uint64_t value) = 0;
   virtual int atomicCommit(int fd, drmModeAtomicReq* req, uint32_t flags, void* userData) = 0;
   virtual void atomicFree(drmModeAtomicReq* req) = 0;
+  // drmModeAtomicSetCursor: keeps the first `cursor` entries, so one request
+  // can be refilled for every frame without allocating.
+  virtual void atomicSetCursor(drmModeAtomicReq* req, int cursor) = 0;
 };
 
 // libdrm itself.
@@ -131,6 +134,7 @@ class LinuxDrmApi : public DrmApi {
                         uint64_t value) override;
   int atomicCommit(int fd, drmModeAtomicReq* req, uint32_t flags, void* userData) override;
   void atomicFree(drmModeAtomicReq* req) override;
+  void atomicSetCursor(drmModeAtomicReq* req, int cursor) override;
 };
 
 // The process-wide instance, libdrm by default. setDrmApi is called before the

@@ -1,6 +1,7 @@
 // heatlume-sim: the application on a simulated board, on a PC.
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 #include <QTimer>
@@ -48,6 +49,20 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   startup::configureApplication(app);
 
+  // The board's tree lives in a folder of its own: never the PC's own root,
+  // whose /etc, /dev and /mnt the program would otherwise write.
+  const QString root = QDir(opt.root.isEmpty() ? sim::defaultBoardRoot() : opt.root).absolutePath();
+  QDir().mkpath(root);
+  const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
+  if (canonicalRoot.isEmpty() || canonicalRoot == QLatin1String("/")) {
+    std::fprintf(stderr, "heatlume-sim: %s cannot be the board's root\n", qPrintable(root));
+    return 2;
+  }
+  if (!sim::ensureBoardRoot(canonicalRoot)) return 1;
+  platform::setRoot(canonicalRoot.toStdString());
+  std::printf("heatlume-sim: board root %s\n", qPrintable(canonicalRoot));
+  std::fflush(stdout);
+
   // The simulated devices answer for the board's nodes before any program
   // code opens one.
   sim::SimBoard board;
@@ -61,12 +76,6 @@ int main(int argc, char** argv) {
   }
   board.install();
 
-  const QString root = QDir(opt.root.isEmpty() ? sim::defaultBoardRoot() : opt.root).absolutePath();
-  if (!sim::ensureBoardRoot(root)) return 1;
-  platform::setRoot(root.toStdString());
-  std::printf("heatlume-sim: board root %s\n", qPrintable(root));
-  std::fflush(stdout);
-
   int rc = 0;
   {
     auto state = std::make_unique<AppController>();
@@ -75,14 +84,12 @@ int main(int argc, char** argv) {
     // Space, U and P are the board's keys while the window has the keyboard.
     new sim::KeyboardKeys(&board.keypad(), window.get());
     window->show();
-    // Every way out (run time over, the script's quit) leaves the same way.
-    bool finishing = false;
-    auto finish = [&] {
-      if (finishing) return;
-      finishing = true;
+    // Every way out (run time over, the script's quit, power-off by key, the
+    // window closed) passes here, so --screenshot is always written.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
       if (!opt.screenshot.isEmpty()) sim::saveScreenshot(window.get(), opt.screenshot);
-      QCoreApplication::exit(0);
-    };
+    });
+    auto finish = [] { QCoreApplication::exit(0); };
     if (opt.runForSeconds >= 0)
       QTimer::singleShot(static_cast<int>(opt.runForSeconds * 1000), &app, finish);
     std::unique_ptr<sim::ScriptRunner> runner;

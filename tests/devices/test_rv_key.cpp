@@ -131,3 +131,16 @@ TEST(KeysMissing, AMissingDeviceEndsTheReaderQuietly) {
   EXPECT_TRUE(reader.wait(2000));
   platform::setDeviceIo(nullptr);
 }
+
+TEST(KeysStop, AStopBeforeTheLoopBeginsIsNotLost) {
+  PipeInputs inputs;
+  platform::setDeviceIo(&inputs);
+  for (int i = 0; i < 20; ++i) {
+    Rv_key reader;
+    reader.setTickMs(5);
+    reader.start();
+    reader.stop();
+    EXPECT_TRUE(reader.wait(2000)) << "round " << i;
+  }
+  platform::setDeviceIo(nullptr);
+}
