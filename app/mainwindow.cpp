@@ -260,7 +260,10 @@ void MainWindow::buildUi() {
   toast_->hide();
   toastTimer_ = new QTimer(this);
   toastTimer_->setSingleShot(true);
-  connect(toastTimer_, &QTimer::timeout, toast_, &QWidget::hide);
+  connect(toastTimer_, &QTimer::timeout, this, [this] {
+    toast_->hide();
+    toast_->setText(pickText(cfg_.language, texts::kToastSaved));
+  });
 
   // 9.
   calPanel_ = new QWidget(central_);
