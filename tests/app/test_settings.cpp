@@ -164,26 +164,3 @@ TEST(Settings, SaveAndResetRoundTrip) {
   EXPECT_EQ(stored("TempMeasureOffsetC").toDouble(), 0.0);
   EXPECT_EQ(stored("PictureFileNum").toInt(), 17);
 }
-
-TEST(Settings, ComponentKeysAreInitialisedAndClamped) {
-  TempRoot root;
-  EXPECT_EQ(settings::readPictureFileNum(), 0);
-  EXPECT_EQ(stored("PictureFileNum").toInt(), 0);
-  EXPECT_TRUE(root.read("/etc/settings.ini").contains("PictureFileNum=0"));
-  const struct {
-    const char* stored;
-    int loaded;
-  } cases[] = {{"0", 2}, {"1", 2}, {"20", 8}, {"12", 8}, {"5", 5}};
-  for (const auto& c : cases) {
-    writeIni({{"VideoEncMBCnt", QString::fromLatin1(c.stored)}});
-    EXPECT_EQ(settings::loadVideoEncMBCnt(), c.loaded) << c.stored;
-    EXPECT_EQ(stored("VideoEncMBCnt").toInt(), c.loaded) << c.stored;
-  }
-  // Missing: the default 4, written.
-  writeIni({});
-  EXPECT_EQ(settings::loadVideoEncMBCnt(), 4);
-  EXPECT_EQ(stored("VideoEncMBCnt").toInt(), 4);
-
-  EXPECT_TRUE(settings::readSrEnabled(true));  // missing: the current value, written
-  EXPECT_TRUE(stored("SrEnabled").toBool());
-}
