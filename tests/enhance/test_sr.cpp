@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -54,17 +55,9 @@ TEST(SuperResolution, EmbeddedModelIsTheGeneratorsOutput) {
       << "enhance/sr_model_data.inc is stale: rebuild the sr_model target";
 }
 
-TEST(SuperResolution, OutputCodesMapToLumaAndUniformFramesStayUniform) {
+TEST(SuperResolution, UniformFramesStayUniform) {
   Sr c(sr_rknn_create(sr_model_data(), sr_model_size()));
   ASSERT_TRUE(c);
-  EXPECT_EQ(c->inWidth, 256);
-  EXPECT_EQ(c->inHeight, 192);
-  EXPECT_EQ(c->inStride, 256);
-  EXPECT_EQ(c->outWidth, 768);
-  EXPECT_EQ(c->outHeight, 576);
-  EXPECT_FALSE(c->wantFloat);
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(c->lut[i], static_cast<int8_t>(i) + 128) << i;
-
   for (int level : {0, 1, 77, 128, 200, 254, 255}) {
     std::vector<uint8_t> src(kIn, static_cast<uint8_t>(level));
     std::vector<uint8_t> dst = target();
@@ -145,14 +138,10 @@ TEST(SuperResolution, BrokenModelsAreRefused) {
     const std::vector<uint8_t> part(good.begin(), good.begin() + cut);
     EXPECT_EQ(refusal(part).rfind("sr_rknn_create: rknn_init failed", 0), 0u) << cut;
   }
-  std::vector<uint8_t> bad = good;
-  bad[700] ^= 0x40;  // a weight
-  EXPECT_NE(refusal(bad), "accepted");
-  bad = good;
-  std::memcpy(bad.data(), "RKNN", 4);
-  EXPECT_NE(refusal(bad), "accepted");
-
-  // Well-formed files that describe impossible networks.
+  std::vector<uint8_t> flipped = good, renamed = good;
+  flipped[700] ^= 0x40;  // a weight
+  std::memcpy(renamed.data(), "RKNN", 4);
+  // ...and well-formed files that describe impossible networks.
   auto withOutput = [](uint32_t h, uint32_t w) {
     hlnm::Tensor o = modelgen::outputTensor();
     o.dims[2] = h;
@@ -160,21 +149,20 @@ TEST(SuperResolution, BrokenModelsAreRefused) {
     return modelgen::assemble(modelgen::inputTensor(), o,
                               {modelgen::subPixel(), modelgen::depthToSpace(3)});
   };
-  EXPECT_NE(refusal(withOutput(576, 767)), "accepted");
+  auto net = [](const std::vector<modelgen::LayerSpec>& layers) {
+    return modelgen::assemble(modelgen::inputTensor(), modelgen::outputTensor(), layers);
+  };
+  const std::vector<uint8_t> refused[] = {
+      flipped,
+      renamed,
+      withOutput(576, 767),
+      net({modelgen::subPixel(), modelgen::depthToSpace(2)}),
+      net({modelgen::conv("even", 1, 9, 2, hlnm::kPadZero, std::vector<float>(45, 0.1f)),
+           modelgen::depthToSpace(3)}),
+      net({modelgen::conv("short", 1, 9, 7, hlnm::kPadZero, std::vector<float>(100, 0.1f)),
+           modelgen::depthToSpace(3)})};
+  for (size_t i = 0; i < std::size(refused); ++i) EXPECT_NE(refusal(refused[i]), "accepted") << i;
   EXPECT_EQ(refusal(withOutput(576, 768)), "accepted");
-  EXPECT_NE(refusal(modelgen::assemble(modelgen::inputTensor(), modelgen::outputTensor(),
-                                       {modelgen::subPixel(), modelgen::depthToSpace(2)})),
-            "accepted");
-  EXPECT_NE(refusal(modelgen::assemble(
-                modelgen::inputTensor(), modelgen::outputTensor(),
-                {modelgen::conv("even", 1, 9, 2, hlnm::kPadZero, std::vector<float>(45, 0.1f)),
-                 modelgen::depthToSpace(3)})),
-            "accepted");
-  EXPECT_NE(refusal(modelgen::assemble(
-                modelgen::inputTensor(), modelgen::outputTensor(),
-                {modelgen::conv("short", 1, 9, 7, hlnm::kPadZero, std::vector<float>(100, 0.1f)),
-                 modelgen::depthToSpace(3)})),
-            "accepted");
 
   // A valid network for another sensor size would read outside the frame.
   hlnm::Tensor smallIn = modelgen::inputTensor();
