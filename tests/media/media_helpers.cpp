@@ -1,6 +1,7 @@
 #include "tests/media/media_helpers.h"
 
-#include <cmath>
+#include <libyuv.h>
+
 #include <cstring>
 
 extern "C" {
@@ -11,16 +12,13 @@ extern "C" {
 namespace mediatest {
 
 VENC_CHN_ATTR_S recordingAttr() {
-  VENC_CHN_ATTR_S a;
-  std::memset(&a, 0, sizeof a);
+  VENC_CHN_ATTR_S a{};
   a.stVencAttr.enType = RK_VIDEO_ID_AVC;
   a.stVencAttr.u32MaxPicWidth = kW;
   a.stVencAttr.u32MaxPicHeight = kH;
   a.stVencAttr.enPixelFormat = RK_FMT_YUV420SP;
-  a.stVencAttr.enMirror = MIRROR_NONE;
   a.stVencAttr.u32BufSize = kFrameBytes;
   a.stVencAttr.u32Profile = 100;
-  a.stVencAttr.bByFrame = RK_FALSE;
   a.stVencAttr.u32PicWidth = kW;
   a.stVencAttr.u32PicHeight = kH;
   a.stVencAttr.u32VirWidth = kW;
@@ -41,6 +39,39 @@ void startChannel(VENC_CHN chn) {
   ASSERT_EQ(RK_MPI_VENC_CreateChn(chn, &attr), RK_SUCCESS);
   VENC_RECV_PIC_PARAM_S recv{-1};
   ASSERT_EQ(RK_MPI_VENC_StartRecvFrame(chn, &recv), RK_SUCCESS);
+}
+
+MB_POOL makePool(RK_U64 size, RK_U32 count) {
+  MB_POOL_CONFIG_S cfg{};
+  cfg.u64MBSize = size;
+  cfg.u32MBCnt = count;
+  return RK_MPI_MB_CreatePool(&cfg);
+}
+
+void createRegion(RGN_HANDLE h, int w, int hgt) {
+  RGN_ATTR_S ra{};
+  ra.enType = OVERLAY_RGN;
+  ra.unAttr.stOverlay.enPixelFmt = RK_FMT_RGBA8888;
+  ra.unAttr.stOverlay.stSize = {static_cast<RK_U32>(w), static_cast<RK_U32>(hgt)};
+  ra.unAttr.stOverlay.u32CanvasNum = 1;
+  ASSERT_EQ(RK_MPI_RGN_Create(h, &ra), RK_SUCCESS);
+}
+
+RK_S32 attach(RGN_HANDLE h, int x, int y, RK_U32 layer, VENC_CHN chn) {
+  MPP_CHN_S c{RK_ID_VENC, 0, chn};
+  RGN_CHN_ATTR_S ca{};
+  ca.bShow = RK_TRUE;
+  ca.enType = OVERLAY_RGN;
+  ca.unChnAttr.stOverlayChn.stPoint = {x, y};
+  ca.unChnAttr.stOverlayChn.u32Layer = layer;
+  ca.unChnAttr.stOverlayChn.stQpInfo.bEnable = RK_TRUE;
+  return RK_MPI_RGN_AttachToChn(h, &c, &ca);
+}
+
+RK_S32 setBitmap(RGN_HANDLE h, const std::vector<Rgba>& px, int w, int hgt) {
+  BITMAP_S bmp{RK_FMT_RGBA8888, static_cast<RK_U32>(w), static_cast<RK_U32>(hgt),
+               const_cast<Rgba*>(px.data())};
+  return RK_MPI_RGN_SetBitMap(h, &bmp);
 }
 
 std::vector<uint8_t> pattern(int index) {
@@ -69,28 +100,27 @@ std::vector<uint8_t> flat(uint8_t y, uint8_t u, uint8_t v) {
   return f;
 }
 
-RK_S32 sendPicture(MB_POOL pool, const std::vector<uint8_t>& nv12, RK_U64 pts, VENC_CHN chn) {
+RK_S32 sendPicture(MB_POOL pool, const std::vector<uint8_t>& nv12, RK_U64 pts, VENC_CHN chn,
+                   RK_S32 waitMs) {
   MB_BLK blk = RK_MPI_MB_GetMB(pool, kFrameBytes, RK_TRUE);
   if (!blk) return RK_FAILURE;
   std::memcpy(RK_MPI_MB_Handle2VirAddr(blk), nv12.data(), kFrameBytes);
   RK_MPI_SYS_MmzFlushCache(blk, RK_FALSE);
-  VIDEO_FRAME_INFO_S frame;
-  std::memset(&frame, 0, sizeof frame);
+  VIDEO_FRAME_INFO_S frame{};
   frame.stVFrame.pMbBlk = blk;
   frame.stVFrame.u32Width = kW;
   frame.stVFrame.u32Height = kH;
   frame.stVFrame.u32VirWidth = kW;
   frame.stVFrame.u32VirHeight = kH;
   frame.stVFrame.u64PTS = pts;
-  RK_S32 ret = RK_MPI_VENC_SendFrame(chn, &frame, -1);
+  RK_S32 ret = RK_MPI_VENC_SendFrame(chn, &frame, waitMs);
   RK_MPI_MB_ReleaseMB(blk);
   return ret;
 }
 
 bool takePacket(Packet* out, VENC_CHN chn) {
-  VENC_PACK_S pack;
-  VENC_STREAM_S stream;
-  std::memset(&stream, 0, sizeof stream);
+  VENC_PACK_S pack{};
+  VENC_STREAM_S stream{};
   stream.pstPack = &pack;
   if (RK_MPI_VENC_GetStream(chn, &stream, 200) != RK_SUCCESS) return false;
   const uint8_t* p = static_cast<const uint8_t*>(RK_MPI_MB_Handle2VirAddr(pack.pMbBlk));
@@ -137,27 +167,15 @@ bool Decoder::decode(const std::vector<uint8_t>& au, std::vector<uint8_t>* nv12)
   if (avcodec_receive_frame(d_->ctx, d_->frame) < 0) return false;
   AVFrame* f = d_->frame;
   if (f->width != kW || f->height != kH || f->format != AV_PIX_FMT_YUV420P) return false;
-  nv12->assign(kFrameBytes, 0);
-  for (int y = 0; y < kH; ++y)
-    std::memcpy(nv12->data() + y * kW, f->data[0] + y * f->linesize[0], kW);
-  uint8_t* uv = nv12->data() + kW * kH;
-  for (int y = 0; y < kH / 2; ++y)
-    for (int x = 0; x < kW / 2; ++x) {
-      uv[y * kW + 2 * x] = f->data[1][y * f->linesize[1] + x];
-      uv[y * kW + 2 * x + 1] = f->data[2][y * f->linesize[2] + x];
-    }
+  nv12->resize(kFrameBytes);
+  libyuv::I420ToNV12(f->data[0], f->linesize[0], f->data[1], f->linesize[1], f->data[2],
+                     f->linesize[2], nv12->data(), kW, nv12->data() + kW * kH, kW, kW, kH);
   av_frame_unref(f);
   return true;
 }
 
 double psnr(const uint8_t* a, const uint8_t* b, size_t n) {
-  double se = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const double d = double(a[i]) - double(b[i]);
-    se += d * d;
-  }
-  if (se == 0) return 99.0;
-  return 10.0 * std::log10(255.0 * 255.0 * double(n) / se);
+  return libyuv::SumSquareErrorToPsnr(libyuv::ComputeSumSquareError(a, b, static_cast<int>(n)), n);
 }
 
 double meanOf(const std::vector<uint8_t>& f, int plane, int x0, int y0, int x1, int y1) {
