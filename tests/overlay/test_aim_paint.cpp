@@ -1,22 +1,70 @@
 // What the overlay puts on screen, read back from rendered pixels.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
 #include <QSettings>
 #include <cmath>
+#include <functional>
 
 #include "overlay/aim.h"
 #include "overlay/aim_cross.h"
 #include "platform/paths.h"
-#include "tests/overlay/overlay_test_util.h"
 #include "tests/support/temp_root.h"
-
-using namespace overlaytest;
 
 namespace {
 
-const QColor kRed(Qt::red);
-const QColor kWhite(Qt::white);
-const QColor kAccent(94, 247, 217);
+// A flat backdrop no reticle colour can be confused with.
+const QColor kBackdrop(64, 72, 80), kRed(Qt::red), kWhite(Qt::white), kAccent(94, 247, 217);
+
+QImage drawn(const std::function<void(QPainter*)>& draw = nullptr) {
+  QImage img(360, 320, QImage::Format_ARGB32_Premultiplied);
+  img.fill(kBackdrop);
+  QPainter p(&img);
+  if (draw) draw(&p);
+  return img;
+}
+
+QImage picture(const char* path) {
+  return drawn([&](QPainter* p) { p->drawPixmap(0, 0, QPixmap(path)); });
+}
+
+bool near(QColor a, QColor b, int tol = 40) {
+  return std::abs(a.red() - b.red()) <= tol && std::abs(a.green() - b.green()) <= tol &&
+         std::abs(a.blue() - b.blue()) <= tol;
+}
+
+bool isBackdrop(const QImage& img, int x, int y) { return img.pixelColor(x, y) == kBackdrop; }
+
+// Pixels in `r` (clipped to the image) that satisfy `pred`.
+int count(const QImage& img, const QRect& r, const std::function<bool(QColor)>& pred) {
+  const QRect c = r.intersected(img.rect());
+  int n = 0;
+  for (int y = c.top(); y <= c.bottom(); ++y)
+    for (int x = c.left(); x <= c.right(); ++x) n += pred(img.pixelColor(x, y));
+  return n;
+}
+
+int countNear(const QImage& img, const QRect& r, QColor colour, int tol = 40) {
+  return count(img, r, [&](QColor c) { return near(c, colour, tol); });
+}
+
+int countChanged(const QImage& img, const QRect& r) {
+  return count(img, r, [](QColor c) { return c != kBackdrop; });
+}
+
+// First and last white pixel along a row (step (1, 0)) or column (0, 1).
+std::pair<int, int> whiteRun(const QImage& img, QPoint from, QPoint step, int n) {
+  int lo = -1, hi = -1;
+  for (int i = 0; i < n; ++i) {
+    const QPoint p = from + step * i;
+    if (near(img.pixelColor(p), kWhite)) {
+      hi = step.x() ? p.x() : p.y();
+      if (lo < 0) lo = hi;
+    }
+  }
+  return {lo, hi};
+}
 
 class OverlayPaint : public ::testing::Test {
  protected:
@@ -36,73 +84,45 @@ class OverlayPaint : public ::testing::Test {
     s.setValue("aim/center_y", y);
     overlay.loadCenter(s);
   }
+
+  // What the widget's paint event draws, over the backdrop.
+  QImage render() {
+    overlay.resize(360, 320);
+    QImage img = drawn();
+    overlay.render(&img);
+    return img;
+  }
 };
-
-// Horizontal extent of the pixels near `colour` in row y between x0 and x1.
-std::pair<int, int> runInRow(const QImage& img, int y, int x0, int x1, QColor colour) {
-  int lo = -1, hi = -1;
-  for (int x = x0; x <= x1; ++x) {
-    if (near(at(img, x, y), colour)) {
-      if (lo < 0) lo = x;
-      hi = x;
-    }
-  }
-  return {lo, hi};
-}
-
-std::pair<int, int> runInColumn(const QImage& img, int x, int y0, int y1, QColor colour) {
-  int lo = -1, hi = -1;
-  for (int y = y0; y <= y1; ++y) {
-    if (near(at(img, x, y), colour)) {
-      if (lo < 0) lo = y;
-      hi = y;
-    }
-  }
-  return {lo, hi};
-}
-
-bool sameIn(const QImage& a, const QImage& b, const QRect& r) {
-  for (int y = r.top(); y <= r.bottom(); ++y)
-    for (int x = r.left(); x <= r.right(); ++x)
-      if (a.pixel(x, y) != b.pixel(x, y)) return false;
-  return true;
-}
 
 }  // namespace
 
 TEST_F(OverlayPaint, CentreDotSitsAtTheCentreScaledAboutTheWindowCentre) {
   overlay.slot_recv_reticle_type(0);
-  QImage img = render(overlay);
-  EXPECT_TRUE(near(at(img, 180, 160), kRed, 8));
+  QImage img = render();
+  EXPECT_TRUE(near(img.pixelColor(180, 160), kRed, 8));
   // The dot is 6 px across and nothing else is drawn but the zoom text.
   EXPECT_EQ(countChanged(img, QRect(30, 40, 330, 280)) - countChanged(img, QRect(176, 156, 9, 9)),
             0);
   EXPECT_TRUE(isBackdrop(img, 185, 160));
 
-  loadCenter(200, 160);
-  overlay.slot_update(2.0);
-  img = render(overlay);
-  EXPECT_TRUE(near(at(img, 220, 160), kRed, 8));
-  EXPECT_TRUE(isBackdrop(img, 200, 160));
-
   // Off-centre in both axes: (170, 150) at zoom 2 is drawn at (160, 140).
+  overlay.slot_update(2.0);
   loadCenter(170, 150);
-  img = render(overlay);
-  EXPECT_TRUE(near(at(img, 160, 140), kRed, 8));
+  img = render();
+  EXPECT_TRUE(near(img.pixelColor(160, 140), kRed, 8));
   EXPECT_TRUE(isBackdrop(img, 170, 150));
 }
 
 TEST_F(OverlayPaint, TicksRunFrom19To29PixelsOutOnEachSide) {
   overlay.slot_recv_reticle_type(1);
-  const QImage img = render(overlay);
-  // Square caps add one pixel at each end of the 2 px pen.
+  const QImage img = render();
   // Lines on whole pixels with square caps: crisp runs one pixel longer at
   // each end (the 2 px pen covers the row/column above/left of the line).
   using Run = std::pair<int, int>;
-  EXPECT_EQ(runInRow(img, 160, 130, 174, kWhite), Run(150, 161));
-  EXPECT_EQ(runInRow(img, 160, 186, 230, kWhite), Run(198, 209));
-  EXPECT_EQ(runInColumn(img, 180, 110, 154, kWhite), Run(130, 141));
-  EXPECT_EQ(runInColumn(img, 180, 166, 210, kWhite), Run(178, 189));
+  EXPECT_EQ(whiteRun(img, {130, 160}, {1, 0}, 45), Run(150, 161));
+  EXPECT_EQ(whiteRun(img, {186, 160}, {1, 0}, 45), Run(198, 209));
+  EXPECT_EQ(whiteRun(img, {180, 110}, {0, 1}, 45), Run(130, 141));
+  EXPECT_EQ(whiteRun(img, {180, 166}, {0, 1}, 45), Run(178, 189));
   // No circle on this shape: the diagonals stay clear.
   EXPECT_EQ(countChanged(img, QRect(192, 142, 6, 6)), 0);
   EXPECT_EQ(countChanged(img, QRect(162, 172, 6, 6)), 0);
@@ -110,7 +130,7 @@ TEST_F(OverlayPaint, TicksRunFrom19To29PixelsOutOnEachSide) {
 
 TEST_F(OverlayPaint, BrokenCircleLeavesGapsAtRightTopLeftAndBottom) {
   overlay.slot_recv_reticle_type(2);
-  const QImage circle = render(overlay);
+  const QImage circle = render();
   const double r = 22.0;
   const QPointF c(180, 160);
   // Arc present at the four diagonals...
@@ -126,35 +146,36 @@ TEST_F(OverlayPaint, BrokenCircleLeavesGapsAtRightTopLeftAndBottom) {
   }
   // No ticks outside the circle.
   EXPECT_EQ(countChanged(circle, QRect(205, 158, 6, 4)), 0);
-  EXPECT_TRUE(near(at(circle, 180, 160), kRed, 8));
+  EXPECT_TRUE(near(circle.pixelColor(180, 160), kRed, 8));
 
   // The full reticle: circle plus ticks. In each gap it is exactly the
   // ticks-only shape, and beyond the circle the ticks show.
   overlay.slot_recv_reticle_type(1);
-  const QImage ticks = render(overlay);
+  const QImage ticks = render();
   overlay.slot_recv_reticle_type(3);
-  const QImage full = render(overlay);
+  const QImage full = render();
   for (const QPoint& g : gaps) {
-    EXPECT_TRUE(sameIn(full, ticks, QRect(g.x() - 2, g.y() - 2, 5, 5))) << g.x() << "," << g.y();
+    const QRect box(g.x() - 2, g.y() - 2, 5, 5);
+    EXPECT_EQ(full.copy(box), ticks.copy(box)) << g.x() << "," << g.y();
   }
   EXPECT_GT(countNear(full, QRect(205, 159, 4, 2), kWhite, 20), 0);
   EXPECT_GT(countNear(full, QRect(179, 115, 2, 20), kWhite, 20), 0);
-  EXPECT_TRUE(sameIn(full, circle, QRect(190, 140, 8, 8)));
-  EXPECT_TRUE(near(at(full, 180, 160), kRed, 8));
+  EXPECT_EQ(full.copy(190, 140, 8, 8), circle.copy(190, 140, 8, 8));
+  EXPECT_TRUE(near(full.pixelColor(180, 160), kRed, 8));
 }
 
 TEST_F(OverlayPaint, ZeroingPreviewIsADashedCrossHairInAContrastingColour) {
   overlay.slot_recv_reticle_type(3);
   overlay.slot_recv_reticle_color(0);
   overlay.slot_reticle_update(3, 5, 4);
-  QImage img = render(overlay);
+  QImage img = render();
   auto reddish = [](QColor c) { return c.red() > c.green() + 60; };
   // The cross-hair goes through (180 + 5, 160 - 4) across the whole window.
   int rowHits = 0, colHits = 0;
   for (int x = 0; x < 360; ++x)
-    if (reddish(at(img, x, 155)) || reddish(at(img, x, 156))) ++rowHits;
+    if (reddish(img.pixelColor(x, 155)) || reddish(img.pixelColor(x, 156))) ++rowHits;
   for (int y = 0; y < 320; ++y)
-    if (reddish(at(img, 184, y)) || reddish(at(img, 185, y))) ++colHits;
+    if (reddish(img.pixelColor(184, y)) || reddish(img.pixelColor(185, y))) ++colHits;
   EXPECT_GT(rowHits, 150);
   EXPECT_LT(rowHits, 345);  // dashed, not solid
   EXPECT_GT(colHits, 130);
@@ -168,14 +189,14 @@ TEST_F(OverlayPaint, ZeroingPreviewIsADashedCrossHairInAContrastingColour) {
 
   // Modes 1 and 2 draw the same cross-hair.
   overlay.slot_reticle_update(1, 5, 4);
-  const QImage mode1 = render(overlay);
+  const QImage mode1 = render();
   overlay.slot_reticle_update(2, 5, 4);
-  EXPECT_EQ(render(overlay), mode1);
+  EXPECT_EQ(render(), mode1);
   EXPECT_EQ(mode1, img);
 
   // On red lines the cross-hair turns white.
   overlay.slot_recv_reticle_color(1);
-  img = render(overlay);
+  img = render();
   EXPECT_EQ(count(img, QRect(0, 0, 360, 320), reddish), 0);
   EXPECT_GT(countNear(img, QRect(0, 154, 360, 4), kWhite, 110), 100);
 
@@ -184,31 +205,31 @@ TEST_F(OverlayPaint, ZeroingPreviewIsADashedCrossHairInAContrastingColour) {
   overlay.slot_update(2.0);
   loadCenter(190, 160);
   overlay.slot_reticle_update(3, 5, 0);
-  img = render(overlay);
+  img = render();
   EXPECT_GT(countNear(img, QRect(209, 0, 2, 320), kWhite, 110), 100);
   // (Unscaled offsets would put it at 205.)
   EXPECT_EQ(countNear(img, QRect(204, 0, 2, 140), kWhite, 110), 0);
 
   // Ending the preview brings the reticle back.
   overlay.slot_reticle_update(0, 0, 0);
-  img = render(overlay);
-  EXPECT_TRUE(near(at(img, 200, 160), kRed, 8));
+  img = render();
+  EXPECT_TRUE(near(img.pixelColor(200, 160), kRed, 8));
 }
 
 TEST_F(OverlayPaint, ZoomTextAppearsOnlyWithAVisibleZoom) {
   const QRect zoomBox(20, 0, 120, 32);
   overlay.slot_recv_reticle_type(3);
-  QImage img = render(overlay);
+  QImage img = render();
   const int atOne = countNear(img, zoomBox, kAccent, 30);
   EXPECT_GT(atOne, 20);
   EXPECT_EQ(countNear(img, QRect(150, 0, 210, 320), kAccent, 30), 0);
   overlay.slot_update(2.0);
-  img = render(overlay);
+  img = render();
   EXPECT_GT(countNear(img, zoomBox, kAccent, 30), 20);
 
   // A zoom below 0.95 shows nothing at all in reticle mode 0.
   overlay.slot_update(0.5);
-  EXPECT_EQ(render(overlay), blankImage());
+  EXPECT_EQ(render(), drawn());
 }
 
 TEST_F(OverlayPaint, HiddenZoomShowsOnlyWhatTheReticleModeAllows) {
@@ -218,18 +239,18 @@ TEST_F(OverlayPaint, HiddenZoomShowsOnlyWhatTheReticleModeAllows) {
   overlay.slot_update(-1.0);
   EXPECT_TRUE(overlay.zoomHidden());
   EXPECT_DOUBLE_EQ(overlay.zoom(), 1.0);
-  EXPECT_EQ(render(overlay), blankImage());
+  EXPECT_EQ(render(), drawn());
 
   // The colour page previews the reticle: reticle, no zoom, no temperature.
   overlay.slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
-  const QImage img = render(overlay);
-  EXPECT_TRUE(near(at(img, 180, 160), kRed, 8));
+  const QImage img = render();
+  EXPECT_TRUE(near(img.pixelColor(180, 160), kRed, 8));
   EXPECT_EQ(countNear(img, QRect(0, 0, 150, 40), kAccent, 30), 0);
   EXPECT_EQ(countChanged(img, QRect(198, 178, 100, 25)), 0);
 
   // Zoom below 0.95 but not hidden: the temperature joins the reticle.
   overlay.slot_update(0.5);
-  EXPECT_GT(countNear(render(overlay), QRect(198, 178, 100, 25), kWhite, 60), 10);
+  EXPECT_GT(countNear(render(), QRect(198, 178, 100, 25), kWhite, 60), 10);
 }
 
 TEST_F(OverlayPaint, ChargerConnectedShowsOnlyTheChargingScreen) {
@@ -243,14 +264,14 @@ TEST_F(OverlayPaint, ChargerConnectedShowsOnlyTheChargingScreen) {
   overlay.slot_recv_chargeOnline(true);
   aim_cross_one reference;
   const QImage expected = drawn([&](QPainter* p) { reference.drawChargingScreen(p, 2, 64); });
-  const QImage img = render(overlay);
+  const QImage img = render();
   EXPECT_EQ(img, expected);
   // The screen covers the window.
   EXPECT_EQ(countChanged(img, img.rect()), 360 * 320);
 
   // Unplugged, the status pictures come back.
   overlay.slot_recv_chargeOnline(false);
-  EXPECT_NE(render(overlay), expected);
+  EXPECT_NE(render(), expected);
 }
 
 TEST_F(OverlayPaint, StatusPicturesHideReticleZoomPreviewAndTemperature) {
@@ -261,23 +282,23 @@ TEST_F(OverlayPaint, StatusPicturesHideReticleZoomPreviewAndTemperature) {
   aim_cross_one reference;
   const QImage lowOnly = drawn([&](QPainter* p) { reference.drawStatusImages(p, false, 1, true); });
   EXPECT_EQ(countChanged(lowOnly, lowOnly.rect()), 360 * 320);
-  EXPECT_EQ(render(overlay), lowOnly);
+  EXPECT_EQ(render(), lowOnly);
   overlay.slot_reticle_update(3, 0, 0);
-  EXPECT_EQ(render(overlay), lowOnly);
+  EXPECT_EQ(render(), lowOnly);
 
   overlay.slot_recv_lowpower(false);
   overlay.slot_recv_poweroff(true);
   const QImage offOnly = drawn([&](QPainter* p) { reference.drawStatusImages(p, true, 1, false); });
-  EXPECT_EQ(render(overlay), offOnly);
+  EXPECT_EQ(render(), offOnly);
   EXPECT_NE(offOnly, lowOnly);
   overlay.slot_update(1.0);
   overlay.slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
   overlay.slot_update(-1.0);
-  EXPECT_EQ(render(overlay), offOnly);
+  EXPECT_EQ(render(), offOnly);
 
   // Both: the power-off picture lies on top.
   overlay.slot_recv_lowpower(true);
-  EXPECT_EQ(render(overlay), offOnly);
+  EXPECT_EQ(render(), offOnly);
 }
 
 TEST_F(OverlayPaint, StatusPicturesFollowTheLanguageInTheSettingsFile) {
@@ -286,9 +307,8 @@ TEST_F(OverlayPaint, StatusPicturesFollowTheLanguageInTheSettingsFile) {
   overlay.slot_recv_lowpower(true);
   EXPECT_EQ(overlay.language(), 2);
   // Russian units show the Type-C picture instead of the plain low-battery one.
-  QImage expected =
-      drawn([](QPainter* p) { p->drawPixmap(0, 0, QPixmap(":/pictures/ru/connectTypeC.png")); });
-  EXPECT_EQ(render(overlay), expected);
+  QImage expected = picture(":/pictures/ru/connectTypeC.png");
+  EXPECT_EQ(render(), expected);
 
   // (Each write differs in length: QSettings trusts its cache while a file's
   // size and time look unchanged.)
@@ -298,25 +318,25 @@ TEST_F(OverlayPaint, StatusPicturesFollowTheLanguageInTheSettingsFile) {
   root.write("/etc/settings.ini", "[General]\nlanguage=0\nscale=100\n");
   overlay.slot_recv_poweroff(true);
   EXPECT_EQ(overlay.language(), 0);
-  expected = drawn([](QPainter* p) { p->drawPixmap(0, 0, QPixmap(":/pictures/zh/poweroff.png")); });
-  EXPECT_EQ(render(overlay), expected);
+  expected = picture(":/pictures/zh/poweroff.png");
+  EXPECT_EQ(render(), expected);
 
   // Without the key the language given by the window stays.
   root.write("/etc/settings.ini", "[General]\nbrightness=50\n");
   overlay.slot_recv_language(1);
   overlay.slot_recv_poweroff(true);
   EXPECT_EQ(overlay.language(), 1);
-  expected = drawn([](QPainter* p) { p->drawPixmap(0, 0, QPixmap(":/pictures/en/poweroff.png")); });
-  EXPECT_EQ(render(overlay), expected);
+  expected = picture(":/pictures/en/poweroff.png");
+  EXPECT_EQ(render(), expected);
 }
 
 TEST_F(OverlayPaint, TemperatureTextSitsDownRightOfTheDrawnCentre) {
   overlay.slot_recv_reticle_type(0);
   EXPECT_EQ(overlay.centerTemperatureText(), "--.- °C");
   // Off until enabled.
-  EXPECT_EQ(countChanged(render(overlay), QRect(198, 178, 100, 25)), 0);
+  EXPECT_EQ(countChanged(render(), QRect(198, 178, 100, 25)), 0);
   overlay.slot_recv_temp_measure_enabled(true);
-  QImage img = render(overlay);
+  QImage img = render();
   EXPECT_GT(countNear(img, QRect(197, 177, 80, 20), kWhite, 60), 10);
   EXPECT_EQ(countChanged(img, QRect(150, 177, 45, 30)), 0);
   EXPECT_EQ(countChanged(img, QRect(197, 140, 80, 15)), 0);
@@ -333,13 +353,13 @@ TEST_F(OverlayPaint, TemperatureTextSitsDownRightOfTheDrawnCentre) {
   overlay.slot_recv_temp_measure_enabled(true);
   loadCenter(200, 160);
   overlay.slot_update(2.0);
-  img = render(overlay);
+  img = render();
   EXPECT_GT(countNear(img, QRect(237, 177, 80, 20), kWhite, 60), 10);
   EXPECT_EQ(countChanged(img, QRect(197, 177, 38, 20)), 0);
   overlay.slot_update(1.0);
   loadCenter(180, 160);
   overlay.slot_reticle_update(3, 0, 0);
-  EXPECT_GT(countNear(render(overlay), QRect(197, 177, 80, 20), kWhite, 60), 10);
+  EXPECT_GT(countNear(render(), QRect(197, 177, 80, 20), kWhite, 60), 10);
 }
 
 TEST_F(OverlayPaint, ChargingScreenShowsLevelAndFitsTheTitle) {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QSettings>
+#include <array>
 
 #include "overlay/aim.h"
 #include "overlay/zeroinggesture.h"
@@ -60,6 +61,12 @@ class Zeroing : public ::testing::Test {
   }
 
   QByteArray settingsBytes() const { return root.read("/etc/settings.ini"); }
+  QPoint offsets() const { return {gesture.offsetX(), gesture.offsetY()}; }
+  // The overlay's preview: mode, x and y offset.
+  std::array<int, 3> preview() const {
+    return {overlay.previewMode(), overlay.previewOffsetX(), overlay.previewOffsetY()};
+  }
+  using P = std::array<int, 3>;
 };
 
 }  // namespace
@@ -71,31 +78,21 @@ TEST_F(Zeroing, EnteringResetsOffsetsAndShowsTheIdleCrossHair) {
   overlay.slot_update(-1.0);
   shown.clear();
   gesture.enter();
-  EXPECT_EQ(gesture.offsetX(), 0);
-  EXPECT_EQ(gesture.offsetY(), 0);
+  EXPECT_EQ(offsets(), QPoint(0, 0));
   EXPECT_EQ(shown, QList<QPoint>{QPoint(0, 0)});
   EXPECT_EQ(overlay.reticleMode(), RETICLE_MODE_WITH_ZOOM);
-  EXPECT_DOUBLE_EQ(overlay.zoom(), 1.0);
-  EXPECT_FALSE(overlay.zoomHidden());
-  EXPECT_EQ(overlay.previewMode(), 3);
-  EXPECT_EQ(overlay.previewOffsetX(), 0);
-  EXPECT_EQ(overlay.previewOffsetY(), 0);
+  EXPECT_TRUE(overlay.zoom() == 1.0 && !overlay.zoomHidden());
+  EXPECT_EQ(preview(), (P{3, 0, 0}));
 }
 
 TEST_F(Zeroing, EightPixelsOfDragMakeOneOffsetPixelRoundedHalfUp) {
   drag({100, 100}, {200, 100});
-  EXPECT_EQ(gesture.offsetX(), 13);  // 12.5 rounds up
-  EXPECT_EQ(gesture.offsetY(), 0);
-  EXPECT_EQ(overlay.previewMode(), 2);
-  EXPECT_EQ(overlay.previewOffsetX(), 13);
+  EXPECT_EQ(offsets(), QPoint(13, 0));  // 12.5 rounds up
+  EXPECT_EQ(preview(), (P{2, 13, 0}));
   EXPECT_EQ(shown.last(), QPoint(13, 0));
-
   drag({100, 200}, {100, 100});
-  EXPECT_EQ(gesture.offsetY(), 12);  // -12.5 rounds up to -12, negated
-  EXPECT_EQ(gesture.offsetX(), 13);
-  EXPECT_EQ(overlay.previewMode(), 1);
-  EXPECT_EQ(overlay.previewOffsetX(), 13);
-  EXPECT_EQ(overlay.previewOffsetY(), 12);
+  EXPECT_EQ(offsets(), QPoint(13, 12));  // -12.5 rounds up to -12, negated
+  EXPECT_EQ(preview(), (P{1, 13, 12}));
 
   // Each drag starts from the offsets at its press; down and left subtract.
   drag({200, 100}, {180, 100});
@@ -121,8 +118,7 @@ TEST_F(Zeroing, AxisLocksBeyond11PixelsAndStaysLocked) {
   // Now mostly vertical: still horizontal, y untouched.
   gesture.move({135, 300});
   EXPECT_EQ(gesture.axis(), ZeroingGesture::Axis::Horizontal);
-  EXPECT_EQ(gesture.offsetX(), 4);
-  EXPECT_EQ(gesture.offsetY(), 0);
+  EXPECT_EQ(offsets(), QPoint(4, 0));
   gesture.release({135, 300});
   EXPECT_FALSE(gesture.dragActive());
 
@@ -136,8 +132,7 @@ TEST_F(Zeroing, AxisLocksBeyond11PixelsAndStaysLocked) {
   EXPECT_EQ(gesture.axis(), ZeroingGesture::Axis::Vertical);
   EXPECT_EQ(gesture.offsetY(), -4);  // 30 px down = round(3.75) = 4 down
   gesture.move({300, 140});
-  EXPECT_EQ(gesture.offsetX(), 4);
-  EXPECT_EQ(gesture.offsetY(), -5);
+  EXPECT_EQ(offsets(), QPoint(4, -5));
 }
 
 TEST_F(Zeroing, DoubleTapWithoutOffsetsWritesNothingButStillReturnsToTheMenu) {
@@ -177,17 +172,14 @@ TEST_F(Zeroing, ConfirmingDoubleTapMovesTheCentreAndSavesBothKeys) {
   tap({150, 150});
   now += 100;
   tap({150, 150});
-  EXPECT_DOUBLE_EQ(overlay.centerX(), 193.0);
-  EXPECT_DOUBLE_EQ(overlay.centerY(), 148.0);
+  EXPECT_EQ(QPointF(overlay.centerX(), overlay.centerY()), QPointF(193, 148));
   QSettings s(platform::settingsFile(), QSettings::IniFormat);
-  EXPECT_DOUBLE_EQ(s.value("aim/center_x").toDouble(), 193.0);
-  EXPECT_DOUBLE_EQ(s.value("aim/center_y").toDouble(), 148.0);
+  EXPECT_EQ(QPointF(s.value("aim/center_x").toDouble(), s.value("aim/center_y").toDouble()),
+            QPointF(193, 148));
   EXPECT_EQ(moved, QList<QPoint>{QPoint(13, 12)});
-  EXPECT_EQ(gesture.offsetX(), 0);
-  EXPECT_EQ(gesture.offsetY(), 0);
+  EXPECT_EQ(offsets(), QPoint(0, 0));
   EXPECT_EQ(shown.last(), QPoint(0, 0));
-  EXPECT_EQ(overlay.previewMode(), 3);
-  EXPECT_EQ(overlay.previewOffsetX(), 0);
+  EXPECT_EQ(preview(), (P{3, 0, 0}));
   EXPECT_TRUE(gesture.returnPending());
 
   // A third tap right after starts a new pair rather than confirming again.
@@ -242,21 +234,17 @@ TEST_F(Zeroing, TapAndDoubleTapLimits) {
 TEST_F(Zeroing, WithoutAnOverlayOnlyOffsetsAndSignalsWork) {
   ZeroingGesture bare;
   bare.setClock([this] { return now; });
-  int returned = 0;
-  QObject::connect(&bare, &ZeroingGesture::returnToMenuRequested, [&] { ++returned; });
   bare.enter();
   bare.press({0, 0});
   bare.move({40, 0});
   bare.release({40, 0});
   EXPECT_EQ(bare.offsetX(), 5);
-  now += 500;
-  bare.press({5, 5});
-  now += 50;
-  bare.release({5, 5});
-  now += 100;
-  bare.press({5, 5});
-  now += 50;
-  bare.release({5, 5});
+  for (int i = 0; i < 2; ++i) {  // a double tap confirms
+    now += 100;
+    bare.press({5, 5});
+    now += 50;
+    bare.release({5, 5});
+  }
   EXPECT_EQ(bare.offsetX(), 0);
   EXPECT_TRUE(bare.returnPending());
   EXPECT_DOUBLE_EQ(overlay.centerX(), 180.0);
@@ -287,12 +275,11 @@ TEST_F(Zeroing, PageEventsDriveTheGestureAndThePageShowsTheOffsets) {
   ForwardingPage page(&gesture);
   page.resize(360, 320);
   QObject::connect(&gesture, &ZeroingGesture::offsetsChanged, &page, &ZeroingPage::setOffsets);
-  page.applyLanguage(2);
-  EXPECT_EQ(page.titleText(), "Калибровка");
-  page.applyLanguage(0);
-  EXPECT_EQ(page.titleText(), "校准");
-  page.applyLanguage(5);
-  EXPECT_EQ(page.titleText(), "Calibration");
+  const std::pair<int, QString> titles[] = {{2, "Калибровка"}, {0, "校准"}, {5, "Calibration"}};
+  for (const auto& t : titles) {
+    page.applyLanguage(t.first);
+    EXPECT_EQ(page.titleText(), t.second) << t.first;
+  }
   EXPECT_EQ(page.offsetText(), "X: 0   Y: 0");
 
   // Positions are rounded to whole pixels before use.
@@ -315,8 +302,7 @@ TEST_F(Zeroing, PageEventsDriveTheGestureAndThePageShowsTheOffsets) {
   now += 50;
   send(&page, QEvent::MouseButtonRelease, {150, 150});
   EXPECT_EQ(moved, QList<QPoint>{QPoint(5, -3)});
-  EXPECT_DOUBLE_EQ(overlay.centerX(), 185.0);
-  EXPECT_DOUBLE_EQ(overlay.centerY(), 163.0);
+  EXPECT_EQ(QPointF(overlay.centerX(), overlay.centerY()), QPointF(185, 163));
   EXPECT_EQ(page.offsetText(), "X: 0   Y: 0");
 
   // Other events are not the gesture's.
