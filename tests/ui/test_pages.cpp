@@ -61,35 +61,34 @@ TEST(HomePage, RecordingAndSleepLinesInEachLanguage) {
   EXPECT_FALSE(rec->isHidden());
 
   home.applyLanguage(1);
-  home.setRecordingTime(true, 7, 5);
-  EXPECT_EQ(rec->text(), QString::fromUtf8("● REC 07:05"));
   home.setRecordingTime(false, 7, 5);
-  EXPECT_EQ(rec->text(), QStringLiteral("  REC 07:05"));
   // The language is picked up the next time the line is set.
   home.applyLanguage(0);
   EXPECT_EQ(rec->text(), QStringLiteral("  REC 07:05"));
-  home.setRecordingTime(true, 12, 59);
-  EXPECT_EQ(rec->text(), QString::fromUtf8("● 录像 12:59"));
-  home.applyLanguage(2);
-  home.setRecordingTime(true, 0, 0);
-  EXPECT_EQ(rec->text(), QString::fromUtf8("● ЗАП 00:00"));
-  home.setRecordingTime(true, 125, 7);  // long recordings keep all digits
-  EXPECT_EQ(rec->text(), QString::fromUtf8("● ЗАП 125:07"));
-
-  home.setSleepCountdown(9);
-  EXPECT_EQ(home.sleepLine()->text(), QString::fromUtf8("Спящий режим через 9 с"));
-  home.applyLanguage(7);
-  home.setSleepCountdown(15);
-  EXPECT_EQ(home.sleepLine()->text(), QStringLiteral("Enter sleep mode in 15s"));
-  home.applyLanguage(0);
-  home.setSleepCountdown(3);
-  EXPECT_EQ(home.sleepLine()->text(), QString::fromUtf8("3秒后进入休眠模式"));
+  const struct {
+    int language, minutes, seconds;
+    const char* rec;
+    const char* sleep;
+  } cases[] = {
+      {1, 7, 5, "● REC 07:05", "Enter sleep mode in 5s"},
+      {0, 12, 59, "● 录像 12:59", "59秒后进入休眠模式"},
+      {2, 125, 7, "● ЗАП 125:07", "Спящий режим через 7 с"},  // all digits kept
+      {7, 0, 0, "● REC 00:00", "Enter sleep mode in 0s"},
+  };
+  for (const auto& c : cases) {
+    home.applyLanguage(c.language);
+    home.setRecordingTime(true, c.minutes, c.seconds);
+    home.setSleepCountdown(c.seconds);
+    EXPECT_EQ(rec->text(), QString::fromUtf8(c.rec));
+    EXPECT_EQ(home.sleepLine()->text(), QString::fromUtf8(c.sleep));
+  }
+  home.setRecordingTime(false, 7, 5);
+  EXPECT_EQ(rec->text(), QStringLiteral("  REC 07:05"));
 }
 
 TEST(HomePage, BatteryChargingAndBadges) {
   TempRoot root;
   HomePage home(nullptr, 2.0);
-  EXPECT_EQ(home.battery()->value(), 0.0);
   home.setBatteryPercent(57);
   EXPECT_EQ(home.battery()->value(), 57.0);
   EXPECT_EQ(home.percentLabel()->text(), QStringLiteral("57%"));
