@@ -10,8 +10,6 @@
 
 namespace simtest {
 
-CaptureClient::~CaptureClient() { close(); }
-
 bool CaptureClient::fail(const std::string& what) {
   error_ = what + ": " + std::strerror(errno);
   return false;
@@ -23,6 +21,18 @@ int CaptureClient::xioctl(unsigned long request, void* arg) {
     r = platform::dev().ioctl(fd_, request, arg);
   } while (r == -1 && errno == EINTR);
   return r;
+}
+
+void CaptureClient::prepare(v4l2_buffer* b, v4l2_plane* plane, unsigned index) const {
+  *b = v4l2_buffer{};
+  *plane = v4l2_plane{};
+  b->type = type_;
+  b->memory = V4L2_MEMORY_MMAP;
+  b->index = index;
+  if (multi()) {
+    b->m.planes = plane;
+    b->length = 1;
+  }
 }
 
 bool CaptureClient::open(const char* path, unsigned wantBuffers) {
@@ -38,20 +48,16 @@ bool CaptureClient::open(const char* path, unsigned wantBuffers) {
   else
     return (errno = ENODEV), fail("no capture");
 
-  fmt_ = v4l2_format{};
-  fmt_.type = type_;
-  if (type_ == V4L2_BUF_TYPE_VIDEO_CAPTURE) {
-    fmt_.fmt.pix.width = 256;
-    fmt_.fmt.pix.height = 192;
-    fmt_.fmt.pix.pixelformat = V4L2_PIX_FMT_YUYV;
-    fmt_.fmt.pix.field = V4L2_FIELD_INTERLACED;
-  } else {
-    fmt_.fmt.pix_mp.width = 256;
-    fmt_.fmt.pix_mp.height = 192;
-    fmt_.fmt.pix_mp.pixelformat = V4L2_PIX_FMT_YUYV;
-    fmt_.fmt.pix_mp.field = V4L2_FIELD_INTERLACED;
-  }
-  if (xioctl(VIDIOC_S_FMT, &fmt_) < 0) return fail("S_FMT");
+  v4l2_format fmt{};
+  fmt.type = type_;
+  auto set = [](auto& pix) {
+    pix.width = 256;
+    pix.height = 192;
+    pix.pixelformat = V4L2_PIX_FMT_YUYV;
+    pix.field = V4L2_FIELD_INTERLACED;
+  };
+  multi() ? set(fmt.fmt.pix_mp) : set(fmt.fmt.pix);
+  if (xioctl(VIDIOC_S_FMT, &fmt) < 0) return fail("S_FMT");
 
   v4l2_requestbuffers req{};
   req.count = wantBuffers;
@@ -60,65 +66,47 @@ bool CaptureClient::open(const char* path, unsigned wantBuffers) {
   if (xioctl(VIDIOC_REQBUFS, &req) < 0) return fail("REQBUFS");
   if (req.count < 2) return (errno = ENOMEM), fail("insufficient buffers");
   for (unsigned i = 0; i < req.count; ++i) {
-    v4l2_buffer b{};
-    v4l2_plane plane{};
-    b.type = type_;
-    b.memory = V4L2_MEMORY_MMAP;
-    b.index = i;
-    if (type_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE) {
-      b.m.planes = &plane;
-      b.length = 1;
-    }
+    v4l2_buffer b;
+    v4l2_plane plane;
+    prepare(&b, &plane, i);
     if (xioctl(VIDIOC_QUERYBUF, &b) < 0) return fail("QUERYBUF");
-    const size_t length = type_ == V4L2_BUF_TYPE_VIDEO_CAPTURE ? b.length : plane.length;
-    const off_t offset = type_ == V4L2_BUF_TYPE_VIDEO_CAPTURE ? b.m.offset : plane.m.mem_offset;
+    const size_t length = multi() ? plane.length : b.length;
+    const off_t offset = multi() ? plane.m.mem_offset : b.m.offset;
     void* m =
         platform::dev().mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, offset);
     if (m == MAP_FAILED) return fail("mmap");
-    maps_.push_back({m, length});
+    maps_.emplace_back(m, length);
   }
   return true;
 }
 
 bool CaptureClient::start() {
   for (unsigned i = 0; i < maps_.size(); ++i) {
-    v4l2_buffer b{};
-    v4l2_plane plane{};
-    b.type = type_;
-    b.memory = V4L2_MEMORY_MMAP;
-    b.index = i;
-    if (type_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE) {
-      b.m.planes = &plane;
-      b.length = 1;
-    }
+    v4l2_buffer b;
+    v4l2_plane plane;
+    prepare(&b, &plane, i);
     if (xioctl(VIDIOC_QBUF, &b) < 0) return fail("QBUF");
   }
   int t = static_cast<int>(type_);
-  if (xioctl(VIDIOC_STREAMON, &t) < 0) return fail("STREAMON");
-  return true;
+  return xioctl(VIDIOC_STREAMON, &t) == 0 || fail("STREAMON");
 }
 
-bool CaptureClient::capture(
-    int timeoutMs, const std::function<void(const uint8_t*, size_t, const v4l2_buffer&)>& use) {
+bool CaptureClient::capture(int timeoutMs, const Use& use) {
   fd_set fds;
   FD_ZERO(&fds);
   FD_SET(fd_, &fds);
   timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
   const int r = platform::dev().select(fd_ + 1, &fds, nullptr, nullptr, &tv);
-  if (r <= 0) return r == 0 ? (errno = ETIMEDOUT, fail("select")) : fail("select");
-  v4l2_buffer b{};
-  v4l2_plane plane{};
-  b.type = type_;
-  b.memory = V4L2_MEMORY_MMAP;
-  if (type_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE) {
-    b.m.planes = &plane;
-    b.length = 1;
-  }
+  if (r == 0) errno = ETIMEDOUT;
+  if (r <= 0) return fail("select");
+  v4l2_buffer b;
+  v4l2_plane plane;
+  prepare(&b, &plane, 0);
   if (xioctl(VIDIOC_DQBUF, &b) < 0) return fail("DQBUF");
-  const size_t used = type_ == V4L2_BUF_TYPE_VIDEO_CAPTURE ? b.bytesused : plane.bytesused;
-  if (use) use(static_cast<const uint8_t*>(maps_[b.index].start), used, b);
-  if (xioctl(VIDIOC_QBUF, &b) < 0) return fail("QBUF");
-  return true;
+  if (use)
+    use(static_cast<const uint8_t*>(maps_[b.index].first), multi() ? plane.bytesused : b.bytesused,
+        b);
+  return xioctl(VIDIOC_QBUF, &b) == 0 || fail("QBUF");
 }
 
 bool CaptureClient::stop() {
@@ -127,7 +115,7 @@ bool CaptureClient::stop() {
 }
 
 void CaptureClient::close() {
-  for (const Map& m : maps_) platform::dev().munmap(m.start, m.length);
+  for (const auto& m : maps_) platform::dev().munmap(m.first, m.second);
   maps_.clear();
   if (fd_ >= 0) platform::dev().close(fd_);
   fd_ = -1;

@@ -13,36 +13,31 @@ namespace simtest {
 
 class CaptureClient {
  public:
-  ~CaptureClient();
+  using Use = std::function<void(const uint8_t*, size_t, const v4l2_buffer&)>;
+  ~CaptureClient() { close(); }
   // Opens and configures; prefers single-planar when offered. False with a
   // reason in error().
   bool open(const char* path, unsigned wantBuffers = 4);
   bool start();
-  // Waits (select, timeoutMs) for a frame and hands its bytes to `use`, then
-  // requeues it. Returns false on timeout or error.
-  bool capture(int timeoutMs,
-               const std::function<void(const uint8_t*, size_t, const v4l2_buffer&)>& use);
+  // Waits (select) for a frame, hands its bytes to `use`, requeues it.
+  bool capture(int timeoutMs, const Use& use);
   bool stop();
   void close();
 
   int fd() const { return fd_; }
   uint32_t type() const { return type_; }
   size_t bufferCount() const { return maps_.size(); }
-  const v4l2_format& format() const { return fmt_; }
   const std::string& error() const { return error_; }
 
  private:
   bool fail(const std::string& what);
   int xioctl(unsigned long request, void* arg);
+  bool multi() const { return type_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE; }
+  void prepare(v4l2_buffer* b, v4l2_plane* plane, unsigned index) const;
 
   int fd_ = -1;
   uint32_t type_ = 0;
-  v4l2_format fmt_{};
-  struct Map {
-    void* start;
-    size_t length;
-  };
-  std::vector<Map> maps_;
+  std::vector<std::pair<void*, size_t>> maps_;
   std::string error_;
 };
 

@@ -6,8 +6,6 @@
 #include <sys/mman.h>
 
 #include <chrono>
-#include <cstring>
-#include <memory>
 
 #include "platform/devio.h"
 #include "sim/sim_board.h"
@@ -17,6 +15,18 @@
 namespace {
 
 using Planes = sim::SimCameraOptions::Planes;
+constexpr uint32_t kMulti = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE,
+                   kSingle = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+
+v4l2_buffer mplaneBuffer(v4l2_plane* plane, unsigned index) {
+  v4l2_buffer b{};
+  b.type = kMulti;
+  b.memory = V4L2_MEMORY_MMAP;
+  b.index = index;
+  b.m.planes = plane;
+  b.length = 1;
+  return b;
+}
 
 class CameraTest : public ::testing::Test {
  protected:
@@ -43,8 +53,7 @@ TEST_F(CameraTest, CaptureLoopReceivesYuyvFramesInBothLayouts) {
     setCamera(planes);
     simtest::CaptureClient c;
     ASSERT_TRUE(c.open("/dev/video0")) << c.error();
-    EXPECT_EQ(c.type(), planes == Planes::Single ? V4L2_BUF_TYPE_VIDEO_CAPTURE
-                                                 : V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE);
+    EXPECT_EQ(c.type(), planes == Planes::Single ? kSingle : kMulti);
     EXPECT_EQ(c.bufferCount(), 4u);
     ASSERT_TRUE(c.start()) << c.error();
     uint32_t lastSeq = 0;
@@ -52,21 +61,17 @@ TEST_F(CameraTest, CaptureLoopReceivesYuyvFramesInBothLayouts) {
     for (int i = 0; i < 8; ++i) {
       ASSERT_TRUE(c.capture(1000, [&](const uint8_t* p, size_t n, const v4l2_buffer& b) {
         EXPECT_EQ(n, 256u * 192u * 2u);
-        if (frames) {
-          EXPECT_GT(b.sequence, lastSeq);
-        }
+        EXPECT_TRUE(!frames++ || b.sequence > lastSeq);
         lastSeq = b.sequence;
         EXPECT_TRUE(b.flags & V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC);
         EXPECT_EQ(p[1], 128);
         EXPECT_EQ(p[3], 128);
         for (size_t k = 0; k < n; k += 2) lit += p[k] > 200;
-        ++frames;
       })) << c.error();
     }
     EXPECT_GT(lit, 0) << "the picture has warm parts";
     ASSERT_TRUE(c.stop()) << c.error();
-    // Stopped: nothing becomes readable any more.
-    EXPECT_FALSE(c.capture(60, nullptr));
+    EXPECT_FALSE(c.capture(60, nullptr));  // stopped: nothing becomes readable
   }
   // Unregistered paths are files of the board's tree, never the PC's /dev.
   EXPECT_LT(platform::dev().open("/dev/video7", O_RDWR), 0);
@@ -104,30 +109,23 @@ TEST_F(CameraTest, FramesArriveAtTwentyFivePerSecond) {
 }
 
 TEST_F(CameraTest, QuirksOnDemand) {
-  // Both layouts offered: a client that prefers single-planar gets it.
-  setCamera(Planes::Both);
-  {
+  // Both layouts offered: a client preferring single-planar gets it; neither:
+  // no capture device. Fewer or more buffers than asked.
+  const struct {
+    Planes planes;
+    unsigned grant;
+    bool opens;
+  } cases[] = {{Planes::Both, 0, true},  {Planes::Neither, 0, false}, {Planes::Multi, 1, false},
+               {Planes::Multi, 2, true}, {Planes::Multi, 3, true},    {Planes::Multi, 6, true}};
+  for (const auto& k : cases) {
+    setCamera(k.planes, k.grant);
     simtest::CaptureClient c;
-    ASSERT_TRUE(c.open("/dev/video0")) << c.error();
-    EXPECT_EQ(c.type(), V4L2_BUF_TYPE_VIDEO_CAPTURE);
-  }
-  // Neither: no capture device.
-  setCamera(Planes::Neither);
-  {
-    simtest::CaptureClient c;
-    EXPECT_FALSE(c.open("/dev/video0"));
-  }
-  // Fewer or more buffers than asked.
-  for (unsigned grant : {1u, 2u, 3u, 6u}) {
-    setCamera(Planes::Multi, grant);
-    simtest::CaptureClient c;
-    const bool ok = c.open("/dev/video0");
-    EXPECT_EQ(ok, grant >= 2) << grant;
-    if (ok) {
-      EXPECT_EQ(c.bufferCount(), grant);
-      ASSERT_TRUE(c.start());
-      EXPECT_TRUE(c.capture(1000, nullptr)) << c.error();
-    }
+    ASSERT_EQ(c.open("/dev/video0"), k.opens) << k.grant << c.error();
+    if (!k.opens) continue;
+    EXPECT_EQ(c.type(), k.planes == Planes::Both ? kSingle : kMulti);
+    EXPECT_EQ(c.bufferCount(), k.grant ? k.grant : 4u);
+    ASSERT_TRUE(c.start());
+    EXPECT_TRUE(c.capture(1000, nullptr)) << c.error();
   }
   // A failing call, and EINTR that a retrying client rides out.
   setCamera(Planes::Multi);
@@ -155,10 +153,9 @@ TEST_F(CameraTest, MisuseIsRefusedAsADriverWould) {
   ASSERT_TRUE(c.open("/dev/video0")) << c.error();
   const int fd = c.fd();
   auto& io = platform::dev();
-  EXPECT_EQ(io.ioctl(fd, VIDIOC_G_PARM, nullptr), -1);
-  EXPECT_EQ(errno, ENOTTY);
-  EXPECT_EQ(io.ioctl(fd, VIDIOC_QUERYCAP, nullptr), -1);
-  EXPECT_EQ(errno, EFAULT);
+  auto refused = [](int rc, int err) { return rc == -1 && errno == err; };
+  EXPECT_TRUE(refused(io.ioctl(fd, VIDIOC_G_PARM, nullptr), ENOTTY));
+  EXPECT_TRUE(refused(io.ioctl(fd, VIDIOC_QUERYCAP, nullptr), EFAULT));
 
   // Buffers are reachable only whole, at their own offsets, and shared.
   EXPECT_EQ(io.mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 12345), MAP_FAILED);
@@ -166,42 +163,32 @@ TEST_F(CameraTest, MisuseIsRefusedAsADriverWould) {
   EXPECT_EQ(io.mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE, fd, 0), MAP_FAILED);
   EXPECT_EQ(io.mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 64 * 98304), MAP_FAILED);
 
-  v4l2_buffer b{};
   v4l2_plane plane{};
-  b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
-  b.memory = V4L2_MEMORY_MMAP;
-  b.index = 9;
-  b.m.planes = &plane;
-  b.length = 1;
-  EXPECT_EQ(io.ioctl(fd, VIDIOC_QBUF, &b), -1);  // no such buffer
-  EXPECT_EQ(errno, EINVAL);
+  v4l2_buffer b = mplaneBuffer(&plane, 9);
+  EXPECT_TRUE(refused(io.ioctl(fd, VIDIOC_QBUF, &b), EINVAL));  // no such buffer
   b.index = 0;
   b.m.planes = nullptr;
   EXPECT_EQ(io.ioctl(fd, VIDIOC_QUERYBUF, &b), -1);  // multi-planar needs its plane array
   b.m.planes = &plane;
   ASSERT_EQ(io.ioctl(fd, VIDIOC_QBUF, &b), 0);
-  EXPECT_EQ(io.ioctl(fd, VIDIOC_QBUF, &b), -1);  // already queued
-  EXPECT_EQ(errno, EINVAL);
-  b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-  EXPECT_EQ(io.ioctl(fd, VIDIOC_DQBUF, &b), -1);
-  EXPECT_EQ(errno, EINVAL);
+  EXPECT_TRUE(refused(io.ioctl(fd, VIDIOC_QBUF, &b), EINVAL));  // already queued
+  b.type = kSingle;
+  EXPECT_TRUE(refused(io.ioctl(fd, VIDIOC_DQBUF, &b), EINVAL));
 
-  // Another opener cannot take the buffers away, nor dequeue.
+  // Another opener cannot take the buffers away; other memory is refused.
   const int other = io.open("/dev/video0", O_RDWR | O_NONBLOCK);
   ASSERT_GE(other, 0);
   v4l2_requestbuffers req{};
   req.count = 2;
-  req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  req.type = kMulti;
   req.memory = V4L2_MEMORY_MMAP;
-  EXPECT_EQ(io.ioctl(other, VIDIOC_REQBUFS, &req), -1);
-  EXPECT_EQ(errno, EBUSY);
+  EXPECT_TRUE(refused(io.ioctl(other, VIDIOC_REQBUFS, &req), EBUSY));
   req.memory = V4L2_MEMORY_USERPTR;
-  EXPECT_EQ(io.ioctl(fd, VIDIOC_REQBUFS, &req), -1);
-  EXPECT_EQ(errno, EINVAL);
+  EXPECT_TRUE(refused(io.ioctl(fd, VIDIOC_REQBUFS, &req), EINVAL));
   io.close(other);
 
   // Closing the owner ends the stream and frees the buffers for the next one.
-  int type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  int type = kMulti;
   ASSERT_EQ(io.ioctl(fd, VIDIOC_STREAMON, &type), 0);
   EXPECT_TRUE(board_.camera().streaming());
   c.close();
@@ -215,17 +202,13 @@ TEST_F(CameraTest, ReadinessFollowsTheQueue) {
   simtest::CaptureClient c;
   ASSERT_TRUE(c.open("/dev/video0")) << c.error();
   // Dequeueing without a stream is refused rather than waiting forever.
-  v4l2_buffer b{};
   v4l2_plane plane{};
-  b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
-  b.memory = V4L2_MEMORY_MMAP;
-  b.m.planes = &plane;
-  b.length = 1;
+  v4l2_buffer b = mplaneBuffer(&plane, 0);
   EXPECT_EQ(io.ioctl(c.fd(), VIDIOC_DQBUF, &b), -1);
   EXPECT_EQ(errno, EINVAL);
   // Streaming with every buffer held by the client: frames are dropped and
   // the descriptor never becomes readable.
-  int type = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  int type = kMulti;
   ASSERT_EQ(io.ioctl(c.fd(), VIDIOC_STREAMON, &type), 0);
   pollfd p{c.fd(), POLLIN, 0};
   EXPECT_EQ(io.poll(&p, 1, 50), 0);

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QThread>
 #include <QWidget>
+#include <string>
 #include <vector>
 
 #include "devices/rv_key.h"
@@ -24,6 +25,14 @@ std::vector<input_event> drain(int fd) {
   input_event ev;
   while (platform::dev().read(fd, &ev, sizeof ev) == static_cast<ssize_t>(sizeof ev))
     out.push_back(ev);
+  return out;
+}
+
+// Records as "code=value" for keys and "S" for report markers.
+std::string summary(const std::vector<input_event>& events) {
+  std::string out;
+  for (const input_event& e : events)
+    out += e.type == EV_SYN ? "S " : std::to_string(e.code) + "=" + std::to_string(e.value) + " ";
   return out;
 }
 
@@ -83,22 +92,11 @@ TEST(SimInput, DevicesDeliverKeyRecordsWithAReportMarker) {
   ASSERT_TRUE(pad.release(sim::BoardKey::Shutter));
   ASSERT_TRUE(pad.press(sim::BoardKey::Power));
   const std::vector<input_event> one = drain(fd1);
-  ASSERT_EQ(one.size(), 4u);
-  EXPECT_EQ(one[0].type, EV_KEY);
-  EXPECT_EQ(one[0].code, KEY_EDIT);
-  EXPECT_EQ(one[0].value, 1);
-  EXPECT_EQ(one[1].type, EV_SYN);
-  EXPECT_EQ(one[2].code, KEY_EDIT);
-  EXPECT_EQ(one[2].value, 0);
-  EXPECT_EQ(one[3].type, EV_SYN);
+  ASSERT_EQ(summary(one), "176=1 S 176=0 S ");  // KEY_EDIT
   EXPECT_GT(one[0].input_event_sec, 0);
-  const std::vector<input_event> two = drain(fd2);
-  ASSERT_EQ(two.size(), 2u);
-  EXPECT_EQ(two[0].code, KEY_POWER);
-  EXPECT_TRUE(pad.isDown(sim::BoardKey::Power));
+  EXPECT_EQ(summary(drain(fd2)), "116=1 S ");  // KEY_POWER
   pad.releaseAll();
-  EXPECT_FALSE(pad.isDown(sim::BoardKey::Power));
-  EXPECT_EQ(drain(fd2).size(), 2u);
+  EXPECT_EQ(summary(drain(fd2)), "116=0 S ");
 
   // Whole records only: a buffer too small for one is refused.
   ASSERT_TRUE(pad.press(sim::BoardKey::Up));
@@ -181,10 +179,7 @@ TEST(SimInput, KeyboardHoldsBoardKeysAsLongAsThePcKeys) {
   EXPECT_TRUE(pad.isDown(sim::BoardKey::Shutter));
   key(&window, QEvent::KeyRelease, Qt::Key_Space);
   EXPECT_FALSE(pad.isDown(sim::BoardKey::Shutter));
-  std::vector<input_event> got = drain(fd1);
-  ASSERT_EQ(got.size(), 4u);  // one press and one release, each with its marker
-  EXPECT_EQ(got[0].value, 1);
-  EXPECT_EQ(got[2].value, 0);
+  EXPECT_EQ(summary(drain(fd1)), "176=1 S 176=0 S ");  // one press, one release
 
   key(&window, QEvent::KeyPress, Qt::Key_U);
   key(&window, QEvent::KeyPress, Qt::Key_P);
@@ -196,9 +191,7 @@ TEST(SimInput, KeyboardHoldsBoardKeysAsLongAsThePcKeys) {
   QCoreApplication::sendEvent(&window, &deactivate);
   EXPECT_FALSE(pad.isDown(sim::BoardKey::Up));
   EXPECT_FALSE(pad.isDown(sim::BoardKey::Power));
-  got = drain(fd1);
-  ASSERT_EQ(got.size(), 4u);
-  EXPECT_EQ(got[0].code, KEY_UP);
+  EXPECT_EQ(summary(drain(fd1)), "103=1 S 103=0 S ");  // KEY_UP
 
   // Keys typed into another window are not the board's.
   key(&other, QEvent::KeyPress, Qt::Key_Space);

@@ -2,23 +2,20 @@
 // client: the camera through the device seam, conversion, a centred crop
 // turned by 90 degrees and scaled into a dumb buffer, an atomic commit on the
 // overlay plane, and the panel underlay that shows it beneath the window.
-#include <drm_fourcc.h>
 #include <gtest/gtest.h>
 #include <libyuv.h>
-#include <sys/mman.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPainter>
-#include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "platform/drm/drm_api.h"
 #include "sim/panel_underlay.h"
 #include "sim/sim_board.h"
 #include "tests/sim/capture_client.h"
+#include "tests/sim/kms_client.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -27,92 +24,47 @@ constexpr int kW = 256, kH = 192, kCropW = 216;
 constexpr int kPanelW = 320, kPanelH = 360;
 
 // The display end of the client: four NV12 scan-out buffers on the overlay.
+// A YUYV frame is cropped to its centred 216 x 192, turned 90 degrees
+// clockwise, scaled to the panel and committed.
 class Presenter {
  public:
   bool init() {
-    auto& d = platform::drm();
-    fd_ = d.open("rockchip", nullptr);
-    if (fd_ < 0 || d.setClientCap(fd_, DRM_CLIENT_CAP_ATOMIC, 1) != 0) return false;
-    drmModeObjectProperties* props =
-        d.objectGetProperties(fd_, sim::SimKms::kPlaneOverlay, DRM_MODE_OBJECT_PLANE);
-    if (!props) return false;
-    for (uint32_t i = 0; i < props->count_props; ++i) {
-      drmModePropertyRes* p = d.getProperty(fd_, props->props[i]);
-      ids_[p->name] = p->prop_id;
-      d.freeProperty(p);
-    }
-    d.freeObjectProperties(props);
-    for (Buf& b : bufs_) {
-      uint32_t handle;
-      uint64_t offset;
-      if (d.createDumbBuffer(fd_, kPanelW, kPanelH * 3 / 2, 8, 0, &handle, &b.pitch, &b.size) ||
-          d.mapDumbBuffer(fd_, handle, &offset))
-        return false;
-      void* m = d.mmap(nullptr, b.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, offset);
-      if (m == MAP_FAILED) return false;
-      b.map = static_cast<uint8_t*>(m);
-      const uint32_t h[4] = {handle, handle}, p[4] = {b.pitch, b.pitch},
-                     o[4] = {0, b.pitch * kPanelH};
-      if (d.addFB2(fd_, kPanelW, kPanelH, DRM_FORMAT_NV12, h, p, o, &b.fb, 0)) return false;
-      d.destroyDumbBuffer(fd_, handle);
-    }
+    fd_ = platform::drm().open("rockchip", nullptr);
+    if (fd_ < 0 || platform::drm().setClientCap(fd_, DRM_CLIENT_CAP_ATOMIC, 1) != 0) return false;
+    for (simtest::Buffer& b : bufs_) b = simtest::makeNv12(fd_, kPanelW, kPanelH);
     return true;
   }
   ~Presenter() {
-    for (Buf& b : bufs_)
+    for (simtest::Buffer& b : bufs_) {
       if (b.map) platform::drm().munmap(b.map, b.size);
+      if (b.prime >= 0) ::close(b.prime);
+    }
     if (fd_ >= 0) platform::drm().close(fd_);
   }
-
-  // YUYV 256 x 192 -> centred 216 x 192, turned 90 degrees clockwise, scaled
-  // to the 320 x 360 panel, committed.
   bool show(const uint8_t* yuyv) {
-    std::vector<uint8_t>& i420 = scratch_;
-    i420.resize(kW * kH * 3 / 2 + kCropW * kH * 3 / 2);
+    std::vector<uint8_t> i420(kW * kH * 3 / 2 + kCropW * kH * 3 / 2 + kPanelW * kPanelH * 3 / 2);
     uint8_t *y = i420.data(), *u = y + kW * kH, *v = u + kW * kH / 4;
     libyuv::YUY2ToI420(yuyv, kW * 2, y, kW, u, kW / 2, v, kW / 2, kW, kH);
     uint8_t *ry = v + kW * kH / 4, *ru = ry + kCropW * kH, *rv = ru + kCropW * kH / 4;
     const int off = (kW - kCropW) / 2;
     libyuv::I420Rotate(y + off, kW, u + off / 2, kW / 2, v + off / 2, kW / 2, ry, kH, ru, kH / 2,
                        rv, kH / 2, kCropW, kH, libyuv::kRotate90);
-    Buf& b = bufs_[next_];
-    next_ = (next_ + 1) % 4;
-    std::vector<uint8_t> scaled(kPanelW * kPanelH * 3 / 2);
-    uint8_t *sy = scaled.data(), *su = sy + kPanelW * kPanelH, *sv = su + kPanelW * kPanelH / 4;
+    uint8_t *sy = rv + kCropW * kH / 4, *su = sy + kPanelW * kPanelH,
+            *sv = su + kPanelW * kPanelH / 4;
     libyuv::I420Scale(ry, kH, ru, kH / 2, rv, kH / 2, kH, kCropW, sy, kPanelW, su, kPanelW / 2, sv,
                       kPanelW / 2, kPanelW, kPanelH, libyuv::kFilterBilinear);
+    simtest::Buffer& b = bufs_[next_];
+    next_ = (next_ + 1) % 4;
     libyuv::I420ToNV12(sy, kPanelW, su, kPanelW / 2, sv, kPanelW / 2, b.map, b.pitch,
                        b.map + b.pitch * kPanelH, b.pitch, kPanelW, kPanelH);
-    auto& d = platform::drm();
-    drmModeAtomicReq* req = d.atomicAlloc();
-    const std::pair<const char*, uint64_t> items[] = {{"CRTC_ID", sim::SimKms::kCrtcPanel},
-                                                      {"FB_ID", b.fb},
-                                                      {"SRC_X", 0},
-                                                      {"SRC_Y", 0},
-                                                      {"SRC_W", uint64_t{kPanelW} << 16},
-                                                      {"SRC_H", uint64_t{kPanelH} << 16},
-                                                      {"CRTC_X", 0},
-                                                      {"CRTC_Y", 0},
-                                                      {"CRTC_W", kPanelW},
-                                                      {"CRTC_H", kPanelH}};
-    for (const auto& [name, value] : items)
-      d.atomicAddProperty(req, sim::SimKms::kPlaneOverlay, ids_[name], value);
-    const int rc = d.atomicCommit(fd_, req, 0, nullptr);
-    d.atomicFree(req);
-    return rc == 0;
+    return simtest::commitPlane(fd_, sim::SimKms::kPlaneOverlay, sim::SimKms::kCrtcPanel, b.fb,
+                                kPanelW, kPanelH) == 0;
   }
 
  private:
-  struct Buf {
-    uint32_t fb = 0, pitch = 0;
-    uint64_t size = 0;
-    uint8_t* map = nullptr;
-  };
   int fd_ = -1;
-  Buf bufs_[4];
+  simtest::Buffer bufs_[4];
   int next_ = 0;
-  std::map<std::string, uint32_t> ids_;
-  std::vector<uint8_t> scratch_;
 };
 
 // The landscape picture the panel should show for a YUYV frame: the centred

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 
 #include "platform/devio.h"
 #include "platform/sensor_channel_abi.h"
@@ -77,23 +78,10 @@ class SensorTest : public ::testing::Test {
 TEST(SensorChannel, CheckValueAndRequestNumbers) {
   const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
   EXPECT_EQ(platform::crc16Xmodem(check, sizeof check), 0x31C3);  // the catalogue's check
-  // Frames of the core whose check values are known, low byte first.
-  const Frame shutdown =
-      frameFrom({0x01, 0x0F, 0x45, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x8D, 0x5A});
-  EXPECT_EQ(platform::crc16Xmodem(shutdown.data(), 16), 0x5A8D);
-  const Frame config =
-      frameFrom({0x10, 0x10, 0x46, 0x00, 0x01, 0x03, 0x32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC6, 0x45});
-  EXPECT_EQ(platform::crc16Xmodem(config.data(), 16), 0x45C6);
   // The request numbers carry the descriptor's size.
-  EXPECT_EQ(_IOC_SIZE(platform::kSensorIocWrite), sizeof(platform::SensorTransfer));
-  EXPECT_EQ(_IOC_TYPE(platform::kSensorIocRead), 0xEFu);
-  if (sizeof(void*) == 4) {
-    EXPECT_EQ(platform::kSensorIocWrite, 0x4014EF02ul);
-    EXPECT_EQ(platform::kSensorIocRead, 0xC014EF01ul);
-  } else {
-    EXPECT_EQ(platform::kSensorIocWrite, 0x4018EF02ul);
-    EXPECT_EQ(platform::kSensorIocRead, 0xC018EF01ul);
-  }
+  const bool wide = sizeof(void*) == 8;
+  EXPECT_EQ(platform::kSensorIocWrite, wide ? 0x4018EF02ul : 0x4014EF02ul);
+  EXPECT_EQ(platform::kSensorIocRead, wide ? 0xC018EF01ul : 0xC014EF01ul);
 }
 
 TEST_F(SensorTest, RegionQueryIsAnsweredInKelvinTimes135) {
@@ -137,13 +125,10 @@ TEST_F(SensorTest, FramesAreCheckedAndLogged) {
             0);
   EXPECT_TRUE(board_.sensor().shutdownReceived());
 
-  const auto log = board_.sensor().frames();
-  ASSERT_EQ(log.size(), 4u);
-  EXPECT_EQ(log[0].bytes, configs[0]);
-  EXPECT_TRUE(log[0].crcOk);
-  EXPECT_FALSE(log[1].crcOk);
-  EXPECT_FALSE(log[2].crcOk);
-  EXPECT_TRUE(log[3].crcOk);
+  std::string log;
+  for (const auto& f : board_.sensor().frames()) log += f.crcOk ? '+' : '-';
+  ASSERT_EQ(log, "+--+");
+  EXPECT_EQ(board_.sensor().frames()[0].bytes, configs[0]);
   board_.sensor().clearLog();
   EXPECT_TRUE(board_.sensor().frames().empty());
 }
@@ -161,15 +146,24 @@ TEST_F(SensorTest, BadTransfersFailAsTheDriverWould) {
   }
   EXPECT_EQ(io.ioctl(fd_, platform::kSensorIocWrite, nullptr), -1);
   EXPECT_EQ(errno, EFAULT);
-  EXPECT_EQ(transfer(platform::kSensorIocWrite, 0x1D00, nullptr, 18), -1);
-  EXPECT_EQ(errno, EFAULT);
-  EXPECT_EQ(transfer(platform::kSensorIocWrite, 0x1D00, f.data(), 0), -1);
-  EXPECT_EQ(errno, EINVAL);
-  EXPECT_EQ(transfer(platform::kSensorIocWrite, 0x1D00, buf, 257), -1);
-  EXPECT_EQ(transfer(platform::kSensorIocWrite, 0x1D00, f.data(), 17), -1);  // not a frame
-  EXPECT_EQ(transfer(platform::kSensorIocWrite, 0x1D12, f.data(), 18), -1);  // answers are read
-  EXPECT_EQ(transfer(platform::kSensorIocRead, 0x1D00, buf, 14), -1);
-  EXPECT_EQ(errno, EINVAL);
+  const struct {
+    unsigned long request;
+    uint16_t address;
+    void* data;
+    uint16_t length;
+    int error;
+  } bad[] = {
+      {platform::kSensorIocWrite, 0x1D00, nullptr, 18, EFAULT},
+      {platform::kSensorIocWrite, 0x1D00, f.data(), 0, EINVAL},
+      {platform::kSensorIocWrite, 0x1D00, buf, 257, EINVAL},
+      {platform::kSensorIocWrite, 0x1D00, f.data(), 17, EINVAL},  // not a frame
+      {platform::kSensorIocWrite, 0x1D12, f.data(), 18, EINVAL},  // answers are read
+      {platform::kSensorIocRead, 0x1D00, buf, 14, EINVAL},
+  };
+  for (const auto& b : bad) {
+    EXPECT_EQ(transfer(b.request, b.address, b.data, b.length), -1) << b.length;
+    EXPECT_EQ(errno, b.error) << b.length;
+  }
   EXPECT_TRUE(board_.sensor().frames().empty());
 
   // Before any query the answer register reads as zero; a longer read is
