@@ -55,9 +55,10 @@ TEST(SuperResolution, EmbeddedModelIsTheGeneratorsOutput) {
       << "enhance/sr_model_data.inc is stale: rebuild the sr_model target";
 }
 
-TEST(SuperResolution, UniformFramesStayUniform) {
+TEST(SuperResolution, EnlargesLikeAnInterpolator) {
   Sr c(sr_rknn_create(sr_model_data(), sr_model_size()));
   ASSERT_TRUE(c);
+  // Uniform frames stay uniform at every level: the output codes map to luma.
   for (int level : {0, 1, 77, 128, 200, 254, 255}) {
     std::vector<uint8_t> src(kIn, static_cast<uint8_t>(level));
     std::vector<uint8_t> dst = target();
@@ -66,11 +67,6 @@ TEST(SuperResolution, UniformFramesStayUniform) {
         << "level " << level;
     EXPECT_TRUE(chromaIntact(dst));
   }
-}
-
-TEST(SuperResolution, EnlargesLikeAnInterpolator) {
-  Sr c(sr_rknn_create(sr_model_data(), sr_model_size()));
-  ASSERT_TRUE(c);
   std::mt19937 rng(5);
   std::vector<uint8_t> src(kIn);
   for (auto& v : src) v = static_cast<uint8_t>(rng());
@@ -200,8 +196,6 @@ TEST(SuperResolution, NullArgumentsAndRuntimeMisuse) {
   rknn_tensor_attr attr{};
   ASSERT_EQ(rknn_query(raw, RKNN_QUERY_NATIVE_INPUT_ATTR, &attr, sizeof attr), 0);
   EXPECT_EQ(attr.fmt, RKNN_TENSOR_NHWC);
-  EXPECT_EQ(attr.dims[1], 192u);
-  EXPECT_EQ(attr.dims[2], 256u);
   rknn_tensor_mem* tiny = rknn_create_mem(raw, 1000);
   ASSERT_NE(tiny, nullptr);
   EXPECT_EQ(rknn_set_io_mem(raw, tiny, &attr), RKNN_ERR_PARAM_INVALID);

@@ -60,7 +60,6 @@ class Zeroing : public ::testing::Test {
     gesture.release(at + slip);
   }
 
-  QByteArray settingsBytes() const { return root.read("/etc/settings.ini"); }
   QPoint offsets() const { return {gesture.offsetX(), gesture.offsetY()}; }
   // The overlay's preview: mode, x and y offset.
   std::array<int, 3> preview() const {
@@ -137,7 +136,7 @@ TEST_F(Zeroing, AxisLocksBeyond11PixelsAndStaysLocked) {
 
 TEST_F(Zeroing, DoubleTapWithoutOffsetsWritesNothingButStillReturnsToTheMenu) {
   gesture.setReturnDelayMs(20);
-  const QByteArray before = settingsBytes();
+  const QByteArray before = root.read("/etc/settings.ini");
   ASSERT_FALSE(before.isEmpty());
   QList<QPoint> reported;
   QObject::connect(&overlay, &aim::send_real_center,
@@ -147,7 +146,7 @@ TEST_F(Zeroing, DoubleTapWithoutOffsetsWritesNothingButStillReturnsToTheMenu) {
   tap({150, 150});
   now += 200;
   tap({160, 155});
-  EXPECT_EQ(settingsBytes(), before);
+  EXPECT_EQ(root.read("/etc/settings.ini"), before);
   EXPECT_TRUE(reported.isEmpty());
   EXPECT_TRUE(moved.isEmpty());
   EXPECT_DOUBLE_EQ(overlay.centerX(), 180.0);
