@@ -52,25 +52,25 @@ TEST(UiPage, StandardSwipeThresholdsAtTheirEdges) {
   int back = 0;
   QObject::connect(&page, &UiPage::backToMenuRequested, [&] { ++back; });
 
-  uitest::drag(&page, {180, 100}, {180, 71});  // 29 up
-  EXPECT_EQ(back, 0);
-  uitest::drag(&page, {180, 100}, {180, 70});  // 30 up
-  EXPECT_EQ(back, 1);
-  uitest::drag(&page, {180, 70}, {180, 100});  // 30 down is not back
-  EXPECT_EQ(back, 1);
-
-  uitest::drag(&page, {100, 60}, {139, 70});  // 39 right
-  EXPECT_TRUE(page.sideSwipes.isEmpty());
-  uitest::drag(&page, {100, 60}, {140, 70});  // 40 right, 10 down
-  EXPECT_EQ(page.sideSwipes, QList<int>{+1});
-  uitest::drag(&page, {200, 60}, {150, 40});  // 50 left, 20 up
-  EXPECT_EQ(page.sideSwipes, (QList<int>{+1, -1}));
-
-  // A diagonal of 50 by 50 is neither.
-  uitest::drag(&page, {100, 100}, {150, 50});
-  uitest::drag(&page, {100, 100}, {50, 50});
-  EXPECT_EQ(back, 1);
-  EXPECT_EQ(page.sideSwipes.size(), 2);
+  // Outcome: 'B' back, +1 / -1 a side swipe, 0 nothing.
+  const struct {
+    QPoint from, to;
+    int outcome;
+  } drags[] = {
+      {{180, 100}, {180, 71}, 0}, {{180, 100}, {180, 70}, 'B'},  // 29 and 30 up
+      {{180, 70}, {180, 100}, 0},                                // 30 down
+      {{100, 60}, {139, 70}, 0},  {{100, 60}, {140, 70}, +1},    // 39 and 40 right
+      {{200, 60}, {150, 40}, -1},                                // 50 left, 20 up
+      {{100, 100}, {150, 50}, 0}, {{100, 100}, {50, 50}, 0},     // diagonals
+  };
+  for (const auto& d : drags) {
+    const int backs = back, sides = page.sideSwipes.size();
+    uitest::drag(&page, d.from, d.to);
+    EXPECT_EQ(back - backs, d.outcome == 'B' ? 1 : 0) << d.to.x() << "," << d.to.y();
+    EXPECT_EQ(page.sideSwipes.size() > sides ? page.sideSwipes.last() : 0,
+              d.outcome == 'B' ? 0 : d.outcome)
+        << d.to.x() << "," << d.to.y();
+  }
   EXPECT_EQ(page.pressPoint(), QPoint(100, 100));
 
   // The menu's wider thresholds.
