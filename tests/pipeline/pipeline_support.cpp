@@ -1,5 +1,7 @@
 #include "tests/pipeline/pipeline_support.h"
 
+#include <libyuv.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -63,10 +65,17 @@ std::vector<uint8_t> asymmetricFrame() {
   return f;
 }
 
-double meanAbsDiff(const uint8_t* a, const uint8_t* b, size_t n) {
+std::vector<uint8_t> cropScaled(const uint8_t* luma, int x, int y, int w, int h) {
+  std::vector<uint8_t> out(360 * 320);
+  libyuv::ScalePlane(luma + y * 256 + x, 256, w, h, out.data(), 360, 360, 320,
+                     libyuv::kFilterBilinear);
+  return out;
+}
+
+double meanAbsDiff(const std::vector<uint8_t>& a, const uint8_t* b) {
   double sum = 0;
-  for (size_t i = 0; i < n; ++i) sum += std::abs(int(a[i]) - int(b[i]));
-  return n ? sum / static_cast<double>(n) : 0.0;
+  for (size_t i = 0; i < a.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
+  return a.empty() ? 0.0 : sum / static_cast<double>(a.size());
 }
 
 }  // namespace pipetest

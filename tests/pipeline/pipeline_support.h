@@ -48,7 +48,10 @@ std::string stdoutOf(const std::function<void()>& body);
 // to the right and downwards, with a bright block near the top left.
 std::vector<uint8_t> asymmetricFrame();
 
+// The luma of the (x, y, w, h) crop of a 256 x 192 plane scaled to 360 x 320.
+std::vector<uint8_t> cropScaled(const uint8_t* luma, int x, int y, int w, int h);
+
 // Mean absolute difference of two equal-sized luma planes.
-double meanAbsDiff(const uint8_t* a, const uint8_t* b, size_t n);
+double meanAbsDiff(const std::vector<uint8_t>& a, const uint8_t* b);
 
 }  // namespace pipetest

@@ -3,8 +3,10 @@
 // and that it is inert outside display_init / display_deinit.
 #include <drm_fourcc.h>
 #include <gtest/gtest.h>
-#include <libyuv.h>
 
+#include <algorithm>
+#include <functional>
+#include <tuple>
 #include <vector>
 
 #include "display/display.h"
@@ -16,95 +18,80 @@
 namespace {
 
 using pipetest::Bench;
-using pipetest::stdoutOf;
 using Topology = sim::SimKmsTopology;
+using Kms = sim::SimKms;
 
-sim::SimBoardOptions withTopology(const Topology& t) {
+sim::SimBoardOptions withTopology(const std::function<void(Topology&)>& change) {
   sim::SimBoardOptions o;
-  o.kms = t;
+  change(o.kms);
   return o;
 }
 
+// The centre 216 x 192 of the test picture, as the camera shows it at zoom 1.
+const std::vector<uint8_t>& picture() {
+  static const std::vector<uint8_t> frame = pipetest::asymmetricFrame();
+  return frame;
+}
+void showPicture() {
+  display_show(const_cast<uint8_t*>(picture().data()), -1, RK_FORMAT_YCbCr_420_SP, 256, 192, 20, 0,
+               216, 192, 90);
+}
+int copyBack(uint8_t* out, int w = 360, int h = 320) {
+  return display_rga_copy_last_to(out, w, h, 270, RK_FORMAT_YCbCr_420_SP);
+}
+
 TEST(DrmInit, FindsThePanelPathOnEveryTopologyTheBoardCanPresent) {
-  struct Case {
-    const char* name;
-    Topology topo;
-  };
-  Topology hdmiFirst;
-  hdmiFirst.hdmiFirst = true;
-  Topology unbound;
-  unbound.encoderCrtc = Topology::EncoderCrtc::None;
-  Topology zero;
-  zero.encoderCrtc = Topology::EncoderCrtc::Zero;
-  Topology lvds;
-  lvds.panelConnectorType = DRM_MODE_CONNECTOR_LVDS;
-  const Case cases[] = {{"default", {}},
-                        {"hdmi listed first", hdmiFirst},
-                        {"encoder without crtc (-1)", unbound},
-                        {"encoder with crtc 0", zero},
-                        {"lvds panel", lvds}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Bench bench(withTopology(c.topo));
+  const std::pair<const char*, std::function<void(Topology&)>> cases[] = {
+      {"default", [](Topology&) {}},
+      {"hdmi listed first", [](Topology& t) { t.hdmiFirst = true; }},
+      {"encoder without crtc (-1)",
+       [](Topology& t) { t.encoderCrtc = Topology::EncoderCrtc::None; }},
+      {"encoder with crtc 0", [](Topology& t) { t.encoderCrtc = Topology::EncoderCrtc::Zero; }},
+      {"lvds panel", [](Topology& t) { t.panelConnectorType = DRM_MODE_CONNECTOR_LVDS; }}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    Bench bench(withTopology(c.second));
     ASSERT_TRUE(bench.ok());
     DrmDevice dev;
     ASSERT_EQ(drmInit(&dev), 0);
-    ASSERT_NE(dev.connector, nullptr);
-    EXPECT_EQ(dev.connector->connector_id, sim::SimKms::kConnectorPanel);
-    ASSERT_NE(dev.crtc, nullptr);
-    EXPECT_EQ(dev.crtc->crtc_id, sim::SimKms::kCrtcPanel);
+    ASSERT_TRUE(dev.connector && dev.crtc && dev.primary.plane && dev.overlay.plane && dev.dpms);
+    EXPECT_EQ(dev.connector->connector_id, Kms::kConnectorPanel);
+    EXPECT_EQ(dev.crtc->crtc_id, Kms::kCrtcPanel);
     EXPECT_EQ(dev.crtcIndex, 1);
-    ASSERT_NE(dev.primary.plane, nullptr);
-    ASSERT_NE(dev.overlay.plane, nullptr);
-    EXPECT_EQ(dev.primary.plane->plane_id, sim::SimKms::kPlanePrimary);
-    EXPECT_EQ(dev.overlay.plane->plane_id, sim::SimKms::kPlaneOverlay);
-    EXPECT_NE(dev.dpms, nullptr);
+    EXPECT_EQ(dev.primary.plane->plane_id, Kms::kPlanePrimary);
+    EXPECT_EQ(dev.overlay.plane->plane_id, Kms::kPlaneOverlay);
     // The interface's plane is stacked above the picture's.
-    EXPECT_EQ(bench.kms().planeProperty(sim::SimKms::kPlanePrimary, "zpos"), 1u);
-    EXPECT_EQ(bench.kms().planeProperty(sim::SimKms::kPlaneOverlay, "zpos"), 0u);
+    EXPECT_EQ(bench.kms().planeProperty(Kms::kPlanePrimary, "zpos"), 1u);
+    EXPECT_EQ(bench.kms().planeProperty(Kms::kPlaneOverlay, "zpos"), 0u);
     drmDeinit(&dev);
     EXPECT_EQ(dev.fd, -1);
   }
 }
 
 TEST(DrmInit, RefusesTopologiesWithoutAUsablePanelPath) {
-  struct Case {
-    const char* name;
-    Topology topo;
-    const char* message;
-  };
-  Topology noPrimaryZpos;
-  noPrimaryZpos.primaryZpos = false;
-  Topology noOverlayZpos;
-  noOverlayZpos.overlayZpos = false;
-  Topology hdmiOnly;
-  hdmiOnly.panelConnectorType = DRM_MODE_CONNECTOR_HDMIA;
-  hdmiOnly.hdmiFirst = true;
-  Topology noDpms;
-  noDpms.dpms = false;
-  const Case cases[] = {
-      {"primary without zpos", noPrimaryZpos, "drmInit: set zpos property failed!\n"},
-      {"overlay without zpos", noOverlayZpos, "drmInit: set zpos property failed!\n"},
-      {"only hdmi connectors", hdmiOnly, "failed to find connector"},
-      {"connector without dpms", noDpms, nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Bench bench(withTopology(c.topo));
+  const char* const zposFailed = "drmInit: set zpos property failed!\n";
+  const std::tuple<const char*, std::function<void(Topology&)>, const char*> cases[] = {
+      {"primary without zpos", [](Topology& t) { t.primaryZpos = false; }, zposFailed},
+      {"overlay without zpos", [](Topology& t) { t.overlayZpos = false; }, zposFailed},
+      {"only hdmi connectors",
+       [](Topology& t) {
+         t.panelConnectorType = DRM_MODE_CONNECTOR_HDMIA;
+         t.hdmiFirst = true;
+       },
+       "failed to find connector"},
+      {"connector without dpms", [](Topology& t) { t.dpms = false; }, ""}};
+  for (const auto& [name, change, message] : cases) {
+    SCOPED_TRACE(name);
+    Bench bench(withTopology(change));
     ASSERT_TRUE(bench.ok());
     DrmDevice dev;
     int ret = 0;
-    const std::string out = stdoutOf([&] { ret = drmInit(&dev); });
+    const std::string out = pipetest::stdoutOf([&] { ret = drmInit(&dev); });
     EXPECT_EQ(ret, -19);
-    if (c.message) {
-      EXPECT_NE(out.find(c.message), std::string::npos) << out;
-    }
+    EXPECT_NE(out.find(message), std::string::npos) << out;
     // Nothing obtained on the way is kept.
     EXPECT_EQ(dev.fd, -1);
-    EXPECT_EQ(dev.connector, nullptr);
-    EXPECT_EQ(dev.crtc, nullptr);
-    EXPECT_EQ(dev.primary.plane, nullptr);
-    EXPECT_EQ(dev.overlay.plane, nullptr);
+    EXPECT_FALSE(dev.connector || dev.crtc || dev.primary.plane || dev.overlay.plane);
     // And the display module as a whole reports the failure.
     EXPECT_EQ(display_init(320, 360), -1);
     display_deinit();
@@ -121,14 +108,14 @@ TEST(DrmCommit, ZeroSizeShowsTheBufferAtTheModesFullSize) {
   ASSERT_EQ(drmGetBuffer(dev.fd, 320, 360, DRM_FORMAT_NV12, &buf), 0);
   EXPECT_GE(buf.size, uint64_t{320} * 540);
   ASSERT_EQ(drmCommit(&buf, 0, 0, 0, 0, &dev, 0), 0);
-  sim::SimKms& kms = bench.kms();
-  EXPECT_EQ(kms.planeFb(sim::SimKms::kPlaneOverlay), buf.fbId);
-  EXPECT_EQ(kms.planeProperty(sim::SimKms::kPlaneOverlay, "CRTC_W"), 320u);
-  EXPECT_EQ(kms.planeProperty(sim::SimKms::kPlaneOverlay, "CRTC_H"), 360u);
-  EXPECT_EQ(kms.planeProperty(sim::SimKms::kPlaneOverlay, "SRC_W"), uint64_t{320} << 16);
-  EXPECT_EQ(kms.planeProperty(sim::SimKms::kPlaneOverlay, "SRC_H"), uint64_t{360} << 16);
+  Kms& kms = bench.kms();
+  EXPECT_EQ(kms.planeFb(Kms::kPlaneOverlay), buf.fbId);
+  EXPECT_EQ(kms.planeProperty(Kms::kPlaneOverlay, "CRTC_W"), 320u);
+  EXPECT_EQ(kms.planeProperty(Kms::kPlaneOverlay, "CRTC_H"), 360u);
+  EXPECT_EQ(kms.planeProperty(Kms::kPlaneOverlay, "SRC_W"), uint64_t{320} << 16);
+  EXPECT_EQ(kms.planeProperty(Kms::kPlaneOverlay, "SRC_H"), uint64_t{360} << 16);
   // The interface's plane is left alone.
-  EXPECT_EQ(kms.planeFb(sim::SimKms::kPlanePrimary), 0u);
+  EXPECT_EQ(kms.planeFb(Kms::kPlanePrimary), 0u);
   EXPECT_EQ(drmCommit(nullptr, 0, 0, 0, 0, &dev, 0), -22);
   EXPECT_EQ(drmReleaseBuffer(dev.fd, nullptr), -22);
   EXPECT_EQ(drmReleaseBuffer(dev.fd, &buf), 0);
@@ -139,35 +126,26 @@ TEST(DrmCommit, ZeroSizeShowsTheBufferAtTheModesFullSize) {
 TEST(DisplayModule, IsInertBeforeInitAndAfterDeinit) {
   Bench bench;
   ASSERT_TRUE(bench.ok());
-  const std::vector<uint8_t> frame = pipetest::asymmetricFrame();
   std::vector<uint8_t> out(360 * 320 * 3 / 2, 0x5A);
-  auto show = [&] {
-    display_show(const_cast<uint8_t*>(frame.data()), -1, RK_FORMAT_YCbCr_420_SP, 256, 192, 20, 0,
-                 216, 192, 90);
-  };
-  auto copy = [&] {
-    return display_rga_copy_last_to(out.data(), 360, 320, 270, RK_FORMAT_YCbCr_420_SP);
-  };
-
-  show();
-  EXPECT_EQ(copy(), -1);
+  showPicture();
+  EXPECT_EQ(copyBack(out.data()), -1);
   EXPECT_EQ(bench.kms().commits(), 0u);
 
   ASSERT_EQ(display_init(320, 360), 0);
-  EXPECT_EQ(display_rga_copy_last_to(nullptr, 360, 320, 270, RK_FORMAT_YCbCr_420_SP), -1);
-  EXPECT_EQ(display_rga_copy_last_to(out.data(), 0, 320, 270, RK_FORMAT_YCbCr_420_SP), -1);
-  EXPECT_EQ(display_rga_copy_last_to(out.data(), 360, -1, 270, RK_FORMAT_YCbCr_420_SP), -1);
+  EXPECT_EQ(copyBack(nullptr), -1);
+  EXPECT_EQ(copyBack(out.data(), 0, 320), -1);
+  EXPECT_EQ(copyBack(out.data(), 360, -1), -1);
   // Before any commit the copy is of a fresh buffer: all zero bytes.
-  ASSERT_EQ(copy(), 0);
+  ASSERT_EQ(copyBack(out.data()), 0);
   EXPECT_EQ(std::count(out.begin(), out.end(), 0), static_cast<long>(out.size()));
-  show();
+  showPicture();
   EXPECT_EQ(bench.kms().commits(), 1u);
 
   display_deinit();
   EXPECT_EQ(bench.kms().liveBuffers(), 0u);
   std::fill(out.begin(), out.end(), 0x5A);
-  show();
-  EXPECT_EQ(copy(), -1);
+  showPicture();
+  EXPECT_EQ(copyBack(out.data()), -1);
   EXPECT_EQ(bench.kms().commits(), 1u);
   EXPECT_EQ(out[0], 0x5A);
 
@@ -175,22 +153,22 @@ TEST(DisplayModule, IsInertBeforeInitAndAfterDeinit) {
   // refused by the device) loses that frame only.
   ASSERT_EQ(display_init(320, 360), 0);
   bench.kms().failNextCommits(22);
-  show();
+  showPicture();
   EXPECT_EQ(bench.kms().commits(), 1u);
-  show();
+  showPicture();
   EXPECT_EQ(bench.kms().commits(), 2u);
   display_deinit();
 }
 
 // The virtual KMS device with dumb buffers that run out on demand.
-class ShortOfMemoryKms : public sim::SimKms {
+class ShortOfMemoryKms : public Kms {
  public:
   int buffersLeft = -1;  // < 0: no limit
   int createDumbBuffer(int fd, uint32_t width, uint32_t height, uint32_t bpp, uint32_t flags,
                        uint32_t* handle, uint32_t* pitch, uint64_t* size) override {
     if (buffersLeft == 0) return -12;
     if (buffersLeft > 0) --buffersLeft;
-    return SimKms::createDumbBuffer(fd, width, height, bpp, flags, handle, pitch, size);
+    return Kms::createDumbBuffer(fd, width, height, bpp, flags, handle, pitch, size);
   }
 };
 
@@ -200,7 +178,7 @@ TEST(DisplayModule, BringUpAfterAPartialOneKeepsNothingTwice) {
   ShortOfMemoryKms kms;
   platform::setDrmApi(&kms);
   struct Restore {
-    sim::SimKms* kms;
+    Kms* kms;
     ~Restore() {
       display_deinit();
       platform::setDrmApi(kms);
@@ -214,9 +192,7 @@ TEST(DisplayModule, BringUpAfterAPartialOneKeepsNothingTwice) {
   kms.buffersLeft = -1;
   ASSERT_EQ(display_init(320, 360), 0);
   EXPECT_EQ(kms.liveBuffers(), 4u);
-  const std::vector<uint8_t> frame = pipetest::asymmetricFrame();
-  display_show(const_cast<uint8_t*>(frame.data()), -1, RK_FORMAT_YCbCr_420_SP, 256, 192, 20, 0, 216,
-               192, 90);
+  showPicture();
   EXPECT_EQ(kms.commits(), 1u);
   display_deinit();
   EXPECT_EQ(kms.liveBuffers(), 0u);
@@ -226,38 +202,28 @@ TEST(DisplayModule, CopyTurnedBackGivesTheLandscapePicture) {
   Bench bench;
   ASSERT_TRUE(bench.ok());
   ASSERT_EQ(display_init(320, 360), 0);
-  const std::vector<uint8_t> frame = pipetest::asymmetricFrame();
-  // The centre 216 x 192, as the camera shows it at zoom 1.
-  display_show(const_cast<uint8_t*>(frame.data()), -1, RK_FORMAT_YCbCr_420_SP, 256, 192, 20, 0, 216,
-               192, 90);
+  showPicture();
 
   // On the panel: the crop turned a quarter clockwise, so the crop's top-left
-  // bright block lies at the panel's top right.
-  sim::SimKms::PanelFrame panel;
+  // bright block (crop x 20..60, y 10..50) lies at the panel's top right.
+  Kms::PanelFrame panel;
   ASSERT_TRUE(bench.kms().overlayFrame(&panel));
   ASSERT_EQ(panel.width, 320u);
   ASSERT_EQ(panel.height, 360u);
-  auto panelY = [&](int x, int y) { return panel.bytes[y * panel.pitch + x]; };
-  // Block at crop x 20..60, y 10..50 -> panel x (192-50..192-10)*320/192, y 20..60 * 360/216.
-  EXPECT_GT(panelY(290, 65), 220);
-  EXPECT_LT(panelY(30, 65), 200);
+  EXPECT_GT(panel.bytes[65 * panel.pitch + 290], 220);
+  EXPECT_LT(panel.bytes[65 * panel.pitch + 30], 200);
 
+  // Copied back: the crop itself scaled to 360 x 320 (216:192 is the panel's
+  // 360:320), not its mirror image.
   std::vector<uint8_t> out(360 * 320 * 3 / 2, 0x5A);
-  ASSERT_EQ(display_rga_copy_last_to(out.data(), 360, 320, 270, RK_FORMAT_YCbCr_420_SP), 0);
-
-  // Expected: the crop itself scaled to 360 x 320, no distortion (216:192 is
-  // the panel's 360:320).
-  std::vector<uint8_t> crop(216 * 192);
-  for (int y = 0; y < 192; ++y)
-    std::copy_n(frame.data() + y * 256 + 20, 216, crop.data() + y * 216);
-  std::vector<uint8_t> expected(360 * 320), mirrored(360 * 320);
-  libyuv::ScalePlane(crop.data(), 216, 216, 192, expected.data(), 360, 360, 320,
-                     libyuv::kFilterBilinear);
+  ASSERT_EQ(copyBack(out.data()), 0);
+  const std::vector<uint8_t> expected = pipetest::cropScaled(picture().data(), 20, 0, 216, 192);
+  std::vector<uint8_t> mirrored(360 * 320);
   for (int y = 0; y < 320; ++y)
     for (int x = 0; x < 360; ++x) mirrored[y * 360 + x] = expected[y * 360 + 359 - x];
-  const double straight = pipetest::meanAbsDiff(out.data(), expected.data(), expected.size());
+  const double straight = pipetest::meanAbsDiff(expected, out.data());
   EXPECT_LT(straight, 4.0);
-  EXPECT_GT(pipetest::meanAbsDiff(out.data(), mirrored.data(), mirrored.size()), straight + 20.0);
+  EXPECT_GT(pipetest::meanAbsDiff(mirrored, out.data()), straight + 20.0);
   // The grey chroma survives both turns.
   for (size_t i = 360 * 320; i < out.size(); i += 97) EXPECT_NEAR(out[i], 128, 2) << i;
   display_deinit();

@@ -87,26 +87,19 @@ TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDispla
   sim::SimKms& kms = bench.kms();
   for (int lowPower = 0; lowPower < 2; ++lowPower) {
     SCOPED_TRACE(lowPower ? "low power" : "charging");
-    if (lowPower)
-      t->ReceiveLowPower(true);
-    else
-      t->ReceiveCharge(true);
+    auto set = [&](bool on) { lowPower ? t->ReceiveLowPower(on) : t->ReceiveCharge(on); };
+    set(true);
     ASSERT_TRUE(waitUntil([&] { return !t->camera()->IsInited(); }, 2000));
     // Frozen: the display keeps its last picture on the overlay plane and no
     // new commit comes.
     const uint64_t commits = kms.commits();
     const uint32_t fb = kms.planeFb(sim::SimKms::kPlaneOverlay);
     QThread::msleep(300);
-    EXPECT_TRUE(t->displayReady());
+    EXPECT_TRUE(t->displayReady() && fb != 0u && !bench.camera().streaming());
     EXPECT_EQ(kms.commits(), commits);
-    EXPECT_NE(fb, 0u);
     EXPECT_EQ(kms.planeFb(sim::SimKms::kPlaneOverlay), fb);
-    EXPECT_FALSE(bench.camera().streaming());
 
-    if (lowPower)
-      t->ReceiveLowPower(false);
-    else
-      t->ReceiveCharge(false);
+    set(false);
     EXPECT_TRUE(
         waitUntil([&] { return t->camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
   }
@@ -120,8 +113,7 @@ TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDispla
   // A super-resolution switch while asleep waits for the wake.
   t->ReceiveSrEnabled(true);
   QThread::msleep(300);
-  EXPECT_FALSE(t->camera()->IsInited());
-  EXPECT_FALSE(t->displayReady());
+  EXPECT_FALSE(t->camera()->IsInited() || t->displayReady());
   t->ReceiveSrEnabled(false);
 
   // Waking brings the display back at once, the camera with the next passes.
@@ -134,8 +126,7 @@ TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDispla
 
   // Stopping the thread releases camera and display.
   t->Stop();
-  EXPECT_FALSE(t->camera()->IsInited());
-  EXPECT_FALSE(t->displayReady());
+  EXPECT_FALSE(t->camera()->IsInited() || t->displayReady());
   EXPECT_EQ(kms.liveBuffers(), 0u);
 }
 
@@ -155,8 +146,7 @@ TEST(ImageProThreadPower, AWakeWhileSleepIsBeingEnteredKeepsTheDisplay) {
     const uint64_t commits = kms.commits();
     EXPECT_TRUE(
         waitUntil([&] { return t->camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
-    EXPECT_TRUE(t->displayReady());
-    EXPECT_EQ(kms.liveBuffers(), 4u);
+    EXPECT_TRUE(t->displayReady() && kms.liveBuffers() == 4u);
   }
 }
 
@@ -164,9 +154,8 @@ struct Packet {
   std::vector<uint8_t> bytes;
   RK_U64 pts = 0;
 };
-
 // Takes one packet from encoder channel 0, waiting up to `ms`.
-bool takePacket(Packet* p, int ms) {
+bool takePacket(Packet* p, int ms = 50) {
   VENC_PACK_S pack{};
   VENC_STREAM_S stream{};
   stream.pstPack = &pack;
@@ -197,7 +186,7 @@ TEST(ImageProThreadEncoderFeed, EveryRecordingStartsAtOneFrameTimeWithAnSpsAndOn
     t->ReceiveVideoEnc(true);
     std::vector<Packet> packets;
     Packet p;
-    while (packets.size() < 6 && waitUntil([&] { return takePacket(&p, 50); }, 2000))
+    while (packets.size() < 6 && waitUntil([&] { return takePacket(&p); }, 2000))
       packets.push_back(p);
     ASSERT_EQ(packets.size(), 6u);
     EXPECT_TRUE(startsWithSps(packets[0].bytes));
@@ -207,8 +196,7 @@ TEST(ImageProThreadEncoderFeed, EveryRecordingStartsAtOneFrameTimeWithAnSpsAndOn
     EXPECT_FALSE(t->encodeEnabled());
     // Whatever was in flight drains; then nothing more comes.
     QThread::msleep(150);
-    while (takePacket(&p, 100)) {
-    }
+    while (takePacket(&p, 100)) continue;
     EXPECT_FALSE(takePacket(&p, 200));
 
     waitUntil([&] { return thumbnails.size() >= static_cast<size_t>(recording); }, 500);
@@ -240,7 +228,7 @@ TEST(ImageProThreadEncoderFeed, SurvivesPoolRebuildsAndThrottlesFailuresOfAMissi
   RK_U64 lastPts = 0;
   for (int i = 0; i < 8; ++i) {
     if (i % 2 == 0) t->ReceiveSrEnabled(false);
-    ASSERT_TRUE(waitUntil([&] { return takePacket(&p, 50); }, 2000)) << i;
+    ASSERT_TRUE(waitUntil([&] { return takePacket(&p); }, 2000)) << i;
     EXPECT_GT(p.pts, lastPts);
     lastPts = p.pts;
   }
@@ -252,7 +240,7 @@ TEST(ImageProThreadEncoderFeed, SurvivesPoolRebuildsAndThrottlesFailuresOfAMissi
     destroyEncoderChannel();
     QThread::msleep(2000);  // about 50 refused frames at 25 per second
     ASSERT_TRUE(createEncoderChannel());
-    EXPECT_TRUE(waitUntil([&] { return takePacket(&p, 50); }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return takePacket(&p); }, 2000));
   });
   EXPECT_EQ(countOf(out, "VENC send frame failed"), 2u) << out;
   EXPECT_NE(out.find(", total 1\n"), std::string::npos) << out;
@@ -260,8 +248,7 @@ TEST(ImageProThreadEncoderFeed, SurvivesPoolRebuildsAndThrottlesFailuresOfAMissi
   EXPECT_EQ(countOf(out, "VENC send frame recovered, had "), 1u) << out;
   t->ReceiveVideoEnc(false);
   QThread::msleep(100);
-  while (takePacket(&p, 100)) {
-  }
+  while (takePacket(&p, 100)) continue;
 }
 
 }  // namespace
