@@ -5,14 +5,11 @@
 #include <linux/input.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QThread>
 #include <QWidget>
 #include <string>
 #include <vector>
 
-#include "devices/rv_key.h"
 #include "platform/devio.h"
 #include "sim/keyboard_keys.h"
 #include "sim/sim_board.h"
@@ -45,33 +42,6 @@ struct Board {
   }
   ~Board() { board.uninstall(); }
   sim::SimBoard board;
-};
-
-// The key reader on the installed board with a short tick, collecting values.
-struct Reader {
-  Reader() {
-    keys.setTickMs(kTickMs);
-    // Queued to this thread, as the main window receives them.
-    QObject::connect(&keys, &Rv_key::ck_key, &keys,
-                     [this](user_key_value_e v) { values.push_back(v); });
-    keys.start();
-  }
-  ~Reader() {
-    keys.stop();
-    keys.wait();
-  }
-  // Runs queued signals for `ms`.
-  void settle(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-      QThread::msleep(2);
-    }
-  }
-  static constexpr int kTickMs = 5;
-  Rv_key keys;
-  std::vector<int> values;
 };
 
 }  // namespace
@@ -109,50 +79,6 @@ TEST(SimInput, DevicesDeliverKeyRecordsWithAReportMarker) {
   io.close(fd1);
   io.close(fd2);
   EXPECT_EQ(b.board.io().openCount(), 0u);
-}
-
-// The key reader through the pipes, report markers and all: each marker is
-// read and passed over as idle input, which must not bend the countdowns.
-TEST(SimInput, KeyReaderTellsTapsHoldsAndRepeatsApart) {
-  Board b;
-  sim::SimKeypad& pad = b.board.keypad();
-  Reader r;
-  using sim::BoardKey;
-
-  pad.press(BoardKey::Shutter);
-  r.settle(30);
-  pad.release(BoardKey::Shutter);
-  r.settle(60);
-  EXPECT_EQ(r.values, (std::vector<int>{USER_KEY_SHUTTER}));
-
-  // Held: one record value once the countdown runs out, nothing on release;
-  // the PC's repeats (value 2 with markers) change nothing.
-  r.values.clear();
-  pad.press(BoardKey::Shutter);
-  for (int i = 0; i < 5; ++i) b.board.keypad().device(1).emitKey(KEY_EDIT, 2);
-  r.settle(Rv_key::kHoldTicks * Reader::kTickMs * 3 + 100);
-  pad.release(BoardKey::Shutter);
-  r.settle(60);
-  EXPECT_EQ(r.values, (std::vector<int>{USER_KEY_RECORD}));
-
-  // Up: only its release counts; power: a short press is nothing, a hold one 9.
-  r.values.clear();
-  pad.press(BoardKey::Up);
-  r.settle(40);
-  EXPECT_TRUE(r.values.empty());
-  pad.release(BoardKey::Up);
-  pad.press(BoardKey::Power);
-  r.settle(Reader::kTickMs * 5);
-  pad.release(BoardKey::Power);
-  r.settle(Rv_key::kPowerTicks * Reader::kTickMs * 2 + 100);
-  EXPECT_EQ(r.values, (std::vector<int>{USER_KEY_SR_TOGGLE}));
-  pad.press(BoardKey::Power);
-  r.settle(Rv_key::kPowerTicks * Reader::kTickMs * 3 + 200);
-  pad.release(BoardKey::Power);
-  r.settle(60);
-  EXPECT_EQ(r.values, (std::vector<int>{USER_KEY_SR_TOGGLE, USER_KEY_POWER_OFF}));
-  // The reader drained everything that was written.
-  EXPECT_EQ(pad.device(1).pendingRecords() + pad.device(2).pendingRecords(), 0u);
 }
 
 TEST(SimInput, KeyboardHoldsBoardKeysAsLongAsThePcKeys) {
