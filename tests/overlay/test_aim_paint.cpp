@@ -216,7 +216,7 @@ TEST_F(OverlayPaint, ZeroingPreviewIsADashedCrossHairInAContrastingColour) {
   EXPECT_TRUE(near(img.pixelColor(200, 160), kRed, 8));
 }
 
-TEST_F(OverlayPaint, ZoomTextAppearsOnlyWithAVisibleZoom) {
+TEST_F(OverlayPaint, ZoomTextAndHiddenZoomFollowTheReticleMode) {
   const QRect zoomBox(20, 0, 120, 32);
   overlay.slot_recv_reticle_type(3);
   const QImage img = render();
@@ -225,50 +225,29 @@ TEST_F(OverlayPaint, ZoomTextAppearsOnlyWithAVisibleZoom) {
   overlay.slot_update(2.0);
   EXPECT_GT(countNear(render(), zoomBox, kAccent, 30), 20);
 
-  // A zoom below 0.95 shows nothing at all in reticle mode 0.
+  // A zoom below 0.95 shows nothing at all in reticle mode 0, nor does a
+  // hidden zoom, even with a temperature to show.
   overlay.slot_update(0.5);
   EXPECT_EQ(render(), drawn());
-}
-
-TEST_F(OverlayPaint, HiddenZoomShowsOnlyWhatTheReticleModeAllows) {
-  overlay.slot_recv_reticle_type(3);
   overlay.slot_recv_temp_measure_enabled(true);
   overlay.slot_recv_center_temperature("21.5 °C");
+  overlay.slot_update(2.0);
   overlay.slot_update(-1.0);
   EXPECT_EQ(render(), drawn());
 
   // The colour page previews the reticle: reticle, no zoom, no temperature.
   overlay.slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
-  const QImage img = render();
-  EXPECT_TRUE(near(img.pixelColor(180, 160), kRed, 8));
-  EXPECT_EQ(countNear(img, QRect(0, 0, 150, 40), kAccent, 30), 0);
-  EXPECT_EQ(countChanged(img, QRect(198, 178, 100, 25)), 0);
+  const QImage preview = render();
+  EXPECT_TRUE(near(preview.pixelColor(180, 160), kRed, 8));
+  EXPECT_EQ(countNear(preview, QRect(0, 0, 150, 40), kAccent, 30), 0);
+  EXPECT_EQ(countChanged(preview, QRect(198, 178, 100, 25)), 0);
 
   // Zoom below 0.95 but not hidden: the temperature joins the reticle.
   overlay.slot_update(0.5);
   EXPECT_GT(countNear(render(), QRect(198, 178, 100, 25), kWhite, 60), 10);
 }
 
-TEST_F(OverlayPaint, ChargerConnectedShowsOnlyTheChargingScreen) {
-  overlay.slot_recv_reticle_type(3);
-  overlay.slot_recv_temp_measure_enabled(true);
-  overlay.slot_recv_lowpower(true);
-  overlay.slot_recv_poweroff(true);
-  overlay.slot_reticle_update(3, 4, 4);
-  overlay.slot_recv_language(2);
-  overlay.slot_recv_battery_percent(64);
-  overlay.slot_recv_chargeOnline(true);
-  aim_cross_one reference;
-  const QImage expected = drawn([&](QPainter* p) { reference.drawChargingScreen(p, 2, 64); });
-  EXPECT_EQ(render(), expected);
-  EXPECT_EQ(countChanged(expected, expected.rect()), 360 * 320);  // it covers the window
-
-  // Unplugged, the status pictures come back.
-  overlay.slot_recv_chargeOnline(false);
-  EXPECT_NE(render(), expected);
-}
-
-TEST_F(OverlayPaint, StatusPicturesHideReticleZoomPreviewAndTemperature) {
+TEST_F(OverlayPaint, StatusPicturesAndChargingScreenHideEverythingElse) {
   overlay.slot_recv_reticle_type(3);
   overlay.slot_recv_temp_measure_enabled(true);
   overlay.slot_recv_language(1);
@@ -293,6 +272,17 @@ TEST_F(OverlayPaint, StatusPicturesHideReticleZoomPreviewAndTemperature) {
   // Both: the power-off picture lies on top.
   overlay.slot_recv_lowpower(true);
   EXPECT_EQ(render(), offOnly);
+
+  // A charger hides everything but the charging screen, which covers the window.
+  overlay.slot_reticle_update(3, 4, 4);
+  overlay.slot_recv_language(2);
+  overlay.slot_recv_battery_percent(64);
+  overlay.slot_recv_chargeOnline(true);
+  const QImage charging = drawn([&](QPainter* p) { reference.drawChargingScreen(p, 2, 64); });
+  EXPECT_EQ(render(), charging);
+  EXPECT_EQ(countChanged(charging, charging.rect()), 360 * 320);
+  overlay.slot_recv_chargeOnline(false);  // unplugged, the status pictures come back
+  EXPECT_NE(render(), charging);
 }
 
 TEST_F(OverlayPaint, StatusPicturesFollowTheLanguageInTheSettingsFile) {
