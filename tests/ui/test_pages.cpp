@@ -2,8 +2,6 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <memory>
-#include <vector>
 
 #include "tests/support/temp_root.h"
 #include "tests/ui/ui_test_util.h"
@@ -18,19 +16,15 @@ QImage iconImage(const QPushButton* b) {
   return b->icon().pixmap(b->iconSize()).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 QImage menuIconImage(int item, int size, bool selected) {
-  return loadMenuIcon(item, size, selected)
-      .pixmap(size, size)
-      .toImage()
-      .convertToFormat(QImage::Format_ARGB32);
+  const QPixmap pm = loadMenuIcon(item, size, selected).pixmap(size, size);
+  return pm.toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 // A menu over ten stand-in target pages, shown at the window's size.
-struct MenuFixture {
-  MenuFixture() : page(nullptr, 2.0) {
-    for (int i = 0; i < 10; ++i) {
-      targets.push_back(std::make_unique<QWidget>());
-      list.append(targets.back().get());
-    }
+class Menu : public ::testing::Test {
+ protected:
+  Menu() : page(nullptr, 2.0) {
+    for (QWidget& t : targets) list.append(&t);
     page.setItems(list);
     page.applyLanguage(1);
     page.resize(360, 320);
@@ -41,13 +35,11 @@ struct MenuFixture {
   bool settle() {
     return uitest::waitFor([this] { return !page.isAnimating(); }, 1000);
   }
-  QPoint centreOfButton(QPushButton* b) const { return b->rect().center(); }
 
-  MenuPage page;
-  std::vector<std::unique_ptr<QWidget>> targets;
+  QWidget targets[10];
   QList<QWidget*> list;
-  int enters = 0;
-  int homes = 0;
+  MenuPage page;
+  int enters = 0, homes = 0;
 };
 
 }  // namespace
@@ -131,106 +123,98 @@ TEST(HomePage, SdCardIconFollowsTheCardFromConstructionOn) {
   EXPECT_EQ(home.sdIcon()->pixmap(Qt::ReturnByValue).toImage(), present);
 }
 
-TEST(MenuPage, SlotsWrapAroundAndStepsLand) {
-  MenuFixture f;
-  MenuPage& m = f.page;
-  ASSERT_EQ(m.currentIndex(), 0);
-  EXPECT_EQ(m.currentTarget(), f.list[0]);
-  EXPECT_EQ(iconImage(m.leftButton()), menuIconImage(9, 70, false));
-  EXPECT_EQ(iconImage(m.centreButton()), menuIconImage(0, 120, true));
-  EXPECT_EQ(iconImage(m.rightButton()), menuIconImage(1, 70, false));
-  EXPECT_EQ(m.nameLabel()->text(), QStringLiteral("Reticle Color"));
-  EXPECT_EQ(m.centreButton()->geometry(), QRect(110, 4, 120, 120));
+TEST_F(Menu, SlotsWrapAroundAndStepsLand) {
+  ASSERT_EQ(page.currentIndex(), 0);
+  EXPECT_EQ(page.currentTarget(), list[0]);
+  EXPECT_EQ(iconImage(page.leftButton()), menuIconImage(9, 70, false));
+  EXPECT_EQ(iconImage(page.centreButton()), menuIconImage(0, 120, true));
+  EXPECT_EQ(iconImage(page.rightButton()), menuIconImage(1, 70, false));
+  EXPECT_EQ(page.nameLabel()->text(), QStringLiteral("Reticle Color"));
+  EXPECT_EQ(page.centreButton()->geometry(), QRect(110, 4, 120, 120));
 
-  m.moveSelection(-1);
-  EXPECT_TRUE(m.isAnimating());
-  ASSERT_TRUE(f.settle());
-  EXPECT_EQ(m.currentIndex(), 9);
-  EXPECT_EQ(m.nameLabel()->text(), QStringLiteral("Video"));
-  EXPECT_EQ(iconImage(m.rightButton()), menuIconImage(0, 70, false));
-  m.moveSelection(+1);
-  ASSERT_TRUE(f.settle());
-  EXPECT_EQ(m.currentIndex(), 0);
+  page.moveSelection(-1);
+  EXPECT_TRUE(page.isAnimating());
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(page.currentIndex(), 9);
+  EXPECT_EQ(page.nameLabel()->text(), QStringLiteral("Video"));
+  EXPECT_EQ(iconImage(page.rightButton()), menuIconImage(0, 70, false));
+  page.moveSelection(+1);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(page.currentIndex(), 0);
   // The buttons are back in their slots, with no stray button left over.
-  EXPECT_EQ(m.leftButton()->geometry(), QRect(10, 29, 70, 70));
-  EXPECT_EQ(m.rightButton()->geometry(), QRect(260, 29, 70, 70));
+  EXPECT_EQ(page.leftButton()->geometry(), QRect(10, 29, 70, 70));
+  EXPECT_EQ(page.rightButton()->geometry(), QRect(260, 29, 70, 70));
   uitest::spin(20);
-  EXPECT_EQ(m.carousel()->findChildren<QPushButton*>().size(), 3);
+  EXPECT_EQ(page.carousel()->findChildren<QPushButton*>().size(), 3);
 
-  m.applyLanguage(2);
-  EXPECT_EQ(m.titleLabel()->text(), QString::fromUtf8("Меню"));
-  EXPECT_EQ(m.nameLabel()->text(), QString::fromUtf8("Цвет прицела"));
+  page.applyLanguage(2);
+  EXPECT_EQ(page.titleLabel()->text(), QString::fromUtf8("Меню"));
+  EXPECT_EQ(page.nameLabel()->text(), QString::fromUtf8("Цвет прицела"));
 }
 
-TEST(MenuPage, SwipesAndTheAnimatingGuard) {
-  MenuFixture f;
-  MenuPage& m = f.page;
+TEST_F(Menu, SwipesAndTheAnimatingGuard) {
   // On the page: 49 px left is too short, 50 px goes to the next item.
-  uitest::drag(&m, {200, 40}, {151, 40});
-  EXPECT_FALSE(m.isAnimating());
-  uitest::drag(&m, {200, 40}, {150, 40});
-  EXPECT_TRUE(m.isAnimating());
+  uitest::drag(&page, {200, 40}, {151, 40});
+  EXPECT_FALSE(page.isAnimating());
+  uitest::drag(&page, {200, 40}, {150, 40});
+  EXPECT_TRUE(page.isAnimating());
   // A second swipe and a step while the first one runs are ignored.
-  uitest::drag(&m, {200, 40}, {100, 40});
-  m.moveSelection(+1);
-  ASSERT_TRUE(f.settle());
-  EXPECT_EQ(m.currentIndex(), 1);
+  uitest::drag(&page, {200, 40}, {100, 40});
+  page.moveSelection(+1);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(page.currentIndex(), 1);
 
   // Rightwards on the carousel: previous item.
-  uitest::drag(m.centreButton(), {20, 60}, {100, 60});
-  ASSERT_TRUE(f.settle());
-  EXPECT_EQ(m.currentIndex(), 0);
-  EXPECT_EQ(f.enters, 0);
+  uitest::drag(page.centreButton(), {20, 60}, {100, 60});
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(page.currentIndex(), 0);
+  EXPECT_EQ(enters, 0);
 
   // Upwards: 59 px stays, 60 px goes home.
-  uitest::drag(&m, {180, 200}, {180, 141});
-  EXPECT_EQ(f.homes, 0);
-  uitest::drag(&m, {180, 200}, {180, 140});
-  EXPECT_EQ(f.homes, 1);
+  uitest::drag(&page, {180, 200}, {180, 141});
+  EXPECT_EQ(homes, 0);
+  uitest::drag(&page, {180, 200}, {180, 140});
+  EXPECT_EQ(homes, 1);
 }
 
-TEST(MenuPage, DragOnTheCentreButtonNeitherClicksNorSwipes) {
-  MenuFixture f;
-  MenuPage& m = f.page;
-  QPushButton* centre = m.centreButton();
+TEST_F(Menu, DragOnTheCentreButtonNeitherClicksNorSwipes) {
+  QPushButton* centre = page.centreButton();
   uitest::drag(centre, {60, 60}, {80, 60});
-  EXPECT_EQ(f.enters, 0);
-  EXPECT_FALSE(m.isAnimating());
+  EXPECT_EQ(enters, 0);
+  EXPECT_FALSE(page.isAnimating());
   EXPECT_FALSE(centre->isDown());
   uitest::drag(centre, {60, 60}, {60, 73});  // 13 px down: still a drag
-  EXPECT_EQ(f.enters, 0);
+  EXPECT_EQ(enters, 0);
 
   // A small wobble is still a click; the side buttons step.
   uitest::drag(centre, {60, 60}, {70, 66});
-  EXPECT_EQ(f.enters, 1);
-  uitest::drag(m.rightButton(), {35, 35}, {35, 35});
-  EXPECT_TRUE(m.isAnimating());
-  ASSERT_TRUE(f.settle());
-  EXPECT_EQ(m.currentIndex(), 1);
-  EXPECT_EQ(f.homes, 0);
+  EXPECT_EQ(enters, 1);
+  uitest::drag(page.rightButton(), {35, 35}, {35, 35});
+  EXPECT_TRUE(page.isAnimating());
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(page.currentIndex(), 1);
+  EXPECT_EQ(homes, 0);
 }
 
-TEST(MenuPage, SetItemsClampsAndAnEmptyMenuIsInert) {
-  MenuFixture f;
-  MenuPage& m = f.page;
+TEST_F(Menu, SetItemsClampsAndAnEmptyMenuIsInert) {
   for (int i = 0; i < 7; ++i) {
-    m.moveSelection(+1);
-    ASSERT_TRUE(f.settle());
+    page.moveSelection(+1);
+    ASSERT_TRUE(settle());
   }
-  ASSERT_EQ(m.currentIndex(), 7);
-  m.setItems(f.list.mid(0, 3));
-  EXPECT_EQ(m.currentIndex(), 2);
-  EXPECT_EQ(m.currentTarget(), f.list[2]);
-  EXPECT_EQ(iconImage(m.rightButton()), menuIconImage(0, 70, false));
-  m.moveSelection(+1);
-  ASSERT_TRUE(f.settle());
-  EXPECT_EQ(m.currentIndex(), 0);
+  ASSERT_EQ(page.currentIndex(), 7);
+  page.setItems(list.mid(0, 3));
+  EXPECT_EQ(page.currentIndex(), 2);
+  EXPECT_EQ(page.currentTarget(), list[2]);
+  EXPECT_EQ(iconImage(page.rightButton()), menuIconImage(0, 70, false));
+  page.moveSelection(+1);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(page.currentIndex(), 0);
 
-  m.setItems({});
-  EXPECT_EQ(m.currentTarget(), nullptr);
-  EXPECT_EQ(m.itemCount(), 0);
-  m.moveSelection(+1);
-  EXPECT_FALSE(m.isAnimating());
-  uitest::drag(&m, {200, 40}, {100, 40});
-  EXPECT_FALSE(m.isAnimating());
+  page.setItems({});
+  EXPECT_EQ(page.currentTarget(), nullptr);
+  EXPECT_EQ(page.itemCount(), 0);
+  page.moveSelection(+1);
+  EXPECT_FALSE(page.isAnimating());
+  uitest::drag(&page, {200, 40}, {100, 40});
+  EXPECT_FALSE(page.isAnimating());
 }

@@ -106,28 +106,28 @@ TEST(UiPage, TouchClicksAVisibleEnabledButtonOnLanding) {
   QObject::connect(page.button, &QPushButton::clicked, [&] { ++clicked; });
 
   // Landing on the button itself, and landing on the page over the button.
-  uitest::touchBegin(page.button, {20, 20});
+  uitest::touch(page.button, {20, 20});
   EXPECT_TRUE(page.button->isDown());
   ASSERT_TRUE(uitest::waitFor([&] { return clicked == 1; }, 500));
-  uitest::touchBegin(&page, {180, 140});
+  uitest::touch(&page, {180, 140});
   ASSERT_TRUE(uitest::waitFor([&] { return clicked == 2; }, 500));
   // The finger then slides about on the button: no further clicks. A second
   // finger landing on it is a new press.
-  uitest::touch(page.button, QEvent::TouchUpdate, Qt::TouchPointMoved, {24, 22});
+  uitest::touch(page.button, {24, 22}, QEvent::TouchUpdate, Qt::TouchPointMoved);
   EXPECT_FALSE(page.button->isDown());
-  uitest::touch(page.button, QEvent::TouchUpdate, Qt::TouchPointPressed, {30, 20});
+  uitest::touch(page.button, {30, 20}, QEvent::TouchUpdate, Qt::TouchPointPressed);
   ASSERT_TRUE(uitest::waitFor([&] { return clicked == 3; }, 500));
 
   // Outside the button, or on a disabled or hidden one: nothing.
-  uitest::touchBegin(&page, {180, 60});
+  uitest::touch(&page, {180, 60});
   EXPECT_FALSE(page.button->isDown());
   page.button->setEnabled(false);
-  uitest::touchBegin(&page, {180, 140});
-  uitest::touchBegin(page.button, {20, 20});
+  uitest::touch(&page, {180, 140});
+  uitest::touch(page.button, {20, 20});
   EXPECT_FALSE(page.button->isDown());
   page.button->setEnabled(true);
   page.button->hide();
-  uitest::touchBegin(&page, {180, 140});
+  uitest::touch(&page, {180, 140});
   uitest::spin(150);
   EXPECT_EQ(clicked, 3);
   EXPECT_FALSE(page.button->isDown());

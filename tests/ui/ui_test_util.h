@@ -26,8 +26,10 @@ inline void drag(QWidget* w, const QPoint& from, const QPoint& to) {
   mouse(w, QEvent::MouseButtonRelease, to);
 }
 
-// A touch event with one point at a position given in w's coordinates.
-inline void touch(QWidget* w, QEvent::Type type, Qt::TouchPointState state, const QPoint& local) {
+// A touch event with one point at a position given in w's coordinates; by
+// default a finger landing.
+inline void touch(QWidget* w, const QPoint& local, QEvent::Type type = QEvent::TouchBegin,
+                  Qt::TouchPointState state = Qt::TouchPointPressed) {
   static QTouchDevice device;
   device.setType(QTouchDevice::TouchScreen);
   QTouchEvent::TouchPoint tp(1);
@@ -37,11 +39,6 @@ inline void touch(QWidget* w, QEvent::Type type, Qt::TouchPointState state, cons
   QTouchEvent e(type, &device, Qt::NoModifier, state, {tp});
   e.setAccepted(false);
   QApplication::sendEvent(w, &e);
-}
-
-// A finger landing.
-inline void touchBegin(QWidget* w, const QPoint& local) {
-  touch(w, QEvent::TouchBegin, Qt::TouchPointPressed, local);
 }
 
 // Runs the event loop until cond holds or the time is up; returns cond.
