@@ -27,14 +27,12 @@ class Pad : public QWidget {
     QEvent::Type type;
     QPoint pos;
     Qt::MouseButtons buttons;
-    qint64 atMs;
   };
   std::vector<Hit> hits;
-  QElapsedTimer clock;
 
  protected:
   void log(QMouseEvent* e) {
-    hits.push_back({e->type(), e->pos(), e->buttons(), clock.elapsed()});
+    hits.push_back({e->type(), e->pos(), e->buttons()});
     e->accept();
   }
   void mousePressEvent(QMouseEvent* e) override { log(e); }
@@ -156,8 +154,6 @@ TEST(SimScript, RunnerPlaysTouchesKeysAndScreenshots) {
   QWidget glass(&window);  // drawn over everything, never touched
   glass.setGeometry(0, 0, 360, 320);
   glass.setAttribute(Qt::WA_TransparentForMouseEvents);
-  window.clock.start();
-  right.clock.start();
 
   QVector<sim::ScriptAction> a;
   ASSERT_TRUE(sim::parseScript(QStringLiteral("wait 100\n"
@@ -201,24 +197,19 @@ TEST(SimScript, RunnerPlaysTouchesKeysAndScreenshots) {
             QString::asprintf("%c%d,%d/%d ", "??PRD"[h.type], h.pos.x(), h.pos.y(), int(h.buttons));
     return out.trimmed();
   };
-  // The window: the tap and the long press (nothing after quit), after the wait.
+  // The window: the tap and the long press (nothing after quit). The gestures'
+  // timing is the timeline's.
   EXPECT_EQ(trace(window.hits), "P20,30/1 R20,30/0 P10,10/1 R10,10/0");
-  ASSERT_EQ(window.hits.size(), 4u);
-  EXPECT_GE(window.hits[0].atMs, 95);
-  EXPECT_GE(window.hits[1].atMs - window.hits[0].atMs, 55);
-  EXPECT_GE(window.hits[3].atMs - window.hits[2].atMs, 690);
 
   // The right half: the double tap and the whole drag, even where it left
   // the widget.
   const auto& h = right.hits;
   EXPECT_EQ(trace(h), "P50,40/1 R50,40/0 P50,40/1 D50,40/1 R50,40/0 P50,100/1 R-150,100/0");
   ASSERT_GE(h.size(), 8u);
-  EXPECT_GE(h[2].atMs - h[1].atMs, 140);
   for (size_t i = 6; i + 1 < h.size(); ++i) {
     EXPECT_EQ(h[i].type, QEvent::MouseMove);
     EXPECT_EQ(h[i].buttons, Qt::LeftButton);
   }
-  EXPECT_GE(h.back().atMs - h[5].atMs, 95);
 
   // The shutter key: down, held, up, on the board's first key device.
   std::vector<input_event> ev(8);
