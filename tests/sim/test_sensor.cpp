@@ -16,12 +16,6 @@ namespace {
 
 using Frame = std::array<uint8_t, 18>;
 
-Frame frameFrom(std::initializer_list<uint8_t> bytes) {
-  Frame f{};
-  std::copy(bytes.begin(), bytes.end(), f.begin());
-  return f;
-}
-
 Frame regionQuery(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1) {
   Frame f{0x10, 0x10, 0x92, 0x00};
   const uint16_t v[4] = {x0, y0, x1, y1};
@@ -109,8 +103,8 @@ TEST_F(SensorTest, RegionQueryIsAnsweredInKelvinTimes135) {
 
 TEST_F(SensorTest, FramesAreCheckedAndLogged) {
   const Frame configs[] = {
-      frameFrom({0x10, 0x10, 0x46, 0x00, 0x01, 0x03, 0x32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC6, 0x45}),
-      frameFrom({0x01, 0x04, 0x45, 0x00, 0x64, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF7, 0xAB}),
+      Frame{0x10, 0x10, 0x46, 0x00, 0x01, 0x03, 0x32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC6, 0x45},
+      Frame{0x01, 0x04, 0x45, 0x00, 0x64, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF7, 0xAB},
   };
   EXPECT_EQ(send(configs[0]), 0);
   // A frame whose check value does not match its bytes is refused, and logged.
@@ -121,8 +115,7 @@ TEST_F(SensorTest, FramesAreCheckedAndLogged) {
   EXPECT_EQ(send(corrupt), -1);
   EXPECT_EQ(board_.sensor().queriesAnswered(), 0);
   EXPECT_FALSE(board_.sensor().shutdownReceived());
-  EXPECT_EQ(send(frameFrom({0x01, 0x0F, 0x45, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x8D, 0x5A})),
-            0);
+  EXPECT_EQ(send(Frame{0x01, 0x0F, 0x45, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x8D, 0x5A}), 0);
   EXPECT_TRUE(board_.sensor().shutdownReceived());
 
   std::string log;
