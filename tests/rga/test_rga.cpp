@@ -106,6 +106,20 @@ TEST(RgaBlit, ConvertsYuyvAndNv12IntoEveryTarget) {
     EXPECT_EQ(rgba[(2 * i) * 4 + 3], 255);
   }
 
+  // Scaling a smooth picture up and back down returns it within two levels.
+  Nv12 smooth(64, 48);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      smooth.Y(x, y) = static_cast<uint8_t>(40 + x * 2 + y);
+      smooth.U(x, y) = static_cast<uint8_t>(100 + x / 2);
+      smooth.V(x, y) = static_cast<uint8_t>(150 - y / 2);
+    }
+  Nv12 big(192, 144), back(64, 48);
+  ASSERT_EQ(blit(smooth.info(), big.info()), 0);
+  ASSERT_EQ(blit(big.info(), back.info()), 0);
+  for (size_t i = 0; i < smooth.bytes.size(); ++i)
+    ASSERT_NEAR(back.bytes[i], smooth.bytes[i], 2) << i;
+
   // A different target size makes the conversion scale too.
   std::vector<uint8_t> grey(w * h * 2);
   for (size_t i = 0; i < grey.size(); ++i) grey[i] = i % 2 ? 128 : 90;
@@ -192,24 +206,23 @@ TEST(RgaBlit, DmaBufDescriptorsAreMappedForTheBlit) {
   const std::vector<uint8_t> content = randomBytes(bytes, 8);
   ASSERT_EQ(pwrite(srcFd, content.data(), bytes, 0), ssize_t(bytes));
 
-  ASSERT_EQ(blit(image(nullptr, srcFd, w, h, RK_FORMAT_YCbCr_420_SP),
-                 image(nullptr, dstFd, w, h, RK_FORMAT_YCbCr_420_SP)),
-            0);
+  auto buf = [&](int fd) { return image(nullptr, fd, w, h, RK_FORMAT_YCbCr_420_SP); };
+  ASSERT_EQ(blit(buf(srcFd), buf(dstFd)), 0);
   std::vector<uint8_t> back(bytes);
   ASSERT_EQ(pread(dstFd, back.data(), bytes, 0), ssize_t(bytes));
   EXPECT_EQ(back, content);
   Nv12 mem(w, h);
-  ASSERT_EQ(blit(image(nullptr, srcFd, w, h, RK_FORMAT_YCbCr_420_SP), mem.info()), 0);
+  ASSERT_EQ(blit(buf(srcFd), mem.info()), 0);
   EXPECT_EQ(mem.bytes, content);
 
   // A buffer too small for the image it is said to hold is refused rather
   // than read past its end.
   ASSERT_EQ(ftruncate(srcFd, bytes / 2), 0);
-  EXPECT_EQ(blit(image(nullptr, srcFd, w, h, RK_FORMAT_YCbCr_420_SP), mem.info()), -1);
-  EXPECT_EQ(blit(mem.info(), image(nullptr, srcFd, w, h, RK_FORMAT_YCbCr_420_SP)), -1);
+  EXPECT_EQ(blit(buf(srcFd), mem.info()), -1);
+  EXPECT_EQ(blit(mem.info(), buf(srcFd)), -1);
 
   // A descriptor that is not open fails cleanly.
-  EXPECT_EQ(blit(image(nullptr, 1 << 20, w, h, RK_FORMAT_YCbCr_420_SP), mem.info()), -1);
+  EXPECT_EQ(blit(buf(1 << 20), mem.info()), -1);
   close(srcFd);
   close(dstFd);
 }

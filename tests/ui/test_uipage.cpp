@@ -133,8 +133,9 @@ TEST(UiPage, TouchClicksAVisibleEnabledButtonOnLanding) {
   EXPECT_FALSE(page.button->isDown());
 }
 
-TEST(UiPage, TapTargetsTakeTouchAndRelayoutOnShowAndResize) {
-  StandardPage page;
+TEST(UiPage, SeeThroughTapTargetsTakeTouchAndRelayoutOnShowAndResize) {
+  StandardPage page;  // see-through, over the picture
+  EXPECT_TRUE(page.testAttribute(Qt::WA_TranslucentBackground) && !page.autoFillBackground());
   EXPECT_EQ(page.button->focusPolicy(), Qt::NoFocus);
   EXPECT_TRUE(page.button->testAttribute(Qt::WA_AcceptTouchEvents));
   const int before = page.relayouts;
