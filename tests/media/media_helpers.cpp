@@ -135,37 +135,30 @@ bool startsWithSps(const std::vector<uint8_t>& b) {
   return b.size() > 5 && b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 1 && b[4] == 0x67;
 }
 
-struct Decoder::Impl {
-  AVCodecContext* ctx = nullptr;
-  AVPacket* pkt = nullptr;
-  AVFrame* frame = nullptr;
-};
-
-Decoder::Decoder() : d_(new Impl) {
+Decoder::Decoder() {
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-  d_->ctx = avcodec_alloc_context3(codec);
-  d_->ctx->thread_count = 1;  // no frame threading: each unit gives its picture at once
-  d_->ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
-  avcodec_open2(d_->ctx, codec, nullptr);
-  d_->pkt = av_packet_alloc();
-  d_->frame = av_frame_alloc();
+  ctx_ = avcodec_alloc_context3(codec);
+  ctx_->thread_count = 1;  // no frame threading: each unit gives its picture at once
+  ctx_->flags |= AV_CODEC_FLAG_LOW_DELAY;
+  avcodec_open2(ctx_, codec, nullptr);
+  pkt_ = av_packet_alloc();
+  frame_ = av_frame_alloc();
 }
 
 Decoder::~Decoder() {
-  av_frame_free(&d_->frame);
-  av_packet_free(&d_->pkt);
-  avcodec_free_context(&d_->ctx);
-  delete d_;
+  av_frame_free(&frame_);
+  av_packet_free(&pkt_);
+  avcodec_free_context(&ctx_);
 }
 
 bool Decoder::decode(const std::vector<uint8_t>& au, std::vector<uint8_t>* nv12) {
   std::vector<uint8_t> padded(au.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
   std::memcpy(padded.data(), au.data(), au.size());
-  d_->pkt->data = padded.data();
-  d_->pkt->size = static_cast<int>(au.size());
-  if (avcodec_send_packet(d_->ctx, d_->pkt) < 0) return false;
-  if (avcodec_receive_frame(d_->ctx, d_->frame) < 0) return false;
-  AVFrame* f = d_->frame;
+  pkt_->data = padded.data();
+  pkt_->size = static_cast<int>(au.size());
+  if (avcodec_send_packet(ctx_, pkt_) < 0) return false;
+  if (avcodec_receive_frame(ctx_, frame_) < 0) return false;
+  AVFrame* f = frame_;
   if (f->width != kW || f->height != kH || f->format != AV_PIX_FMT_YUV420P) return false;
   nv12->resize(kFrameBytes);
   libyuv::I420ToNV12(f->data[0], f->linesize[0], f->data[1], f->linesize[1], f->data[2],

@@ -9,6 +9,10 @@
 
 #include "platform/media/rk_mpi.h"
 
+struct AVCodecContext;
+struct AVPacket;
+struct AVFrame;
+
 namespace mediatest {
 
 constexpr int kW = 360;
@@ -58,8 +62,9 @@ class Decoder {
   bool decode(const std::vector<uint8_t>& au, std::vector<uint8_t>* nv12);
 
  private:
-  struct Impl;
-  Impl* d_;
+  AVCodecContext* ctx_ = nullptr;
+  AVPacket* pkt_ = nullptr;
+  AVFrame* frame_ = nullptr;
 };
 
 // Peak signal-to-noise ratio of two equal-sized byte ranges, in dB.

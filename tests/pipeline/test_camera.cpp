@@ -274,11 +274,9 @@ TEST(IrCameraLifecycle, ZoomShowsTheCentredCropUprightOnThePanel) {
     const uint64_t from = camera->FramesShown();
     ASSERT_TRUE(waitUntil([&] { return camera->FramesShown() >= from + 3; }, 2000));
     ASSERT_EQ(display_rga_copy_last_to(shown.data(), 360, 320, 270, RK_FORMAT_YCbCr_420_SP), 0);
-    const double toWhole = pipetest::meanAbsDiff(whole, shown.data());
-    const double toCentre = pipetest::meanAbsDiff(centre, shown.data());
-    const double expected = scale == 10 ? toWhole : toCentre;
-    EXPECT_LT(expected, 3.0) << toWhole << " " << toCentre;
-    EXPECT_GT(toWhole + toCentre - expected, expected + 10.0) << toWhole << " " << toCentre;
+    EXPECT_LT(pipetest::meanAbsDiff(scale == 10 ? whole : centre, shown.data()), 3.0);
+    // Grey stays grey.
+    for (size_t i = 360 * 320; i < shown.size(); i += 97) EXPECT_NEAR(shown[i], 128, 2) << i;
   }
   EXPECT_TRUE(camera->Stop());
   display_deinit();

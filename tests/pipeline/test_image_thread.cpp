@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QSettings>
 #include <QThread>
-#include <memory>
 #include <vector>
 
 #include "display/display.h"
@@ -21,26 +20,13 @@ namespace {
 using pipetest::Bench;
 using pipetest::waitUntil;
 
-// Runs the thread for the length of a test and always stops it.
-class Running {
- public:
-  Running() : t_(std::make_unique<ImageProThread>()) {}
-  ~Running() {
-    if (t_->isRunning()) t_->Stop();
-  }
-  ImageProThread* operator->() { return t_.get(); }
-  ImageProThread* get() { return t_.get(); }
-  bool startAndShow(Bench& bench, int frames = 3) {
-    t_->start();
-    const uint64_t commits = bench.kms().commits();
-    return waitUntil(
-        [&] { return t_->camera()->IsInited() && bench.kms().commits() >= commits + frames; },
-        3000);
-  }
-
- private:
-  std::unique_ptr<ImageProThread> t_;
-};
+// Starts the thread and waits for its first pictures on the panel.
+bool startAndShow(ImageProThread& t, Bench& bench, int frames = 3) {
+  t.start();
+  const uint64_t commits = bench.kms().commits();
+  return waitUntil(
+      [&] { return t.camera()->IsInited() && bench.kms().commits() >= commits + frames; }, 3000);
+}
 
 QVariant setting(const TempRoot& root, const char* key) {
   QSettings s(root.file(QStringLiteral("/etc/settings.ini")), QSettings::IniFormat);
@@ -77,9 +63,9 @@ TEST(ImageProThreadSettings, PoolSizeIsClampedAndWrittenBack) {
 TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDisplay) {
   Bench bench;
   ASSERT_TRUE(bench.ok());
-  Running t;
-  ASSERT_TRUE(t->displayReady());
-  ASSERT_TRUE(t.startAndShow(bench));
+  ImageProThread t;
+  ASSERT_TRUE(t.displayReady());
+  ASSERT_TRUE(startAndShow(t, bench));
   // The loop completes the super-resolution key on its first pass.
   EXPECT_FALSE(setting(bench.root(), "SrEnabled").toBool());
   EXPECT_TRUE(setting(bench.root(), "SrEnabled").isValid());
@@ -87,67 +73,60 @@ TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDispla
   sim::SimKms& kms = bench.kms();
   for (int lowPower = 0; lowPower < 2; ++lowPower) {
     SCOPED_TRACE(lowPower ? "low power" : "charging");
-    auto set = [&](bool on) { lowPower ? t->ReceiveLowPower(on) : t->ReceiveCharge(on); };
+    auto set = [&](bool on) { lowPower ? t.ReceiveLowPower(on) : t.ReceiveCharge(on); };
     set(true);
-    ASSERT_TRUE(waitUntil([&] { return !t->camera()->IsInited(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return !t.camera()->IsInited(); }, 2000));
     // Frozen: the display keeps its last picture on the overlay plane and no
     // new commit comes.
     const uint64_t commits = kms.commits();
     const uint32_t fb = kms.planeFb(sim::SimKms::kPlaneOverlay);
     QThread::msleep(300);
-    EXPECT_TRUE(t->displayReady() && fb != 0u && !bench.camera().streaming());
+    EXPECT_TRUE(t.displayReady() && fb != 0u && !bench.camera().streaming());
     EXPECT_EQ(kms.commits(), commits);
     EXPECT_EQ(kms.planeFb(sim::SimKms::kPlaneOverlay), fb);
 
     set(false);
     EXPECT_TRUE(
-        waitUntil([&] { return t->camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
+        waitUntil([&] { return t.camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
   }
 
   // Idle sleep: camera off, display given back entirely.
-  t->ReceiveIdleSleep(true);
-  ASSERT_TRUE(waitUntil([&] { return !t->displayReady() && !t->camera()->IsInited(); }, 2000));
+  t.ReceiveIdleSleep(true);
+  ASSERT_TRUE(waitUntil([&] { return !t.displayReady() && !t.camera()->IsInited(); }, 2000));
   // The flag drops as the release begins.
   EXPECT_TRUE(waitUntil([&] { return kms.liveBuffers() == 0; }, 500));
   EXPECT_FALSE(bench.camera().streaming());
   // A super-resolution switch while asleep waits for the wake.
-  t->ReceiveSrEnabled(true);
+  t.ReceiveSrEnabled(true);
   QThread::msleep(300);
-  EXPECT_FALSE(t->camera()->IsInited() || t->displayReady());
-  t->ReceiveSrEnabled(false);
+  EXPECT_FALSE(t.camera()->IsInited() || t.displayReady());
+  t.ReceiveSrEnabled(false);
 
   // Waking brings the display back at once, the camera with the next passes.
   const uint64_t commits = kms.commits();
-  t->ReceiveIdleSleep(false);
-  EXPECT_TRUE(t->displayReady());
+  t.ReceiveIdleSleep(false);
+  EXPECT_TRUE(t.displayReady());
   EXPECT_GT(kms.liveBuffers(), 0u);
   EXPECT_TRUE(
-      waitUntil([&] { return t->camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
+      waitUntil([&] { return t.camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
 
-  // Stopping the thread releases camera and display.
-  t->Stop();
-  EXPECT_FALSE(t->camera()->IsInited() || t->displayReady());
-  EXPECT_EQ(kms.liveBuffers(), 0u);
-}
-
-TEST(ImageProThreadPower, AWakeWhileSleepIsBeingEnteredKeepsTheDisplay) {
-  Bench bench;
-  ASSERT_TRUE(bench.ok());
-  Running t;
-  ASSERT_TRUE(t.startAndShow(bench));
-  sim::SimKms& kms = bench.kms();
   for (int attempt = 0; attempt < 3; ++attempt) {
     SCOPED_TRACE(testing::Message() << "attempt " << attempt);
-    // The wake comes while the loop is still stopping the camera for the
-    // sleep it has just seen.
-    t->ReceiveIdleSleep(true);
+    // A wake while the loop is still stopping the camera for the sleep it has
+    // just seen keeps the display.
+    t.ReceiveIdleSleep(true);
     QThread::msleep(15 + 10 * attempt);
-    t->ReceiveIdleSleep(false);
-    const uint64_t commits = kms.commits();
+    t.ReceiveIdleSleep(false);
+    const uint64_t before = kms.commits();
     EXPECT_TRUE(
-        waitUntil([&] { return t->camera()->IsInited() && kms.commits() >= commits + 3; }, 3000));
-    EXPECT_TRUE(t->displayReady() && kms.liveBuffers() == 4u);
+        waitUntil([&] { return t.camera()->IsInited() && kms.commits() >= before + 3; }, 3000));
+    EXPECT_TRUE(t.displayReady() && kms.liveBuffers() == 4u);
   }
+
+  // Stopping the thread releases camera and display.
+  t.Stop();
+  EXPECT_FALSE(t.camera()->IsInited() || t.displayReady());
+  EXPECT_EQ(kms.liveBuffers(), 0u);
 }
 
 struct Packet {
@@ -174,16 +153,16 @@ bool startsWithSps(const std::vector<uint8_t>& b) {
 TEST(ImageProThreadEncoderFeed, EveryRecordingStartsAtOneFrameTimeWithAnSpsAndOneThumbnail) {
   Bench bench;
   ASSERT_TRUE(bench.ok());
-  Running t;
+  ImageProThread t;
   std::vector<QByteArray> thumbnails;
   QObject receiver;
-  QObject::connect(t.get(), &ImageProThread::firstVideoFrameJpeg, &receiver,
+  QObject::connect(&t, &ImageProThread::firstVideoFrameJpeg, &receiver,
                    [&](const QByteArray& jpeg) { thumbnails.push_back(jpeg); });
-  ASSERT_TRUE(t.startAndShow(bench));
+  ASSERT_TRUE(startAndShow(t, bench));
 
   for (int recording = 1; recording <= 2; ++recording) {
     SCOPED_TRACE(testing::Message() << "recording " << recording);
-    t->ReceiveVideoEnc(true);
+    t.ReceiveVideoEnc(true);
     std::vector<Packet> packets;
     Packet p;
     while (packets.size() < 6 && waitUntil([&] { return takePacket(&p); }, 2000))
@@ -192,8 +171,8 @@ TEST(ImageProThreadEncoderFeed, EveryRecordingStartsAtOneFrameTimeWithAnSpsAndOn
     EXPECT_TRUE(startsWithSps(packets[0].bytes));
     for (size_t i = 0; i < packets.size(); ++i) EXPECT_EQ(packets[i].pts, 40000u * (i + 1)) << i;
 
-    t->ReceiveVideoEnc(false);
-    EXPECT_FALSE(t->encodeEnabled());
+    t.ReceiveVideoEnc(false);
+    EXPECT_FALSE(t.encodeEnabled());
     // Whatever was in flight drains; then nothing more comes.
     QThread::msleep(150);
     while (takePacket(&p, 100)) continue;
@@ -219,20 +198,20 @@ size_t countOf(const std::string& text, const std::string& what) {
 TEST(ImageProThreadEncoderFeed, SurvivesPoolRebuildsAndThrottlesFailuresOfAMissingChannel) {
   Bench bench;
   ASSERT_TRUE(bench.ok());
-  Running t;
-  ASSERT_TRUE(t.startAndShow(bench));
-  t->ReceiveVideoEnc(true);
+  ImageProThread t;
+  ASSERT_TRUE(startAndShow(t, bench));
+  t.ReceiveVideoEnc(true);
 
   // The pool is rebuilt under a running feed: packets keep coming, in order.
   Packet p;
   RK_U64 lastPts = 0;
   for (int i = 0; i < 8; ++i) {
-    if (i % 2 == 0) t->ReceiveSrEnabled(false);
+    if (i % 2 == 0) t.ReceiveSrEnabled(false);
     ASSERT_TRUE(waitUntil([&] { return takePacket(&p); }, 2000)) << i;
     EXPECT_GT(p.pts, lastPts);
     lastPts = p.pts;
   }
-  EXPECT_TRUE(t->hasPool());
+  EXPECT_TRUE(t.hasPool());
 
   // The channel goes away for a while: failures are counted and logged at
   // the 1st and 31st, and the first success afterwards reports the total.
@@ -246,7 +225,7 @@ TEST(ImageProThreadEncoderFeed, SurvivesPoolRebuildsAndThrottlesFailuresOfAMissi
   EXPECT_NE(out.find(", total 1\n"), std::string::npos) << out;
   EXPECT_NE(out.find(", total 31\n"), std::string::npos) << out;
   EXPECT_EQ(countOf(out, "VENC send frame recovered, had "), 1u) << out;
-  t->ReceiveVideoEnc(false);
+  t.ReceiveVideoEnc(false);
   QThread::msleep(100);
   while (takePacket(&p, 100)) continue;
 }
