@@ -171,12 +171,4 @@ double psnr(const uint8_t* a, const uint8_t* b, size_t n) {
   return libyuv::SumSquareErrorToPsnr(libyuv::ComputeSumSquareError(a, b, static_cast<int>(n)), n);
 }
 
-double meanOf(const std::vector<uint8_t>& f, int plane, int x0, int y0, int x1, int y1) {
-  double sum = 0;
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x)
-      sum += plane == 0 ? f[y * kW + x] : f[kW * kH + y * kW + 2 * x + (plane - 1)];
-  return sum / double((x1 - x0) * (y1 - y0));
-}
-
 }  // namespace mediatest

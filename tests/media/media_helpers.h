@@ -69,8 +69,5 @@ class Decoder {
 
 // Peak signal-to-noise ratio of two equal-sized byte ranges, in dB.
 double psnr(const uint8_t* a, const uint8_t* b, size_t n);
-// Mean of a rectangle of the luma (plane 0) or of one chroma component
-// (plane 1 = Cb, 2 = Cr; coordinates in chroma samples).
-double meanOf(const std::vector<uint8_t>& nv12, int plane, int x0, int y0, int x1, int y1);
 
 }  // namespace mediatest

@@ -181,12 +181,10 @@ TEST_F(Region, EncodedFramesCarryTheOverlay) {
     ASSERT_TRUE(takePacket(&p));
     ASSERT_TRUE(decoder.decode(p.bytes, &out));
   }
-  // Means over the inside of each band (coding may blur the edges).
-  EXPECT_NEAR(meanOf(out, 0, 8, 8, 112, 312), 235, 2);
-  EXPECT_NEAR(meanOf(out, 0, 128, 8, 232, 312), (100 * 127 + 82 * 128) / 255.0, 2);
-  EXPECT_NEAR(meanOf(out, 2, 64, 4, 116, 156), (150 * 127 + 240 * 128) / 255.0, 2);
-  EXPECT_NEAR(meanOf(out, 0, 248, 8, 352, 312), 100, 2);
-  EXPECT_NEAR(meanOf(out, 1, 124, 4, 176, 156), 110, 2);
+  // The blend itself is checked exactly above; here it only has to survive coding.
+  const std::vector<uint8_t> want = composite(src);
+  ASSERT_FALSE(want.empty());
+  EXPECT_GT(psnr(want.data(), out.data(), kFrameBytes), 38.0);
 
   RK_MPI_VENC_DestroyChn(0);
   RK_MPI_MB_DestroyPool(pool);
