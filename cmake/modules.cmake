@@ -41,3 +41,14 @@ function(heatlume_test name dir)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${T_TIMEOUT}
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt: tests,
+# benchmarks and tools each keep their own programs next to their sources.
+function(heatlume_add_subfolders)
+  file(GLOB dirs CONFIGURE_DEPENDS LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(d IN LISTS dirs)
+    if(IS_DIRECTORY ${d} AND EXISTS ${d}/CMakeLists.txt)
+      add_subdirectory(${d})
+    endif()
+  endforeach()
+endfunction()

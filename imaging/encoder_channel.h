@@ -1,6 +1,37 @@
 #pragma once
 // Encoder channel 0: H.264 High profile, constant 10240 kbit/s, GOP 50,
 // 25 fps, from 360 x 320 NV12 frames. It lives as long as a capture run.
+#include "platform/media/rk_mpi.h"
+
+// The channel's attributes: everything not named here is zero. Inline, so
+// the media platform's own tests and benchmarks use the very same record
+// without linking the imaging layer.
+inline VENC_CHN_ATTR_S recordingChannelAttr() {
+  constexpr RK_U32 kWidth = 360, kHeight = 320;
+  VENC_CHN_ATTR_S a{};
+  a.stVencAttr.enType = RK_VIDEO_ID_AVC;
+  a.stVencAttr.u32MaxPicWidth = kWidth;
+  a.stVencAttr.u32MaxPicHeight = kHeight;
+  a.stVencAttr.enPixelFormat = RK_FMT_YUV420SP;
+  a.stVencAttr.enMirror = MIRROR_NONE;
+  a.stVencAttr.u32BufSize = kWidth * kHeight * 3 / 2;
+  a.stVencAttr.u32Profile = 100;
+  a.stVencAttr.bByFrame = RK_FALSE;
+  a.stVencAttr.u32PicWidth = kWidth;
+  a.stVencAttr.u32PicHeight = kHeight;
+  a.stVencAttr.u32VirWidth = kWidth;
+  a.stVencAttr.u32VirHeight = kHeight;
+  a.stVencAttr.u32StreamBufCnt = 3;
+  a.stRcAttr.enRcMode = VENC_RC_MODE_H264CBR;
+  a.stRcAttr.stH264Cbr.u32Gop = 50;
+  a.stRcAttr.stH264Cbr.u32SrcFrameRateNum = 25;
+  a.stRcAttr.stH264Cbr.u32SrcFrameRateDen = 1;
+  a.stRcAttr.stH264Cbr.fr32DstFrameRateNum = 25;
+  a.stRcAttr.stH264Cbr.fr32DstFrameRateDen = 1;
+  a.stRcAttr.stH264Cbr.u32BitRate = 10240;
+  a.stRcAttr.stH264Cbr.u32StatTime = 0;
+  return a;
+}
 
 // Creates and starts the channel; false (after its message) on failure.
 bool createEncoderChannel();

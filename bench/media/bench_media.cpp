@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "imaging/encoder_channel.h"
 #include "platform/jpeg/jpeg_enc.h"
 #include "platform/media/media_internal.h"
 #include "platform/media/rk_mpi.h"
@@ -38,30 +39,6 @@ std::vector<std::vector<uint8_t>> frames(int count) {
     }
   }
   return out;
-}
-
-VENC_CHN_ATTR_S recordingAttr() {
-  VENC_CHN_ATTR_S a;
-  std::memset(&a, 0, sizeof a);
-  a.stVencAttr.enType = RK_VIDEO_ID_AVC;
-  a.stVencAttr.u32MaxPicWidth = kW;
-  a.stVencAttr.u32MaxPicHeight = kH;
-  a.stVencAttr.enPixelFormat = RK_FMT_YUV420SP;
-  a.stVencAttr.u32BufSize = kFrameBytes;
-  a.stVencAttr.u32Profile = 100;
-  a.stVencAttr.u32PicWidth = kW;
-  a.stVencAttr.u32PicHeight = kH;
-  a.stVencAttr.u32VirWidth = kW;
-  a.stVencAttr.u32VirHeight = kH;
-  a.stVencAttr.u32StreamBufCnt = 3;
-  a.stRcAttr.enRcMode = VENC_RC_MODE_H264CBR;
-  a.stRcAttr.stH264Cbr.u32Gop = 50;
-  a.stRcAttr.stH264Cbr.u32SrcFrameRateNum = 25;
-  a.stRcAttr.stH264Cbr.u32SrcFrameRateDen = 1;
-  a.stRcAttr.stH264Cbr.fr32DstFrameRateNum = 25;
-  a.stRcAttr.stH264Cbr.fr32DstFrameRateDen = 1;
-  a.stRcAttr.stH264Cbr.u32BitRate = 10240;
-  return a;
 }
 
 // The overlay the program blends while recording: mostly transparent, with
@@ -107,7 +84,7 @@ void BM_EncodeFrame(benchmark::State& state) {
   cfg.u64MBSize = kFrameBytes;
   cfg.u32MBCnt = 4;
   MB_POOL pool = RK_MPI_MB_CreatePool(&cfg);
-  VENC_CHN_ATTR_S attr = recordingAttr();
+  VENC_CHN_ATTR_S attr = recordingChannelAttr();
   VENC_RECV_PIC_PARAM_S recv{-1};
   if (!pool || RK_MPI_VENC_CreateChn(0, &attr) || RK_MPI_VENC_StartRecvFrame(0, &recv)) {
     state.SkipWithError("channel");

@@ -84,19 +84,4 @@ QImage Device::interfacePicture() {
   return image;
 }
 
-bool waitUntil(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() >= ms) return done();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(2);
-  }
-  return true;
-}
-
-void pump(int ms) {
-  waitUntil([] { return false; }, ms);
-}
-
 }  // namespace e2e

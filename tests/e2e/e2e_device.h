@@ -14,6 +14,7 @@
 #include "sim/panel_underlay.h"
 #include "sim/sim_board.h"
 #include "tests/support/temp_root.h"
+#include "tests/support/wait.h"
 
 namespace e2e {
 
@@ -59,9 +60,7 @@ class Device {
   int failed_ = 0;
 };
 
-// Runs Qt events until `done` or `ms` have passed; the last result.
-bool waitUntil(const std::function<bool()>& done, int ms);
-// Runs Qt events for `ms`.
-void pump(int ms);
+using testsupport::pump;
+using testsupport::waitUntil;
 
 }  // namespace e2e

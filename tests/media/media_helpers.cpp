@@ -11,31 +11,8 @@ extern "C" {
 
 namespace mediatest {
 
-VENC_CHN_ATTR_S recordingAttr() {
-  VENC_CHN_ATTR_S a{};
-  a.stVencAttr.enType = RK_VIDEO_ID_AVC;
-  a.stVencAttr.u32MaxPicWidth = kW;
-  a.stVencAttr.u32MaxPicHeight = kH;
-  a.stVencAttr.enPixelFormat = RK_FMT_YUV420SP;
-  a.stVencAttr.u32BufSize = kFrameBytes;
-  a.stVencAttr.u32Profile = 100;
-  a.stVencAttr.u32PicWidth = kW;
-  a.stVencAttr.u32PicHeight = kH;
-  a.stVencAttr.u32VirWidth = kW;
-  a.stVencAttr.u32VirHeight = kH;
-  a.stVencAttr.u32StreamBufCnt = 3;
-  a.stRcAttr.enRcMode = VENC_RC_MODE_H264CBR;
-  a.stRcAttr.stH264Cbr.u32Gop = 50;
-  a.stRcAttr.stH264Cbr.u32SrcFrameRateNum = 25;
-  a.stRcAttr.stH264Cbr.u32SrcFrameRateDen = 1;
-  a.stRcAttr.stH264Cbr.fr32DstFrameRateNum = 25;
-  a.stRcAttr.stH264Cbr.fr32DstFrameRateDen = 1;
-  a.stRcAttr.stH264Cbr.u32BitRate = 10240;
-  return a;
-}
-
 void startChannel(VENC_CHN chn) {
-  VENC_CHN_ATTR_S attr = recordingAttr();
+  VENC_CHN_ATTR_S attr = recordingChannelAttr();
   ASSERT_EQ(RK_MPI_VENC_CreateChn(chn, &attr), RK_SUCCESS);
   VENC_RECV_PIC_PARAM_S recv{-1};
   ASSERT_EQ(RK_MPI_VENC_StartRecvFrame(chn, &recv), RK_SUCCESS);

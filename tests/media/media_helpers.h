@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "imaging/encoder_channel.h"
 #include "platform/media/rk_mpi.h"
 
 struct AVCodecContext;
@@ -19,9 +20,7 @@ constexpr int kW = 360;
 constexpr int kH = 320;
 constexpr int kFrameBytes = kW * kH * 3 / 2;
 
-// The attributes the program gives encoder channel 0.
-VENC_CHN_ATTR_S recordingAttr();
-// Creates channel `chn` with recordingAttr() and starts it without limit.
+// Creates channel `chn` with the recording attributes and starts it without limit.
 void startChannel(VENC_CHN chn = 0);
 MB_POOL makePool(RK_U64 size, RK_U32 count);
 

@@ -147,7 +147,7 @@ TEST_F(Venc, StoppingDropsQueuedFramesAndTakenPacketsOutliveTheChannel) {
 }
 
 TEST_F(Venc, BadArgumentsAreRefused) {
-  const VENC_CHN_ATTR_S attr = recordingAttr();
+  const VENC_CHN_ATTR_S attr = recordingChannelAttr();
   EXPECT_NE(RK_MPI_VENC_CreateChn(0, nullptr), RK_SUCCESS);
   EXPECT_EQ(RK_MPI_VENC_CreateChn(VENC_MAX_CHN_NUM, &attr), RK_ERR_VENC_INVALID_CHNID);
   EXPECT_EQ(RK_MPI_VENC_CreateChn(-1, &attr), RK_ERR_VENC_INVALID_CHNID);

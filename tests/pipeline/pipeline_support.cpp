@@ -34,17 +34,6 @@ size_t Bench::openDevicesBesidesSensor() {
   return board_.io().openCount();
 }
 
-bool waitUntil(const std::function<bool()>& done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() >= ms) return done();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(5);
-  }
-  return true;
-}
-
 std::string stdoutOf(const std::function<void()>& body) {
   std::fflush(stdout);
   testing::internal::CaptureStdout();

@@ -13,6 +13,7 @@
 
 #include "sim/sim_board.h"
 #include "tests/support/temp_root.h"
+#include "tests/support/wait.h"
 
 namespace pipetest {
 
@@ -37,9 +38,7 @@ class Bench {
   bool ok_ = false;
 };
 
-// Polls `done` every few milliseconds, running queued Qt events, for at most
-// `ms`. Returns the last result.
-bool waitUntil(const std::function<bool()>& done, int ms);
+using testsupport::waitUntil;
 
 // Standard output of everything `body` does, the pipeline's threads included.
 std::string stdoutOf(const std::function<void()>& body);
