@@ -10,10 +10,11 @@
 #include <QtGlobal>
 
 #include "app/appcontroller.h"
-#include "app/constants.h"
+#include "platform/constants.h"
 #include "app/mainzeroingpage.h"
 #include "app/placeholderpage.h"
 #include "app/startup.h"
+#include "platform/settings_file.h"
 #include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
 #include "overlay/zeroinggesture.h"
@@ -85,7 +86,13 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   refreshStatusBar();
 
   // 7.
-  imageThread_ = new ImageProThread();
+  ImageThreadConfig imageConfig;
+  imageConfig.cameraPath = QString::fromLatin1(heatlume::kCameraDevicePath);
+  imageConfig.poolBlockCount = settings::loadVideoEncMBCnt();
+  imageConfig.pictureNumber = settings::readPictureFileNum();
+  imageThread_ = new ImageProThread(imageConfig);
+  connect(imageThread_, &ImageProThread::pictureNumberReset, this,
+          [] { settings::writePictureFileNum(0); });
   if (state_) {
     connect(state_, &AppController::paletteModeChanged, this,
             [this] { imageThread_->ReceiveImageMode(state_->paletteMode()); });
@@ -212,6 +219,12 @@ void MainWindow::buildUi() {
   overlay_->raise();
   connect(overlay_, &aim::send_real_center, this,
           [this](int x, int y) { reticleCenter_ = QPoint(x, y); });
+  connect(overlay_, &aim::centerConfirmed, this, [](double x, double y) {
+    auto s = settings::open();
+    s->setValue(QLatin1String(settings::key::kAimCenterX), x);
+    s->setValue(QLatin1String(settings::key::kAimCenterY), y);
+    s->sync();
+  });
   {
     QSettings s(platform::settingsFile(), QSettings::IniFormat);
     overlay_->loadCenter(s);

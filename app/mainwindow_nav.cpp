@@ -12,7 +12,7 @@
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
-#include "app/settings.h"
+#include "platform/settings_file.h"
 #include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
 #include "platform/paths.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/appcontroller.h"
-#include "app/settings.h"
+#include "platform/settings_file.h"
 
 using namespace settings::key;
 

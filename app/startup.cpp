@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QtGlobal>
 
-#include "app/constants.h"
+#include "platform/constants.h"
 
 namespace startup {
 

@@ -17,7 +17,7 @@
 #include "enhance/sr_model.h"
 #include "enhance/sr_rknn.h"
 #include "imaging/encoder_channel.h"
-#include "imaging/palette.h"
+#include "enhance/palette.h"
 #include "platform/devio.h"
 #include "platform/rga/rga.h"
 #include "platform/rga/rga_ops.h"

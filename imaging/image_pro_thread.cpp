@@ -18,8 +18,6 @@
 #include <mutex>
 #include <new>
 
-#include "app/constants.h"
-#include "app/settings.h"
 #include "display/display.h"
 #include "imaging/camera.h"
 #include "platform/jpeg/jpeg_enc.h"
@@ -40,15 +38,17 @@ int64_t wallMicros() {
 
 }  // namespace
 
-ImageProThread::ImageProThread() : QThread(nullptr) {
+ImageProThread::ImageProThread(const ImageThreadConfig& config)
+    : QThread(nullptr),
+      cameraPath_(config.cameraPath),
+      pictureNumber_(config.pictureNumber),
+      poolBlockCount_(config.poolBlockCount) {
   // The camera carries its frame slots (about 3 MB): one aligned heap block
   // for the life of this object.
   void* mem = std::aligned_alloc(alignof(IrCamera), (sizeof(IrCamera) + 15) / 16 * 16);
   camera_ = mem ? new (mem) IrCamera() : nullptr;
 
   QDir().mkpath(platform::qpath(QStringLiteral("/mnt/sdcard/picture/")));
-  pictureNumber_ = settings::readPictureFileNum();
-  poolBlockCount_ = settings::loadVideoEncMBCnt();
 
   if (display_init(kDisplayWidth, kDisplayHeight) != 0) {
     qDebug("%s: display_init failed", "ImageProThread");
@@ -103,7 +103,7 @@ bool ImageProThread::hasPool() const {
 
 void ImageProThread::ResetPictureFileNum() {
   pictureNumber_ = 0;
-  settings::writePictureFileNum(0);
+  emit pictureNumberReset();
 }
 
 void ImageProThread::Stop() {
@@ -218,7 +218,6 @@ void ImageProThread::ReceiveSavePhotoWithOsd(QString path, QByteArray rgba, int 
 
 void ImageProThread::run() {
   platform::RunFence::Scope fence(runFence_);
-  srEnabled_.store(settings::readSrEnabled(false));
   bool currentSr = srEnabled_.load();
   int retryMs = 100;
 
@@ -249,7 +248,7 @@ void ImageProThread::run() {
     if (camera_ && !camera_->IsInited()) {
       // A camera that will not come up is retried, backing off to 2 s so a
       // missing core does not cost a bring-up ten times a second.
-      if (camera_->Init(heatlume::kCameraDevicePath, currentSr)) {
+      if (camera_->Init(QFile::encodeName(cameraPath_).constData(), currentSr)) {
         retryMs = 100;
       } else {
         msleep(static_cast<unsigned long>(retryMs));

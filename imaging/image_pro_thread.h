@@ -17,6 +17,14 @@
 
 class IrCamera;
 
+// What the thread needs from the settings and the board, handed in by its
+// owner so that this folder never reads the settings file itself.
+struct ImageThreadConfig {
+  QString cameraPath = QStringLiteral("/dev/video0");
+  int poolBlockCount = 4;  // encoder frame pool, already clamped to [2, 8]
+  int pictureNumber = 0;   // the last photo number written
+};
+
 class ImageProThread : public QThread {
   Q_OBJECT
 
@@ -25,7 +33,8 @@ class ImageProThread : public QThread {
   static constexpr int kEncHeight = 320;
   static constexpr int kEncFrameBytes = kEncWidth * kEncHeight * 3 / 2;  // 172,800
 
-  ImageProThread();
+  ImageProThread() : ImageProThread(ImageThreadConfig{}) {}
+  explicit ImageProThread(const ImageThreadConfig& config);
   ~ImageProThread() override;
 
   void ResetPictureFileNum();
@@ -44,6 +53,8 @@ class ImageProThread : public QThread {
 
  signals:
   void firstVideoFrameJpeg(QByteArray jpeg);
+  // The photo counter went back to 0; the owner persists it.
+  void pictureNumberReset();
   // A photo handed to ReceiveSavePhotoWithOsd was written (or not).
   void photoSaved(QString path, bool ok);
 
@@ -79,6 +90,7 @@ class ImageProThread : public QThread {
   std::atomic<bool> firstFrameJpegPending_{false};
   bool mediaReady_ = false;
   platform::RunFence runFence_;
+  QString cameraPath_;
   int pictureNumber_ = 0;
   int poolBlockCount_ = 4;
   int frameIntervalUs_ = 40000;

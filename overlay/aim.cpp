@@ -9,7 +9,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/settings.h"
+#include "platform/settings_file.h"
 
 namespace {
 
@@ -90,14 +90,6 @@ void aim::resetCenter(QSettings& settings) {
 
 void aim::reportCenter() { emit send_real_center(truncToInt(centerX_), truncToInt(centerY_)); }
 
-void aim::rereadLanguage() {
-  auto s = settings::open();
-  if (!s->contains(QLatin1String(settings::key::kLanguage))) return;
-  bool ok = false;
-  const int lang = s->value(QLatin1String(settings::key::kLanguage)).toInt(&ok);
-  if (ok) language_ = qBound(0, lang, 2);
-}
-
 void aim::slot_update(double val) {
   previewMode_ = 0;
   // A non-finite zoom would put the reticle nowhere; keep the last one.
@@ -118,10 +110,7 @@ void aim::slot_reticle_update(int mode, int x_offset, int y_offset) {
 void aim::slot_set_center(int x_cell, int y_cell) {
   centerX_ = boundCoordinate(centerX_ + x_cell, kWindowW);
   centerY_ = boundCoordinate(centerY_ - y_cell, kWindowH);
-  auto s = settings::open();
-  s->setValue(QLatin1String(settings::key::kAimCenterX), centerX_);
-  s->setValue(QLatin1String(settings::key::kAimCenterY), centerY_);
-  s->sync();
+  emit centerConfirmed(centerX_, centerY_);
   reportCenter();
   update();
 }
@@ -148,13 +137,11 @@ void aim::slot_recv_reticle_dot_color(int color) {
 }
 
 void aim::slot_recv_poweroff(bool enable) {
-  rereadLanguage();
   powerOffShown_ = enable;
   update();
 }
 
 void aim::slot_recv_lowpower(bool enable) {
-  rereadLanguage();
   lowPowerShown_ = enable;
   update();
 }

@@ -67,6 +67,8 @@ class aim : public QWidget {
  signals:
   // The centre in window pixels, truncated towards zero.
   void send_real_center(int x, int y);
+  // A confirmed zeroing moved the centre; the owner persists it.
+  void centerConfirmed(double x, double y);
 
  public slots:
   void slot_update(double val);
@@ -96,7 +98,6 @@ class aim : public QWidget {
   bool temperatureVisible() const;
   void drawTemperature(QPainter& painter);
   void reportCenter();
-  void rereadLanguage();
 
   double centerX_ = 180.0;
   double centerY_ = 160.0;

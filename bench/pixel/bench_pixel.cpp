@@ -15,7 +15,7 @@
 #include "enhance/sr_dde.h"
 #include "enhance/sr_model.h"
 #include "enhance/sr_rknn.h"
-#include "imaging/palette.h"
+#include "enhance/palette.h"
 #include "platform/rga/rga.h"
 #include "platform/rga/rga_ops.h"
 

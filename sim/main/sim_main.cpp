@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/appcontroller.h"
-#include "app/constants.h"
+#include "platform/constants.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "platform/paths.h"

@@ -3,7 +3,7 @@
 #include <QSettings>
 
 #include "app/appcontroller.h"
-#include "app/settings.h"
+#include "platform/settings_file.h"
 #include "app/settings_store.h"
 #include "platform/paths.h"
 #include "tests/support/temp_root.h"

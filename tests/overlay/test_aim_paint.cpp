@@ -285,30 +285,17 @@ TEST_F(OverlayPaint, StatusPicturesAndChargingScreenHideEverythingElse) {
   EXPECT_NE(render(), charging);
 }
 
-TEST_F(OverlayPaint, StatusPicturesFollowTheLanguageInTheSettingsFile) {
-  overlay.slot_recv_language(1);
-  root.write("/etc/settings.ini", "[General]\nlanguage=2\n");
+TEST_F(OverlayPaint, StatusPicturesFollowTheLanguage) {
+  overlay.slot_recv_language(2);
   overlay.slot_recv_lowpower(true);
-  EXPECT_EQ(overlay.language(), 2);
   // Russian units show the Type-C picture instead of the plain low-battery one.
   EXPECT_EQ(render(), picture(":/pictures/ru/connectTypeC.png"));
-
-  // (Each write differs in length: QSettings trusts its cache while a file's
-  // size and time look unchanged.)
-  root.write("/etc/settings.ini", "[General]\nlanguage=9\nscale=1\n");
   overlay.slot_recv_lowpower(false);
-  EXPECT_EQ(overlay.language(), 2);  // clamped
-  root.write("/etc/settings.ini", "[General]\nlanguage=0\nscale=100\n");
+  overlay.slot_recv_language(9);  // clamped
+  EXPECT_EQ(overlay.language(), 2);
+  overlay.slot_recv_language(0);
   overlay.slot_recv_poweroff(true);
-  EXPECT_EQ(overlay.language(), 0);
   EXPECT_EQ(render(), picture(":/pictures/zh/poweroff.png"));
-
-  // Without the key the language given by the window stays.
-  root.write("/etc/settings.ini", "[General]\nbrightness=50\n");
-  overlay.slot_recv_language(1);
-  overlay.slot_recv_poweroff(true);
-  EXPECT_EQ(overlay.language(), 1);
-  EXPECT_EQ(render(), picture(":/pictures/en/poweroff.png"));
 }
 
 TEST_F(OverlayPaint, TemperatureTextSitsDownRightOfTheDrawnCentre) {

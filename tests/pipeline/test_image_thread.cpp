@@ -12,6 +12,7 @@
 #include "imaging/camera.h"
 #include "imaging/encoder_channel.h"
 #include "imaging/image_pro_thread.h"
+#include "platform/settings_file.h"
 #include "platform/media/rk_mpi.h"
 #include "tests/pipeline/pipeline_support.h"
 
@@ -47,7 +48,10 @@ TEST(ImageProThreadSettings, PoolSizeIsClampedAndWrittenBack) {
     if (c.stored) ini += QByteArray("VideoEncMBCnt=") + c.stored + "\n";
     ASSERT_TRUE(bench.root().write(QStringLiteral("/etc/settings.ini"), ini));
     {
-      ImageProThread t;
+      ImageThreadConfig config;
+      config.poolBlockCount = settings::loadVideoEncMBCnt();
+      config.pictureNumber = settings::readPictureFileNum();
+      ImageProThread t(config);
       EXPECT_EQ(t.poolBlockCount(), c.loaded);
       EXPECT_TRUE(t.displayReady());
       EXPECT_TRUE(t.hasPool());
@@ -66,9 +70,6 @@ TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDispla
   ImageProThread t;
   ASSERT_TRUE(t.displayReady());
   ASSERT_TRUE(startAndShow(t, bench));
-  // The loop completes the super-resolution key on its first pass.
-  EXPECT_FALSE(setting(bench.root(), "SrEnabled").toBool());
-  EXPECT_TRUE(setting(bench.root(), "SrEnabled").isValid());
 
   sim::SimKms& kms = bench.kms();
   for (int lowPower = 0; lowPower < 2; ++lowPower) {

@@ -1,4 +1,4 @@
-// Writes the palette tables as C++ source for imaging/palette_tables.inc.
+// Writes the palette tables as C++ source for enhance/palette_tables.inc.
 //   palettegen <output file>
 // Fails (and writes nothing) if a table breaks its step limit.
 #include <cstdio>

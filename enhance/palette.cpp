@@ -1,11 +1,11 @@
-#include "imaging/palette.h"
+#include "enhance/palette.h"
 
 #include <array>
 #include <cstring>
 
 namespace {
 
-#include "imaging/palette_tables.inc"
+#include "enhance/palette_tables.inc"
 
 // Cb and Cr of one entry as the two bytes of a CbCr pair in memory order,
 // so a block costs one lookup and one 16-bit store.

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "imaging/palette.h"
+#include "enhance/palette.h"
 #include "tools/palettegen/palette_curve.h"
 
 namespace {
@@ -44,8 +44,8 @@ TEST(Palette, TablesFollowTheirAnchorsInSmallSteps) {
     for (int y = 0; y < 256; ++y) {
       uint8_t gotCb, gotCr;
       ASSERT_TRUE(PaletteChroma(a.table, y, &gotCb, &gotCr));
-      ASSERT_EQ(gotCb, cb[y]) << "imaging/palette_tables.inc is stale: rebuild palette_tables";
-      ASSERT_EQ(gotCr, cr[y]) << "imaging/palette_tables.inc is stale: rebuild palette_tables";
+      ASSERT_EQ(gotCb, cb[y]) << "enhance/palette_tables.inc is stale: rebuild palette_tables";
+      ASSERT_EQ(gotCr, cr[y]) << "enhance/palette_tables.inc is stale: rebuild palette_tables";
       if (y > 0) {
         EXPECT_LE(std::abs(gotCb - prevCb), a.maxStep) << "table " << a.table << " luma " << y;
         EXPECT_LE(std::abs(gotCr - prevCr), a.maxStep) << "table " << a.table << " luma " << y;

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "platform/settings_file.h"
 
 #include <QtGlobal>
 
