@@ -13,6 +13,9 @@
 #include "platform/constants.h"
 #include "app/mainzeroingpage.h"
 #include "app/placeholderpage.h"
+#include "devices/power_monitor.h"
+#include "record/photo_capture.h"
+#include "ui/toasts.h"
 #include "app/startup.h"
 #include "platform/settings_file.h"
 #include "imaging/image_pro_thread.h"
@@ -24,33 +27,6 @@
 #include "ui/texts.h"
 #include "ui/uistyle.h"
 
-namespace {
-// Titles of the pages whose own content is still a placeholder.
-const UiText* const kPageTitles[MainWindow::kPageCount] = {nullptr,
-                                                           &texts::kReticleColorTitle,
-                                                           &texts::kBrightnessTitle,
-                                                           &texts::kZeroingTitle,
-                                                           &texts::kDeviceInfoTitle,
-                                                           &texts::kFactoryResetTitle,
-                                                           &texts::kLanguageTitle,
-                                                           &texts::kTemperatureTitle,
-                                                           &texts::kSelectReferenceTitle,
-                                                           &texts::kBlackbodyTitle,
-                                                           &texts::kCalGuideTitle,
-                                                           &texts::kCalResultTitle,
-                                                           &texts::kPowerSaveTitle,
-                                                           &texts::kPowerSaveTitle,
-                                                           &texts::kPhotoGalleryTitle,
-                                                           &texts::kVideoGalleryTitle,
-                                                           nullptr};
-
-// The menu's items, in its order: the stack index each one opens.
-const int kMenuTargets[10] = {MainWindow::kPalettePage,      MainWindow::kAdjustPage,
-                              MainWindow::kTempMeasurePage,  MainWindow::kZeroingPage,
-                              MainWindow::kDeviceInfoPage,   MainWindow::kFactoryResetPage,
-                              MainWindow::kLanguagePage,     MainWindow::kEnergySavingPage,
-                              MainWindow::kPhotoGalleryPage, MainWindow::kVideoGalleryPage};
-}  // namespace
 
 MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(parent), state_(state) {
   // 1. Members carry their defaults; the window itself is see-through so the
@@ -78,6 +54,8 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   }
 
   // 6.
+  power_ = new PowerMonitor(this);
+  connectPowerMonitor();
   batteryTimer_ = new QTimer(this);
   batteryTimer_->setInterval(1000);
   connect(batteryTimer_, &QTimer::timeout, this, &MainWindow::pollBatteryPercent);
@@ -100,17 +78,19 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
     imageThread_->ReceiveImageMode(state_->paletteMode());
   }
   imageThread_->ReceiveScale(cfg_.zoomTenths);
-  connect(imageThread_, &ImageProThread::photoSaved, this, &MainWindow::onPhotoSaved);
+  photos_ = new PhotoCapture(central_, imageThread_, this);
+  photos_->setFeedbackWidgets({toasts_->label(), toasts_->flashWidget()});
+  connect(photos_, &PhotoCapture::saved, this,
+          [this](const QString&, bool ok) { showToast(ok ? Toast::Saved : Toast::SaveFailed); });
   imageThread_->start(QThread::InheritPriority);
 
   // 8.
   applyState();
-  chargingState_ = -2;
-  chargerOnline_ = -2;
-  refreshCharger();
+  power_->resetCharger();
+  power_->refreshCharger();
   // The first battery reading came before the image thread existed; a device
   // started on a flat battery must not run its camera until the next change.
-  if (lowPower_)
+  if (power_->lowPower())
     QMetaObject::invokeMethod(imageThread_, "ReceiveLowPower", Qt::QueuedConnection,
                               Q_ARG(bool, true));
 
@@ -181,27 +161,14 @@ void MainWindow::buildUi() {
 
   // 3.
   pages_.resize(kPageCount);
-  home_ = new HomePage(this, uiScale_);
-  home_->installEventFilter(this);
-  pages_[kHomePage] = home_;
   zeroGesture_ = new ZeroingGesture(this);
-  for (int i = 1; i < kMenuPage; ++i) {
-    if (i == kZeroingPage) {
-      zeroing_ = new MainZeroingPage(this, uiScale_, this);
-      pages_[i] = zeroing_;
-      continue;
-    }
-    auto* p = new PlaceholderPage(*kPageTitles[i], uiScale_, this);
-    connect(p, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
-    pages_[i] = p;
-  }
-  menu_ = new MenuPage(this, uiScale_);
-  pages_[kMenuPage] = menu_;
+  for (int i = 0; i < kPageCount; ++i) pages_[i] = makePage(i);
+  home_->installEventFilter(this);
   for (QWidget* p : pages_) stack_->addWidget(p);
 
   // 4.
   QList<QWidget*> targets;
-  for (int index : kMenuTargets) targets << pages_[index];
+  for (PageIndex index : kMenuTargets) targets << pages_[index];
   menu_->setItems(targets);
   menu_->applyLanguage(cfg_.language);
   menu_->relayout();
@@ -211,7 +178,42 @@ void MainWindow::buildUi() {
   });
   goHome();
 
-  // 5. The overlay reports its centre from the moment it loads it, so the
+  // 5.
+  buildOverlay();
+
+  // 6.
+  connect(stack_, &QStackedWidget::currentChanged, this, [this] { onPageChanged(); });
+  onPageChanged();
+
+  // 7, 8. The flash and the toast label.
+  toasts_ = new Toasts(central_, uiScale_);
+  toasts_->setLanguage(cfg_.language);
+
+  // 9.
+  buildCalibrationPanel();
+
+  // 10. Touch and the hardware keys drive the interface; no widget takes focus.
+  for (QPushButton* b : findChildren<QPushButton*>()) b->setFocusPolicy(Qt::NoFocus);
+}
+
+QWidget* MainWindow::makePage(int index) {
+  switch (index) {
+    case kHomePage:
+      return home_ = new HomePage(this, uiScale_);
+    case kZeroingPage:
+      return zeroing_ = new MainZeroingPage(this, uiScale_, this);
+    case kMenuPage:
+      return menu_ = new MenuPage(this, uiScale_);
+    default: {
+      auto* p = new PlaceholderPage(*title(index), uiScale_, this);
+      connect(p, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
+      return p;
+    }
+  }
+}
+
+void MainWindow::buildOverlay() {
+  // The overlay reports its centre from the moment it loads it, so the
   // temperature readout measures at the zeroed centre after a restart too.
   overlay_ = new aim(central_);
   overlay_->setGeometry(0, 0, width(), height());
@@ -245,40 +247,11 @@ void MainWindow::buildUi() {
     if (stack_->currentWidget() == zeroing_) openMenu();
   });
 
-  // 6.
-  connect(stack_, &QStackedWidget::currentChanged, this, [this] { onPageChanged(); });
-  onPageChanged();
+}
 
+void MainWindow::buildCalibrationPanel() {
   const int W = width();
   const int H = height();
-
-  // 7.
-  flash_ = new QWidget(central_);
-  flash_->setGeometry(0, 0, W, H);
-  flash_->setStyleSheet(QStringLiteral("background-color: rgba(80,0,0,70);"));
-  flash_->setAttribute(Qt::WA_TransparentForMouseEvents);
-  flash_->setAttribute(Qt::WA_StyledBackground);
-  flash_->hide();
-
-  // 8.
-  toast_ = new QLabel(central_);
-  toast_->setAlignment(Qt::AlignCenter);
-  toast_->setGeometry((W - 140) / 2, H - 68, 140, 36);
-  toast_->setStyleSheet(styleWithFont(
-      8,
-      QStringLiteral("color:#ffffff; background-color:rgba(0,0,0,150); border-radius:8px; "
-                     "font-weight:600;"),
-      uiScale_));
-  toast_->setAttribute(Qt::WA_TransparentForMouseEvents);
-  toast_->hide();
-  toastTimer_ = new QTimer(this);
-  toastTimer_->setSingleShot(true);
-  connect(toastTimer_, &QTimer::timeout, this, [this] {
-    toast_->hide();
-    toast_->setText(pickText(cfg_.language, texts::kToastSaved));
-  });
-
-  // 9.
   calPanel_ = new QWidget(central_);
   calPanel_->setGeometry(0, H - 88, W, 88);
   calPanel_->setStyleSheet(QStringLiteral("background-color: rgba(0,0,0,165);"));
@@ -296,8 +269,6 @@ void MainWindow::buildUi() {
       22, QStringLiteral("color:#4ec6af; font-weight:700; background:transparent;"), uiScale_));
   calPanel_->hide();
 
-  // 10. Touch and the hardware keys drive the interface; no widget takes focus.
-  for (QPushButton* b : findChildren<QPushButton*>()) b->setFocusPolicy(Qt::NoFocus);
 }
 
 QWidget* MainWindow::page(int index) const {
@@ -344,6 +315,7 @@ void MainWindow::applyState() {
 }
 
 void MainWindow::retranslateUi() {
+  if (toasts_) toasts_->setLanguage(cfg_.language);
   for (QWidget* p : pages_)
     if (auto* page = qobject_cast<UiPage*>(p)) page->applyLanguage(cfg_.language);
   if (overlay_) overlay_->slot_recv_language(cfg_.language);
@@ -377,46 +349,35 @@ void MainWindow::openMenu() {
 }
 
 void MainWindow::showToast(Toast which) {
-  if (!toast_) return;
-  const int W = width();
-  const int H = height();
-  int ms = 800;
+  if (!toasts_) return;
+  toasts_->setLanguage(cfg_.language);
   switch (which) {
     case Toast::PowerOffBelowIdle:
+      toasts_->show(texts::kToastPowerOffBelowIdle, Toasts::Shape::Notice);
+      break;
     case Toast::NoGsensor:
-      toast_->setText(pickText(cfg_.language, which == Toast::NoGsensor
-                                                  ? texts::kToastNoGsensor
-                                                  : texts::kToastPowerOffBelowIdle));
-      toast_->setWordWrap(true);
-      toast_->setGeometry((W - std::min(W - 16, 320)) / 2, H - 80, std::min(W - 16, 320), 48);
-      ms = 2000;
+      toasts_->show(texts::kToastNoGsensor, Toasts::Shape::Notice);
       break;
     case Toast::InsertSd:
+      toasts_->show(texts::kToastInsertSd, Toasts::Shape::Card);
+      break;
     case Toast::SaveFailed:
-      toast_->setText(pickText(cfg_.language, which == Toast::InsertSd ? texts::kToastInsertSd
-                                                                       : texts::kToastSaveFailed));
-      toast_->setWordWrap(true);
-      toast_->setGeometry((W - std::min(W - 16, 280)) / 2, H - 72, std::min(W - 16, 280), 40);
-      ms = 1500;
+      toasts_->show(texts::kToastSaveFailed, Toasts::Shape::Card);
       break;
     case Toast::Saved:
-      toast_->setText(pickText(cfg_.language, texts::kToastSaved));
-      toast_->setWordWrap(false);
-      toast_->setGeometry((W - 140) / 2, H - 68, 140, 36);
-      ms = 800;
+      toasts_->show(texts::kToastSaved, Toasts::Shape::Pill);
       break;
   }
-  toast_->raise();
-  toast_->show();
-  toastTimer_->start(ms);
 }
 
 void MainWindow::showPhotoFeedback() {
-  if (!flash_) return;
-  flash_->raise();
-  flash_->show();
-  QTimer::singleShot(70, flash_, &QWidget::hide);
+  if (toasts_) toasts_->flash();
 }
+
+QLabel* MainWindow::toastLabel() const { return toasts_ ? toasts_->label() : nullptr; }
+QWidget* MainWindow::flashOverlay() const { return toasts_ ? toasts_->flashWidget() : nullptr; }
+bool MainWindow::lowPower() const { return power_ && power_->lowPower(); }
+bool MainWindow::sdPresent() const { return power_ && power_->sdPresent(); }
 
 // ------------------------------------------------------------------ slots
 

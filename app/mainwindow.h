@@ -1,55 +1,39 @@
 #pragma once
-// The one controller of the program: owns every page, the heads-up overlay,
-// the toast and flash overlays, the worker threads and the periodic timers;
-// mirrors the persistent settings and applies them to the subsystems.
+// The one controller of the program. It owns every page, the heads-up
+// overlay, the worker threads and the periodic timers, mirrors the persistent
+// settings and applies them; the work itself lives in units beside it (the
+// home gestures, the toasts, the power monitor, photo capture, ...) which it
+// creates and wires.
 #include <QMainWindow>
 #include <QPoint>
 #include <QVector>
 #include <functional>
 
+#include "app/home_gestures.h"
+#include "app/page_table.h"
 #include "app/settings_store.h"
-#include "devices/power_supply.h"
 #include "devices/rv_key.h"
 
 class AppController;
-class QImage;
 class HomePage;
 class ImageProThread;
 class MainZeroingPage;
-class ZeroingGesture;
-class aim;
 class MenuPage;
+class PhotoCapture;
+class PowerMonitor;
+class QImage;
 class QLabel;
 class QSettings;
 class QStackedWidget;
 class QTimer;
+class Toasts;
+class ZeroingGesture;
+class aim;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public Pages {
   Q_OBJECT
 
  public:
-  // Stack indices of the pages.
-  enum PageIndex {
-    kHomePage = 0,
-    kPalettePage = 1,
-    kAdjustPage = 2,
-    kZeroingPage = 3,
-    kDeviceInfoPage = 4,
-    kFactoryResetPage = 5,
-    kLanguagePage = 6,
-    kTempMeasurePage = 7,
-    kTempCalRefPage = 8,
-    kTempCalBlackbodyPage = 9,
-    kTempCalGuidePage = 10,
-    kTempCalResultPage = 11,
-    kEnergySavingPage = 12,
-    kEnergyAdjustPage = 13,
-    kPhotoGalleryPage = 14,
-    kVideoGalleryPage = 15,
-    kMenuPage = 16,
-    kPageCount = 17
-  };
-
   // The occasions of the one toast label.
   enum class Toast { PowerOffBelowIdle, NoGsensor, InsertSd, Saved, SaveFailed };
 
@@ -85,16 +69,8 @@ class MainWindow : public QMainWindow {
   double uiScale() const { return uiScale_; }
   const ControllerSettings& settingsMirror() const { return cfg_; }
   int zoomTenths() const { return cfg_.zoomTenths; }
-  bool zoomRising() const { return cfg_.zoomRising; }
-  int reticleColor() const { return cfg_.reticleColor; }
-  int reticleDotColor() const { return cfg_.reticleDotColor; }
   int language() const { return cfg_.language; }
   bool srEnabled() const { return cfg_.srEnabled; }
-  bool tempMeasureEnabled() const { return cfg_.tempMeasureEnabled; }
-  double tempOffsetC() const { return cfg_.tempOffsetC; }
-  bool energySavingEnabled() const { return cfg_.energySavingEnabled; }
-  int idleSleepMinutes() const { return cfg_.idleSleepMinutes; }
-  int autoPowerOffMinutes() const { return cfg_.autoPowerOffMinutes; }
   bool gsensorAvailable() const { return gsensorAvailable_; }
   QPoint reticleCenter() const { return reticleCenter_; }
   QStackedWidget* stack() const { return stack_; }
@@ -106,12 +82,12 @@ class MainWindow : public QMainWindow {
   ZeroingGesture* zeroGesture() const { return zeroGesture_; }
   int zeroOffsetX() const { return zeroOffsetX_; }
   int zeroOffsetY() const { return zeroOffsetY_; }
-  QLabel* toastLabel() const { return toast_; }
-  QWidget* flashOverlay() const { return flash_; }
+  QLabel* toastLabel() const;
+  QWidget* flashOverlay() const;
   QWidget* calibrationPanel() const { return calPanel_; }
-  bool lowPower() const { return lowPower_; }
-  bool sdPresent() const { return sdPresent_; }
-  int chargerOnline() const { return chargerOnline_; }
+  PowerMonitor* powerMonitor() const { return power_; }
+  bool lowPower() const;
+  bool sdPresent() const;
 
  public slots:
   void refreshZeroText();
@@ -128,13 +104,15 @@ class MainWindow : public QMainWindow {
 
  private:
   void buildUi();
-  bool homeGesture(QEvent* event);
+  QWidget* makePage(int index);
+  void buildOverlay();
+  void buildCalibrationPanel();
+  void connectPowerMonitor();
   void stepZoom();
-  void onPhotoSaved(const QString& path, bool ok);
+  void powerOff();
   bool readCenterTemperature(float* celsius) const;
   void updateTempMeasureTimer();
   void refreshPowerState();
-  void refreshCharger();
   void applyBacklight();
 
   AppController* state_;
@@ -147,25 +125,22 @@ class MainWindow : public QMainWindow {
   MenuPage* menu_ = nullptr;
   MainZeroingPage* zeroing_ = nullptr;
   aim* overlay_ = nullptr;
-  ZeroingGesture* zeroGesture_ = nullptr;
-
-  // Worker threads, owned.
-  ImageProThread* imageThread_ = nullptr;
-  Rv_key* keyReader_ = nullptr;  // a child of the window
-
-  // Home gesture memory.
-  QPoint pressPos_;
-  qint64 pressTime_ = 0;
-  QPoint lastTapPos_;
-  qint64 lastTapTime_ = 0;
-  std::function<qint64()> clock_;
-  QWidget* flash_ = nullptr;
-  QLabel* toast_ = nullptr;
-  QTimer* toastTimer_ = nullptr;
+  Toasts* toasts_ = nullptr;
   QWidget* calPanel_ = nullptr;
   QLabel* calLine1_ = nullptr;
   QLabel* calLine2_ = nullptr;
   double uiScale_ = 2.0;
+
+  // Units the window owns and wires.
+  HomeGestures gestures_;
+  std::function<qint64()> clock_;
+  ZeroingGesture* zeroGesture_ = nullptr;
+  PowerMonitor* power_ = nullptr;
+  PhotoCapture* photos_ = nullptr;
+
+  // Worker threads, owned.
+  ImageProThread* imageThread_ = nullptr;
+  Rv_key* keyReader_ = nullptr;  // a child of the window
 
   // Settings mirrors: zoomTenths, zoomRising, reticleColor, reticleDotColor,
   // language, srEnabled, tempMeasureEnabled, tempOffsetC, energySavingEnabled,
@@ -180,13 +155,6 @@ class MainWindow : public QMainWindow {
   int zeroOffsetX_ = 0;
   int zeroOffsetY_ = 0;
   QPoint reticleCenter_{180, 160};
-
-  // Power hardware as last read.
-  power_supply::BatterySmoother batterySamples_;
-  int chargingState_ = -2;  // 1 charging, 0 not, -2 never read
-  int chargerOnline_ = -2;  // > 0 connected, 0 not, -2 never read
-  bool lowPower_ = false;
-  bool sdPresent_ = false;
 
   // Timers.
   QTimer* batteryTimer_ = nullptr;

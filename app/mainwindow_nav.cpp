@@ -1,6 +1,5 @@
 // Hardware keys, the home page's touch gestures, photos and power-off by key.
 #include <QDateTime>
-#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
@@ -8,28 +7,18 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
-#include "platform/settings_file.h"
 #include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
-#include "platform/paths.h"
+#include "record/photo_capture.h"
 #include "platform/sensor_channel_abi.h"
 #include "platform/system_actions.h"
 #include "thermal/sensor_channel.h"
 #include "ui/homepage.h"
 
 namespace {
-
-// Home gesture limits, in pixels and milliseconds.
-constexpr int kTapMaxMs = 350;
-constexpr int kTapMaxMove = 32;
-constexpr int kDoubleTapMaxMs = 450;
-constexpr int kDoubleTapMaxDist = 48;
-constexpr int kLongPressMs = 450;
-constexpr int kSwipeMin = 49;
 
 const uint8_t kSensorShutdown[18] = {0x01, 0x0F, 0x45, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                                      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8D, 0x5A};
@@ -62,15 +51,7 @@ void MainWindow::onHardwareKey(user_key_value_e keyVal) {
       break;
     }
     case USER_KEY_POWER_OFF:
-      if (poweringOff_) break;
-      poweringOff_ = true;
-      if (state_) state_->setRecording(false);
-      if (imageThread_)
-        QMetaObject::invokeMethod(imageThread_, "ReceivePause", Qt::QueuedConnection,
-                                  Q_ARG(bool, true));
-      if (overlay_) overlay_->slot_recv_poweroff(true);
-      updateTempMeasureTimer();
-      QTimer::singleShot(600, this, &MainWindow::appExit);
+      powerOff();
       break;
     case USER_KEY_SR_TOGGLE:
       cfg_.srEnabled = !cfg_.srEnabled;
@@ -85,6 +66,19 @@ void MainWindow::onHardwareKey(user_key_value_e keyVal) {
     default:
       break;
   }
+}
+
+// One power-off sequence for the key and the automatic path: it runs once.
+void MainWindow::powerOff() {
+  if (poweringOff_) return;
+  poweringOff_ = true;
+  if (state_) state_->setRecording(false);
+  if (imageThread_)
+    QMetaObject::invokeMethod(imageThread_, "ReceivePause", Qt::QueuedConnection,
+                              Q_ARG(bool, true));
+  if (overlay_) overlay_->slot_recv_poweroff(true);
+  updateTempMeasureTimer();
+  QTimer::singleShot(600, this, &MainWindow::appExit);
 }
 
 void MainWindow::appExit() {
@@ -116,104 +110,42 @@ void MainWindow::stepZoom() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == home_ && homeGesture(event)) return true;
-  return QMainWindow::eventFilter(watched, event);
-}
-
-bool MainWindow::homeGesture(QEvent* event) {
+  if (watched != home_) return QMainWindow::eventFilter(watched, event);
   const QEvent::Type type = event->type();
   const qint64 now = clock_ ? clock_() : QDateTime::currentMSecsSinceEpoch();
   // A quick second press arrives as a double-click: it is a press all the same.
   if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
-    pressPos_ = static_cast<QMouseEvent*>(event)->localPos().toPoint();
-    pressTime_ = now;
-    return false;
+    gestures_.press(static_cast<QMouseEvent*>(event)->localPos().toPoint(), now);
+    return QMainWindow::eventFilter(watched, event);
   }
-  if (type != QEvent::MouseButtonRelease) return false;
-  const QPoint pos = static_cast<QMouseEvent*>(event)->localPos().toPoint();
-  const int dx = pos.x() - pressPos_.x();
-  const int dy = pos.y() - pressPos_.y();
-  const int adx = std::abs(dx), ady = std::abs(dy);
-  const qint64 duration = now - pressTime_;
-
-  if (duration <= kTapMaxMs && adx <= kTapMaxMove && ady <= kTapMaxMove) {
-    if (lastTapTime_ != 0 && pressTime_ - lastTapTime_ <= kDoubleTapMaxMs &&
-        std::abs(pos.x() - lastTapPos_.x()) <= kDoubleTapMaxDist &&
-        std::abs(pos.y() - lastTapPos_.y()) <= kDoubleTapMaxDist) {
-      lastTapTime_ = 0;
+  if (type != QEvent::MouseButtonRelease) return QMainWindow::eventFilter(watched, event);
+  const HomeGestures::Result r =
+      gestures_.release(static_cast<QMouseEvent*>(event)->localPos().toPoint(), now);
+  switch (r.action) {
+    case HomeGestures::Action::StepZoom:
       stepZoom();
-      return true;
-    }
-    lastTapTime_ = now;
-    lastTapPos_ = pos;
-  } else {
-    lastTapTime_ = 0;
-  }
-
-  bool vertical = false;
-  if (duration >= kLongPressMs && adx <= kTapMaxMove) {
-    if (ady <= kTapMaxMove) {
+      break;
+    case HomeGestures::Action::OpenMenu:
       openMenu();
-      return true;
-    }
-    if (ady <= kSwipeMin) return false;
-    vertical = true;
-  } else if (adx <= kSwipeMin && ady <= kSwipeMin) {
-    return false;
-  } else {
-    vertical = adx < ady;
+      break;
+    case HomeGestures::Action::NextPalette:
+    case HomeGestures::Action::PreviousPalette:
+      if (state_) state_->stepPaletteMode(r.action == HomeGestures::Action::NextPalette ? 1 : -1);
+      break;
+    case HomeGestures::Action::NextReticle:
+    case HomeGestures::Action::PreviousReticle:
+      if (state_) state_->stepReticleType(r.action == HomeGestures::Action::NextReticle ? 1 : -1);
+      break;
+    case HomeGestures::Action::None:
+      break;
   }
-  if (!state_) return true;
-  if (vertical)
-    state_->stepPaletteMode(dy < 0 ? +1 : -1);
-  else
-    state_->stepReticleType(dx < 0 ? +1 : -1);
-  return true;
+  return r.consumed || QMainWindow::eventFilter(watched, event);
 }
 
 // ------------------------------------------------------------------ photos
 
-QImage MainWindow::renderInterface() {
-  QWidget* source = central_ ? central_ : static_cast<QWidget*>(this);
-  QImage image(source->size(), QImage::Format_ARGB32);
-  image.fill(Qt::transparent);
-  // The feedback of a previous photo ("Saved", the flash) is not part of the
-  // scene: keep it out of this one. Hidden and shown within this event, so
-  // the screen never sees it go.
-  const bool toastShown = toast_ && toast_->isVisible();
-  const bool flashShown = flash_ && flash_->isVisible();
-  if (toastShown) toast_->hide();
-  if (flashShown) flash_->hide();
-  source->render(&image, QPoint(0, 0), QRegion(),
-                 QWidget::DrawWindowBackground | QWidget::DrawChildren);
-  if (toastShown) toast_->show();
-  if (flashShown) flash_->show();
-  if (image.size() != QSize(360, 320))
-    image = image.scaled(360, 320, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                .convertToFormat(QImage::Format_ARGB32);
-  return image;
-}
+QImage MainWindow::renderInterface() { return photos_ ? photos_->renderInterface() : QImage(); }
 
 void MainWindow::savePhotoWithOsd() {
-  if (!imageThread_) return;
-  const QImage image = renderInterface();
-  // Bytes R, G, B, A, not premultiplied: exactly RGBA8888.
-  const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
-  QByteArray bytes(360 * 320 * 4, Qt::Uninitialized);
-  for (int y = 0; y < 320; ++y)
-    std::memcpy(bytes.data() + y * 360 * 4, rgba.constScanLine(y), 360 * 4);
-
-  QDir().mkpath(platform::qpath(QStringLiteral("/mnt/sdcard/picture")));
-  int number = settings::readPictureFileNum() + 1;
-  if (number > 10000) number = 0;
-  settings::writePictureFileNum(number);
-  const QString path =
-      QStringLiteral("%1/pic_%2.jpg").arg(QStringLiteral("/mnt/sdcard/picture")).arg(number);
-  QMetaObject::invokeMethod(imageThread_, "ReceiveSavePhotoWithOsd", Qt::QueuedConnection,
-                            Q_ARG(QString, path), Q_ARG(QByteArray, bytes), Q_ARG(int, 360),
-                            Q_ARG(int, 320));
-}
-
-void MainWindow::onPhotoSaved(const QString&, bool ok) {
-  showToast(ok ? Toast::Saved : Toast::SaveFailed);
+  if (photos_) photos_->take();
 }

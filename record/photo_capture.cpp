@@ -1,0 +1,63 @@
+#include "record/photo_capture.h"
+
+#include <QDir>
+#include <QWidget>
+#include <cstring>
+
+#include "platform/paths.h"
+#include "platform/settings_file.h"
+
+namespace {
+constexpr const char* kPictureDir = "/mnt/sdcard/picture";
+}
+
+PhotoCapture::PhotoCapture(QWidget* interfaceRoot, QObject* imageThread, QObject* parent)
+    : QObject(parent), root_(interfaceRoot), imageThread_(imageThread) {
+  if (imageThread_)
+    connect(imageThread_, SIGNAL(photoSaved(QString, bool)), this, SIGNAL(saved(QString, bool)));
+}
+
+QImage PhotoCapture::renderInterface() const {
+  QImage image(root_->size(), QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  // Hidden and shown again within this call, so the screen never sees it go.
+  QList<QWidget*> hidden;
+  for (QWidget* w : feedback_)
+    if (w && w->isVisible()) {
+      w->hide();
+      hidden << w;
+    }
+  root_->render(&image, QPoint(0, 0), QRegion(),
+                QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  for (QWidget* w : hidden) w->show();
+  if (image.size() != QSize(kWidth, kHeight))
+    image = image.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                .convertToFormat(QImage::Format_ARGB32);
+  return image;
+}
+
+int PhotoCapture::takePictureNumber() {
+  int number = settings::readPictureFileNum() + 1;
+  if (number > 10000) number = 0;
+  settings::writePictureFileNum(number);
+  return number;
+}
+
+QString PhotoCapture::picturePath(int number) {
+  return QStringLiteral("%1/pic_%2.jpg").arg(QLatin1String(kPictureDir)).arg(number);
+}
+
+bool PhotoCapture::take() {
+  if (!imageThread_) return false;
+  // Bytes R, G, B, A, not premultiplied: exactly RGBA8888.
+  const QImage rgba = renderInterface().convertToFormat(QImage::Format_RGBA8888);
+  QByteArray bytes(kWidth * kHeight * 4, Qt::Uninitialized);
+  for (int y = 0; y < kHeight; ++y)
+    std::memcpy(bytes.data() + y * kWidth * 4, rgba.constScanLine(y), kWidth * 4);
+  QDir().mkpath(platform::qpath(QString::fromLatin1(kPictureDir)));
+  const QString path = picturePath(takePictureNumber());
+  QMetaObject::invokeMethod(imageThread_, "ReceiveSavePhotoWithOsd", Qt::QueuedConnection,
+                            Q_ARG(QString, path), Q_ARG(QByteArray, bytes), Q_ARG(int, kWidth),
+                            Q_ARG(int, kHeight));
+  return true;
+}

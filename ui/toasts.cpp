@@ -1,0 +1,84 @@
+#include "ui/toasts.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+
+#include "ui/uistyle.h"
+
+// Sizes come from the window: the host may not have been laid out yet.
+Toasts::Toasts(QWidget* host, double uiScale) : QObject(host), host_(host) {
+  const int W = host->window()->width();
+  const int H = host->window()->height();
+  flash_ = new QWidget(host);
+  flash_->setGeometry(0, 0, W, H);
+  flash_->setStyleSheet(QStringLiteral("background-color: rgba(80,0,0,70);"));
+  flash_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  flash_->setAttribute(Qt::WA_StyledBackground);
+  flash_->hide();
+
+  label_ = new QLabel(host);
+  label_->setAlignment(Qt::AlignCenter);
+  label_->setGeometry((W - 140) / 2, H - 68, 140, 36);
+  label_->setStyleSheet(styleWithFont(
+      8,
+      QStringLiteral("color:#ffffff; background-color:rgba(0,0,0,150); border-radius:8px; "
+                     "font-weight:600;"),
+      uiScale));
+  label_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  label_->hide();
+
+  timer_ = new QTimer(this);
+  timer_->setSingleShot(true);
+  connect(timer_, &QTimer::timeout, label_, &QWidget::hide);
+}
+
+void Toasts::show(const UiText& text, Shape shape) {
+  const int W = host_->window()->width();
+  const int H = host_->window()->height();
+  int ms = 800;
+  label_->setText(pickText(language_, text));
+  switch (shape) {
+    case Shape::Notice: {
+      const int w = std::min(W - 16, 320);
+      label_->setWordWrap(true);
+      label_->setGeometry((W - w) / 2, H - 80, w, 48);
+      ms = 2000;
+      break;
+    }
+    case Shape::Card: {
+      const int w = std::min(W - 16, 280);
+      label_->setWordWrap(true);
+      label_->setGeometry((W - w) / 2, H - 72, w, 40);
+      ms = 1500;
+      break;
+    }
+    case Shape::Pill:
+      label_->setWordWrap(false);
+      label_->setGeometry((W - 140) / 2, H - 68, 140, 36);
+      break;
+  }
+  label_->raise();
+  label_->show();
+  timer_->start(ms);
+}
+
+void Toasts::flash() {
+  flash_->raise();
+  flash_->show();
+  QTimer::singleShot(70, flash_, &QWidget::hide);
+}
+
+void Toasts::hideForCapture() {
+  labelWasShown_ = label_->isVisible();
+  flashWasShown_ = flash_->isVisible();
+  if (labelWasShown_) label_->hide();
+  if (flashWasShown_) flash_->hide();
+}
+
+void Toasts::restore() {
+  if (labelWasShown_) label_->show();
+  if (flashWasShown_) flash_->show();
+  labelWasShown_ = flashWasShown_ = false;
+}
