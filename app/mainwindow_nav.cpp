@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QStackedWidget>
 #include <QTimer>
-#include <cstdio>
 #include <cstdlib>
 
 #include "app/appcontroller.h"
@@ -13,6 +12,7 @@
 #include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
 #include "record/photo_capture.h"
+#include "platform/diag.h"
 #include "platform/sensor_channel_abi.h"
 #include "platform/system_actions.h"
 #include "thermal/sensor_channel.h"
@@ -84,8 +84,7 @@ void MainWindow::powerOff() {
 void MainWindow::appExit() {
   sendSensorCommand(platform::kSensorCommandAddress, kSensorShutdown, sizeof kSensorShutdown);
   platform::sys().finalExit();
-  std::printf("AppExit\n\n");
-  std::fflush(stdout);
+  diag::out("AppExit\n\n");
 }
 
 void MainWindow::stepZoom() {

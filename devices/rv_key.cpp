@@ -4,9 +4,9 @@
 #include <linux/input.h>
 #include <unistd.h>
 
-#include <cstdio>
 
 #include "platform/devio.h"
+#include "platform/diag.h"
 
 Rv_key::Rv_key(QObject* parent) : QThread(parent) {
   qRegisterMetaType<user_key_value_e>("user_key_value_e");
@@ -34,13 +34,13 @@ void Rv_key::run() {
   platform::DeviceIo& io = platform::dev();
   const int fd1 = io.open("/dev/input/event1", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd1 <= 0) {
-    std::printf("Rv_key: cannot open /dev/input/event1\n");
+    diag::out("Rv_key: cannot open /dev/input/event1");
     running_.store(false);
     return;
   }
   const int fd2 = io.open("/dev/input/event2", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd2 <= 0) {
-    std::printf("Rv_key: cannot open /dev/input/event2\n");
+    diag::out("Rv_key: cannot open /dev/input/event2");
     io.close(fd1);
     running_.store(false);
     return;
