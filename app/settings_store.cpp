@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QtGlobal>
 #include <algorithm>
+#include <cmath>
 
 #include "app/appcontroller.h"
 #include "platform/settings_file.h"
@@ -17,10 +18,13 @@ int toInt(const QVariant& v, int fallback) {
   return ok ? i : fallback;
 }
 
+// A hand-edited "nan" or "inf" converts without complaint; it would show as
+// nonsense on every reading (or be undefined when rounded), so it counts as
+// unreadable.
 double toDouble(const QVariant& v, double fallback) {
   bool ok = false;
   const double d = v.toDouble(&ok);
-  return ok ? d : fallback;
+  return ok && std::isfinite(d) ? d : fallback;
 }
 
 }  // namespace
