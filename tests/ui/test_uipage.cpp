@@ -147,8 +147,6 @@ TEST(UiPage, SeeThroughTapTargetsTakeTouchAndRelayoutOnShowAndResize) {
 TEST(UiHelpers, ScaledSizesStylesAndTextChoice) {
   EXPECT_EQ(scaledPx(13, 1.6), 21);
   EXPECT_EQ(scaledPx(5, 2.5), 13);  // 12.5: halves go up
-  EXPECT_EQ(styleWithFont(9, QStringLiteral("color:#ff3b30;"), 2.0),
-            QStringLiteral("font-size:18px; color:#ff3b30;"));
 
   // Unknown languages fall back to English.
   EXPECT_EQ(pickText(7, texts::kCancel) + pickText(-1, texts::kCancel), "CancelCancel");

@@ -128,13 +128,3 @@ TEST(BrightnessPill, SignFiguresAndPainting) {
   plus.setDown(true);
   EXPECT_EQ(uitest::render(&plus).pixelColor(20, 27), QColor(78, 198, 175));
 }
-
-TEST(ToggleSwitch, SizeAndPicture) {
-  ToggleSwitchButton sw;
-  EXPECT_EQ(sw.size(), QSize(90, 45));
-  for (bool on : {false, true}) {  // off until set
-    if (on) sw.setOn(true);
-    EXPECT_EQ(uitest::render(&sw),
-              loadToggleIcon(on).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
-  }
-}
