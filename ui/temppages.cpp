@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QTouchEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -322,6 +323,33 @@ bool TempCalBlackbodyPage::handleSwipe(const QPoint& press, const QPoint& releas
 }
 
 bool TempCalBlackbodyPage::filterPageEvent(QObject* watched, QEvent* event) {
+  // A finger on a pill holds it like a mouse button would: the common tap
+  // handling clicks on landing and lets go 100 ms later, which would allow
+  // one step per touch however long the finger stays.
+  const QEvent::Type type = event->type();
+  if (type == QEvent::TouchBegin) {
+    const auto& points = static_cast<QTouchEvent*>(event)->touchPoints();
+    if (!points.isEmpty() && (watched == this || watched == minus_ || watched == plus_)) {
+      const QPoint global = points.first().screenPos().toPoint();
+      for (BrightnessPillButton* b : {minus_, plus_}) {
+        if (!b->isVisible() || !b->isEnabled() || global.isNull()) continue;
+        if (!b->rect().contains(b->mapFromGlobal(global))) continue;
+        touchHeld_ = b;
+        b->setDown(true);
+        beginHold(b == plus_ ? kStepC : -kStepC);
+        return true;
+      }
+    }
+  } else if (touchHeld_ && (type == QEvent::TouchEnd || type == QEvent::TouchCancel ||
+                            (type == QEvent::Hide && watched == this))) {
+    const bool touch = type != QEvent::Hide;
+    touchHeld_->setDown(false);
+    touchHeld_ = nullptr;
+    endHold();
+    return touch;
+  } else if (touchHeld_ && type == QEvent::TouchUpdate) {
+    return true;
+  }
   return filterTapTargets(watched, event);
 }
 

@@ -132,6 +132,7 @@ class TempCalBlackbodyPage : public UiPage {
   BrightnessPillButton* plus_ = nullptr;
   QPushButton* next_ = nullptr;
   QTimer* repeat_ = nullptr;
+  BrightnessPillButton* touchHeld_ = nullptr;
   double heldDelta_ = 0.0;
   double valueC_ = 37.0;
   int lang_ = 1;

@@ -200,21 +200,33 @@ TEST(CalibrationFlow, BlackbodySetPointFromTheButtons) {
   EXPECT_DOUBLE_EQ(flow.blackbodyC(), 37.0);
   EXPECT_EQ(page.gauge()->valueText(), QStringLiteral("37.0"));
 
+  // Held with the mouse or a finger: one step on press, one per repeat.
   struct Case {
     double from;
     QPushButton* button;
+    bool touch;
+    int repeats;
     double to;
-  } cases[] = {{549.0, page.plusButton(), 550.0}, {21.0, page.minusButton(), 20.0}};
+  } cases[] = {{549.0, page.plusButton(), false, 5, 550.0},
+               {100.0, page.plusButton(), true, 3, 102.0},
+               {21.0, page.minusButton(), true, 5, 20.0}};
   for (const Case& c : cases) {
     flow.nudgeBlackbody(c.from - flow.blackbodyC());
     const QPoint mid = c.button->rect().center();
-    uitest::mouse(c.button, QEvent::MouseButtonPress, mid);  // one step on press
+    if (c.touch)
+      uitest::touch(c.button, mid);
+    else
+      uitest::mouse(c.button, QEvent::MouseButtonPress, mid);
     EXPECT_TRUE(page.repeatTimer()->isActive());
-    for (int i = 0; i < 5; ++i) page.repeatHeldStep();  // held for 600 ms
+    for (int i = 0; i < c.repeats; ++i) page.repeatHeldStep();
     EXPECT_DOUBLE_EQ(flow.blackbodyC(), c.to);
     EXPECT_DOUBLE_EQ(page.setPoint(), c.to);
-    uitest::mouse(c.button, QEvent::MouseButtonRelease, mid);
+    if (c.touch)
+      uitest::touch(c.button, mid, QEvent::TouchEnd, Qt::TouchPointReleased);
+    else
+      uitest::mouse(c.button, QEvent::MouseButtonRelease, mid);
     EXPECT_FALSE(page.repeatTimer()->isActive());
+    EXPECT_FALSE(c.button->isDown());
   }
   EXPECT_EQ(page.gauge()->value(), 0);
 
