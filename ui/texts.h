@@ -137,4 +137,12 @@ inline constexpr UiText kMenuItemNames[10] = {
     kMenuReset,        kMenuLanguage,   kMenuPowerSave,   kMenuPicture,     kMenuVideo};
 // Each language's own name, as the language page shows it.
 inline constexpr const char* kLanguageNames[3] = {"中文", "English", "Русский"};
+
+// Temperature calibration: a run that ended without enough readings to give
+// an offset, and the one way on from it.
+inline constexpr UiText kCalFailed{"测量失败，未取得有效读数。请对准参考物后重试。",
+                                   "Measurement failed: no valid readings. Aim at the target "
+                                   "and try again.",
+                                   "Замер не удался: нет данных. Наведите прицел и повторите."};
+inline constexpr UiText kCalBack{"返回", "Back", "Назад"};
 }  // namespace texts
