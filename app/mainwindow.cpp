@@ -15,7 +15,9 @@
 #include "app/placeholderpage.h"
 #include "devices/power_monitor.h"
 #include "record/photo_capture.h"
+#include "ui/temppages.h"
 #include "ui/toasts.h"
+#include "thermal/calibration_flow.h"
 #include "app/startup.h"
 #include "platform/settings_file.h"
 #include "imaging/image_pro_thread.h"
@@ -114,6 +116,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   connect(tempPollTimer_, &QTimer::timeout, this, &MainWindow::pollCenterThermalTemp);
   calibrationTimer_ = new QTimer(this);
   calibrationTimer_->setInterval(1000);
+  connect(calibrationTimer_, &QTimer::timeout, calFlow_, &CalibrationFlow::tick);
 
   // 13.
   retranslateUi();
@@ -176,6 +179,8 @@ void MainWindow::buildUi() {
   connect(menu_, &MenuPage::enterItemRequested, this, [this] {
     if (QWidget* target = menu_->currentTarget()) stack_->setCurrentWidget(target);
   });
+  wireTemperature();
+  tempMeasure_->setState(cfg_.tempMeasureEnabled, cfg_.language);
   goHome();
 
   // 5.
@@ -204,6 +209,16 @@ QWidget* MainWindow::makePage(int index) {
       return zeroing_ = new MainZeroingPage(this, uiScale_, this);
     case kMenuPage:
       return menu_ = new MenuPage(this, uiScale_);
+    case kTempMeasurePage:
+      return tempMeasure_ = new TempMeasurePage(this, uiScale_);
+    case kTempCalRefPage:
+      return calRef_ = new TempCalRefPage(this, uiScale_);
+    case kTempCalBlackbodyPage:
+      return calBlackbody_ = new TempCalBlackbodyPage(this, uiScale_);
+    case kTempCalGuidePage:
+      return calGuide_ = new TempCalGuidePage(this, uiScale_);
+    case kTempCalResultPage:
+      return calResult_ = new TempCalResultPage(this, uiScale_);
     default: {
       auto* p = new PlaceholderPage(*title(index), uiScale_, this);
       connect(p, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);

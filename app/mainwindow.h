@@ -15,6 +15,12 @@
 #include "devices/rv_key.h"
 
 class AppController;
+class CalibrationFlow;
+class TempCalBlackbodyPage;
+class TempCalGuidePage;
+class TempCalRefPage;
+class TempCalResultPage;
+class TempMeasurePage;
 class HomePage;
 class ImageProThread;
 class MainZeroingPage;
@@ -49,6 +55,7 @@ class MainWindow : public QMainWindow, public Pages {
   void onPageChanged();
   void goHome();
   void openMenu();
+  void setTempMeasureEnabled(bool on);
   void showToast(Toast which);
   void showPhotoFeedback();
   // Renders the interface, names the next photo and hands both to the image
@@ -85,6 +92,7 @@ class MainWindow : public QMainWindow, public Pages {
   QLabel* toastLabel() const;
   QWidget* flashOverlay() const;
   QWidget* calibrationPanel() const { return calPanel_; }
+  CalibrationFlow* calibrationFlow() const { return calFlow_; }
   PowerMonitor* powerMonitor() const { return power_; }
   bool lowPower() const;
   bool sdPresent() const;
@@ -112,6 +120,9 @@ class MainWindow : public QMainWindow, public Pages {
   void powerOff();
   bool readCenterTemperature(float* celsius) const;
   void updateTempMeasureTimer();
+  void wireTemperature();
+  void showCalGuide();
+  void showCalBlackbody();
   void refreshPowerState();
   void applyBacklight();
 
@@ -126,6 +137,11 @@ class MainWindow : public QMainWindow, public Pages {
   MainZeroingPage* zeroing_ = nullptr;
   aim* overlay_ = nullptr;
   Toasts* toasts_ = nullptr;
+  TempMeasurePage* tempMeasure_ = nullptr;
+  TempCalRefPage* calRef_ = nullptr;
+  TempCalBlackbodyPage* calBlackbody_ = nullptr;
+  TempCalGuidePage* calGuide_ = nullptr;
+  TempCalResultPage* calResult_ = nullptr;
   QWidget* calPanel_ = nullptr;
   QLabel* calLine1_ = nullptr;
   QLabel* calLine2_ = nullptr;
@@ -137,6 +153,7 @@ class MainWindow : public QMainWindow, public Pages {
   ZeroingGesture* zeroGesture_ = nullptr;
   PowerMonitor* power_ = nullptr;
   PhotoCapture* photos_ = nullptr;
+  CalibrationFlow* calFlow_ = nullptr;
 
   // Worker threads, owned.
   ImageProThread* imageThread_ = nullptr;

@@ -20,6 +20,9 @@ Device::Device(const DeviceOptions& o) {
   EXPECT_TRUE(sim::ensureBoardRoot(root_.dir(), rootOptions));
   sim::SimBoardOptions boardOptions;
   boardOptions.camera.frameIntervalUs = o.frameIntervalUs;
+  boardOptions.scene = o.scene;
+  boardOptions.holdView = o.holdView;
+  boardOptions.blackbodyC = o.blackbodyC;
   QString error;
   EXPECT_TRUE(board_.create(boardOptions, &error)) << error.toStdString();
   board_.install();

@@ -21,6 +21,9 @@ namespace e2e {
 struct DeviceOptions {
   bool sdCard = true;
   unsigned frameIntervalUs = 40000;
+  QString scene = QStringLiteral("field");
+  QString holdView;  // a view stop of the scene to stay at
+  double blackbodyC = 37.0;
 };
 
 class Device {

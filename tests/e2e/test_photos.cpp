@@ -170,7 +170,9 @@ TEST(Photos, PhotoIsThePictureWithTheInterfaceOverIt) {
 }
 
 TEST(Photos, WithoutTheCardNothingIsWrittenAndTheUserIsTold) {
-  Device d(e2e::DeviceOptions{false});
+  e2e::DeviceOptions noCard;
+  noCard.sdCard = false;
+  Device d(noCard);
   ASSERT_TRUE(d.waitForPicture());
   const QVariant counter = d.setting("PictureFileNum");
   tapShutter(d);
