@@ -149,10 +149,12 @@ bool PalettePage::isRowButton(QObject* o) const {
 
 bool PalettePage::filterPageEvent(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  const bool ends = type == QEvent::MouseButtonRelease || type == QEvent::TouchEnd ||
+                    type == QEvent::TouchCancel;
   if (isRowButton(watched)) {
     if (type == QEvent::MouseButtonPress || type == QEvent::TouchBegin)
       swallowNextGesture_ = true;
-    else if (type == QEvent::MouseButtonRelease)
+    else if (ends)
       swallowNextGesture_ = false;
   } else if (watched == this && type == QEvent::MouseButtonPress) {
     const QPoint global = static_cast<QMouseEvent*>(event)->globalPos();
@@ -162,7 +164,15 @@ bool PalettePage::filterPageEvent(QObject* watched, QEvent* event) {
     }
   }
   const bool swallowed = filterTapTargets(watched, event);
-  // A touch on the page that clicked a row button is a press on it too.
-  if (swallowed && watched == this && type == QEvent::TouchBegin) swallowNextGesture_ = true;
+  if (watched == this) {
+    // A touch on the page that clicked a row button is a press on it too.
+    if (swallowed && type == QEvent::TouchBegin) swallowNextGesture_ = true;
+    // The press the mark was set for has ended without reaching the swipe
+    // evaluation (the tap targets took its release, or it was a touch):
+    // left standing, it would eat the user's next real swipe.
+    if ((swallowed && type == QEvent::MouseButtonRelease) || type == QEvent::TouchEnd ||
+        type == QEvent::TouchCancel)
+      swallowNextGesture_ = false;
+  }
   return swallowed;
 }
