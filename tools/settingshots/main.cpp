@@ -4,7 +4,7 @@
 // Writes <page>_<lang>.png for every page and settings_<lang>.png, a contact
 // sheet of all of them.
 //
-//   settingshots <output folder>
+//   settingshots <output folder> [interface scale, 1.6-2.2; default 2.0]
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -31,7 +31,7 @@ namespace {
 
 constexpr int kW = 360;
 constexpr int kH = 320;
-constexpr double kScale = 2.0;
+double kScale = 2.0;
 
 QRgb iron(double t) {
   struct Stop {
@@ -120,10 +120,11 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling, true);
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: settingshots <output folder>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: settingshots <output folder> [interface scale]\n");
     return 2;
   }
+  if (argc == 3) kScale = std::clamp(QString::fromLocal8Bit(argv[2]).toDouble(), 1.6, 2.2);
   // A board root of its own with a serial number to show.
   QTemporaryDir root;
   platform::setRoot(root.path().toStdString());
