@@ -10,8 +10,8 @@
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
-#include <cmath>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 
 #include "devices/power_supply.h"

@@ -10,9 +10,7 @@ AdjustPage::AdjustPage(QWidget* parent, double uiScale) : ValueEditorPage(parent
   applyLanguage(1);
 }
 
-void AdjustPage::applyLanguage(int lang) {
-  setTitle(pickText(lang, texts::kBrightnessTitle));
-}
+void AdjustPage::applyLanguage(int lang) { setTitle(pickText(lang, texts::kBrightnessTitle)); }
 
 bool AdjustPage::handleSwipe(const QPoint& press, const QPoint& release) {
   if (!isSwipeUp(press, release)) return false;

@@ -48,7 +48,7 @@ void EnergySavingPage::build() {
     addTapTarget(r.button);
     r.label = new QLabel(this);
     r.label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      r.value = new QLabel(this);
+    r.value = new QLabel(this);
     r.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     r.chevron = new QLabel(QStringLiteral(">"), this);
     r.chevron->setAlignment(Qt::AlignCenter);
@@ -95,8 +95,7 @@ void EnergySavingPage::refresh() {
     // A little air between the name and its value.
     setFittedStyle(r.label, label, look::kBodyPx, QString::fromLatin1(look::kBodyCss), s,
                    kRowLabelBox - QSize(6, 0));
-    setFittedStyle(r.value, value, look::kBodyPx, QString::fromLatin1(kValueCss), s,
-                   kRowValueBox);
+    setFittedStyle(r.value, value, look::kBodyPx, QString::fromLatin1(kValueCss), s, kRowValueBox);
     for (QWidget* w : {static_cast<QWidget*>(r.button), static_cast<QWidget*>(r.label),
                        static_cast<QWidget*>(r.value), static_cast<QWidget*>(r.chevron)})
       w->setVisible(shownOn());

@@ -95,8 +95,9 @@ void FactoryResetPage::relayout() {
   const int indicator = std::max(24, scaledPx(24, s));
   const int textRoom = W - 2 * m - indicator - 12 - 8;
   const int boxMax = std::max(40, scaled(36, s));
-  const int textPx = fittedPx(deleteMedia_, deleteMedia_->text(), 13,
-                              QStringLiteral("font-weight:600;"), s, QSize(textRoom, boxMax), false);
+  const int textPx =
+      fittedPx(deleteMedia_, deleteMedia_->text(), 13, QStringLiteral("font-weight:600;"), s,
+               QSize(textRoom, boxMax), false);
   deleteMedia_->setStyleSheet(QString::fromLatin1(kCheckBoxCss).arg(textPx).arg(indicator));
   deleteMedia_->ensurePolished();
   const int boxH = std::min(boxMax, deleteMedia_->sizeHint().height());

@@ -106,8 +106,8 @@ void PalettePage::selectRow(int row) {
 
 void PalettePage::refresh() {
   for (int row = 0; row < 2; ++row)
-    rowButtons_[row]->setStyleSheet(QString::fromLatin1(row == row_ ? kSelectedRowCss
-                                                                    : kOtherRowCss));
+    rowButtons_[row]->setStyleSheet(
+        QString::fromLatin1(row == row_ ? kSelectedRowCss : kOtherRowCss));
   const int current = colorOf(row_);
   name_->setText(pickText(lang_, colorName(current)));
   swatches_[0]->setStyleSheet(QString::fromLatin1(kSideSwatchCss).arg(swatchColor(current + 2)));
@@ -149,8 +149,8 @@ bool PalettePage::isRowButton(QObject* o) const {
 
 bool PalettePage::filterPageEvent(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  const bool ends = type == QEvent::MouseButtonRelease || type == QEvent::TouchEnd ||
-                    type == QEvent::TouchCancel;
+  const bool ends =
+      type == QEvent::MouseButtonRelease || type == QEvent::TouchEnd || type == QEvent::TouchCancel;
   if (isRowButton(watched)) {
     if (type == QEvent::MouseButtonPress || type == QEvent::TouchBegin)
       swallowNextGesture_ = true;

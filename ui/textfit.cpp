@@ -46,8 +46,8 @@ int fittedPx(const QWidget* widget, const QString& text, int px, const QString& 
   return size;
 }
 
-void setFittedStyle(QWidget* widget, const QString& text, int px, const QString& css,
-                    double scale, const QSize& box, bool wrap) {
+void setFittedStyle(QWidget* widget, const QString& text, int px, const QString& css, double scale,
+                    const QSize& box, bool wrap) {
   const int size = fittedPx(widget, text, px, css, scale, box, wrap);
   widget->setStyleSheet(QStringLiteral("font-size:%1px; %2").arg(size).arg(css));
 }

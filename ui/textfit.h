@@ -18,5 +18,5 @@ int fittedPx(const QWidget* widget, const QString& text, int px, const QString& 
              const QSize& box, bool wrap);
 
 // Sets the style "font-size:<fitted>px; css" on the widget for its text.
-void setFittedStyle(QWidget* widget, const QString& text, int px, const QString& css,
-                    double scale, const QSize& box, bool wrap = false);
+void setFittedStyle(QWidget* widget, const QString& text, int px, const QString& css, double scale,
+                    const QSize& box, bool wrap = false);

@@ -21,9 +21,7 @@ constexpr int kLuma = 200;
 
 const char kMaxPath[] = "/sys/class/backlight/22120000.dsi.0/max_brightness";
 
-int shownGrey(QMainWindow& window) {
-  return qGray(window.grab().toImage().pixel(180, 160));
-}
+int shownGrey(QMainWindow& window) { return qGray(window.grab().toImage().pixel(180, 160)); }
 
 TEST(PanelUnderlay, BacklightDimsThePictureInProportion) {
   TempRoot root;
@@ -64,8 +62,8 @@ TEST(PanelUnderlay, BacklightDimsThePictureInProportion) {
     const char* max;  // nullptr: no max_brightness, 255 assumed
     double factor;
   } cases[] = {
-      {"255", nullptr, 1.0}, {"0", nullptr, 0.0},    {"128", nullptr, 128 / 255.0},
-      {"50", "100", 0.5},    {"300", "255", 1.0},    {"junk", "255", 1.0},
+      {"255", nullptr, 1.0}, {"0", nullptr, 0.0}, {"128", nullptr, 128 / 255.0},
+      {"50", "100", 0.5},    {"300", "255", 1.0}, {"junk", "255", 1.0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.level) + " of " + (c.max ? c.max : "(255)"));
