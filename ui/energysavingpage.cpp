@@ -120,7 +120,9 @@ void EnergySavingPage::relayout() {
     r.button->setGeometry(16, y, 328, kRowH);
     r.label->setGeometry(QRect(QPoint(20, y), kRowLabelBox));
     r.value->setGeometry(QRect(QPoint(218, y), kRowValueBox));
-    r.chevron->setGeometry(314, y + 13, 22, 22);
+    // Wider and taller than the glyph's nominal 22 x 22 box: at the larger
+    // scales the scaled ">" is wider than 22 px and was cut off.
+    r.chevron->setGeometry(312, y, 32, kRowH);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -345,6 +346,43 @@ TEST(SettingsPages, EveryTextFollowsTheLanguage) {
       const QSet<QString> left = textsIn(lang) & english;
       EXPECT_TRUE(left.isEmpty()) << lang << ": "
                                   << QStringList(left.values()).join("|").toStdString();
+    }
+  }
+}
+
+// No single-line text is cut off, in any language, at the smallest and the
+// largest interface scale.
+TEST(SettingsPages, SingleLineTextsFitTheirLabels) {
+  for (double scale : {1.6, 2.2}) {
+    std::vector<std::unique_ptr<UiPage>> pages;
+    pages.push_back(std::make_unique<AdjustPage>(nullptr, scale));
+    pages.push_back(std::make_unique<PalettePage>(nullptr, scale));
+    pages.push_back(std::make_unique<LanguagePage>(nullptr, scale));
+    auto energy = std::make_unique<EnergySavingPage>(nullptr, scale);
+    EnergySavingPage* energyPage = energy.get();
+    pages.push_back(std::move(energy));
+    auto editor = std::make_unique<EnergyAdjustPage>(nullptr, scale);
+    EnergyAdjustPage* editorPage = editor.get();
+    pages.push_back(std::move(editor));
+    pages.push_back(std::make_unique<FactoryResetPage>(nullptr, scale));
+    for (auto& page : pages) {
+      page->resize(360, 320);
+      page->show();
+      for (int lang = 0; lang < 3; ++lang) {
+        for (int target = 0; target < 2; ++target) {
+          page->applyLanguage(lang);
+          if (page.get() == energyPage) energyPage->setState(true, 100, 120, lang, true);
+          if (page.get() == editorPage) editorPage->setValue(target, 100, 100, lang);
+          for (QLabel* l : page->findChildren<QLabel*>()) {
+            if (l->wordWrap() || l->text().isEmpty() || l->isHidden()) continue;
+            l->ensurePolished();
+            const int advance = QFontMetrics(l->font()).horizontalAdvance(l->text());
+            EXPECT_LE(advance, l->width())
+                << page->metaObject()->className() << " scale " << scale << " language " << lang
+                << ": " << l->text().toStdString();
+          }
+        }
+      }
     }
   }
 }
