@@ -39,6 +39,8 @@ bool ensureBoardRoot(const QString& dir, const BoardRootOptions& o) {
                        o.chargerOnline ? "1\n" : "0\n");
   ok &= writeIfMissing(root.filePath("sys/class/backlight/22120000.dsi.0/brightness"),
                        QByteArray::number(o.backlight));
+  ok &= writeIfMissing(root.filePath("sys/class/backlight/22120000.dsi.0/max_brightness"),
+                       "255\n");
   ok &= writeIfMissing(root.filePath("proc/cpuinfo"),
                        "processor\t: 0\nmodel name\t: ARMv8 Processor rev 4 (v8l)\n"
                        "Hardware\t: Rockchip RV1126B (simulated)\n"

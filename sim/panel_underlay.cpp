@@ -4,12 +4,37 @@
 #include <libyuv.h>
 
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QPainter>
+#include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 
+#include "devices/power_supply.h"
+#include "platform/paths.h"
+
 namespace sim {
+namespace {
+
+// A sysfs-style decimal attribute; -1 when missing or not a number.
+int readAttribute(const QString& systemPath) {
+  QFile f(platform::qpath(systemPath));
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  bool ok = false;
+  const int v = QString::fromLatin1(f.read(32)).trimmed().toInt(&ok);
+  return ok ? v : -1;
+}
+
+QString backlightMaxPath() {
+  return QFileInfo(QString::fromLatin1(power_supply::kBacklightPath)).path() +
+         QStringLiteral("/max_brightness");
+}
+
+}  // namespace
 
 // Shared with the commit listener, which runs on the committing thread and may
 // outlive this object by a moment.
@@ -25,6 +50,13 @@ PanelUnderlay::PanelUnderlay(SimKms* kms, QWidget* window)
   image_.fill(Qt::black);
   link_->target = this;
   if (window_) window_->installEventFilter(this);
+  // Polled rather than watched: the program rewrites the attribute in place,
+  // and five small reads a second cost nothing beside the picture's repaints.
+  backlightTimer_ = new QTimer(this);
+  backlightTimer_->setInterval(kBacklightPollMs);
+  connect(backlightTimer_, &QTimer::timeout, this, &PanelUnderlay::pollBacklight);
+  backlightTimer_->start();
+  pollBacklight();
   std::shared_ptr<Link> link = link_;
   kms_->setCommitListener([link] {
     // Coalesce: one repaint in flight at most, the latest picture wins.
@@ -84,10 +116,34 @@ void PanelUnderlay::refresh() {
   }
 }
 
+void PanelUnderlay::pollBacklight() {
+  const int level = readAttribute(QString::fromLatin1(power_supply::kBacklightPath));
+  const int max = readAttribute(backlightMaxPath());
+  const int newMax = max > 0 ? max : 255;
+  if (level == backlightLevel_ && newMax == backlightMax_) return;
+  backlightLevel_ = level;
+  backlightMax_ = newMax;
+  if (window_ && followsBacklight_) window_->update();
+}
+
+double PanelUnderlay::backlightFactor() const {
+  if (!followsBacklight_ || backlightLevel_ < 0) return 1.0;
+  return std::clamp(static_cast<double>(backlightLevel_) / backlightMax_, 0.0, 1.0);
+}
+
+void PanelUnderlay::setFollowsBacklight(bool on) {
+  if (on == followsBacklight_) return;
+  followsBacklight_ = on;
+  if (window_) window_->update();
+}
+
 bool PanelUnderlay::eventFilter(QObject* watched, QEvent* event) {
   if (watched == window_ && event->type() == QEvent::Paint) {
     QPainter p(window_);
     p.drawImage(window_->rect(), image_);
+    // Black laid over at (1 - factor) leaves each level at factor of itself.
+    const int shade = static_cast<int>(std::lround(255.0 * (1.0 - backlightFactor())));
+    if (shade > 0) p.fillRect(window_->rect(), QColor(0, 0, 0, shade));
   }
   return false;
 }

@@ -8,6 +8,11 @@
 // top. Being no widget of the central widget's tree, it never appears in what
 // renders that tree (photos, the recording overlay); grabbing the window
 // (screenshots) shows both, as the panel does.
+//
+// The panel's backlight dims the picture: the level the program writes to the
+// simulated backlight attribute is read back every 200 ms (and at once by
+// pollBacklight), and the picture is painted at level / max_brightness of its
+// brightness (0 black); without the attribute it shows at full brightness.
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -16,6 +21,8 @@
 #include <vector>
 
 #include "sim/sim_kms.h"
+
+class QTimer;
 
 namespace sim {
 
@@ -32,6 +39,15 @@ class PanelUnderlay : public QObject {
   QImage picture() const { return image_; }
   // Re-reads the latched framebuffer now (the commit listener does it queued).
   void refresh();
+
+  // Reads the backlight attribute now; the window repaints when it changed.
+  void pollBacklight();
+  // The share of full brightness the picture is shown at, 0..1.
+  double backlightFactor() const;
+  // Off: the picture always shows at full brightness (for comparing what the
+  // window shows with photos, which no backlight reaches).
+  void setFollowsBacklight(bool on);
+  static constexpr int kBacklightPollMs = 200;
 
   // NV12 portrait (width x height, luma pitch; chroma follows at pitch *
   // height) to an RGB landscape image, undoing the display's 90-degree turn.
@@ -55,6 +71,10 @@ class PanelUnderlay : public QObject {
   SimKms::PanelFrame frame_;
   std::vector<uint8_t> scratch_;
   QImage image_;
+  QTimer* backlightTimer_ = nullptr;
+  bool followsBacklight_ = true;
+  int backlightLevel_ = -1;  // -1: no attribute, full brightness
+  int backlightMax_ = 255;
 };
 
 }  // namespace sim
