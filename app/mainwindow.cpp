@@ -15,6 +15,7 @@
 #include "app/placeholderpage.h"
 #include "devices/power_monitor.h"
 #include "record/photo_capture.h"
+#include "app/settings_pages.h"
 #include "ui/temppages.h"
 #include "ui/toasts.h"
 #include "thermal/calibration_flow.h"
@@ -165,6 +166,7 @@ void MainWindow::buildUi() {
   // 3.
   pages_.resize(kPageCount);
   zeroGesture_ = new ZeroingGesture(this);
+  settingsPages_ = new SettingsPages(this, uiScale_, &cfg_, state_);
   for (int i = 0; i < kPageCount; ++i) pages_[i] = makePage(i);
   home_->installEventFilter(this);
   for (QWidget* p : pages_) stack_->addWidget(p);
@@ -180,11 +182,13 @@ void MainWindow::buildUi() {
     if (QWidget* target = menu_->currentTarget()) stack_->setCurrentWidget(target);
   });
   wireTemperature();
+  wireSettingsPages();
   tempMeasure_->setState(cfg_.tempMeasureEnabled, cfg_.language);
   goHome();
 
   // 5.
   buildOverlay();
+  settingsPages_->setOverlay(overlay_);
 
   // 6.
   connect(stack_, &QStackedWidget::currentChanged, this, [this] { onPageChanged(); });
@@ -220,6 +224,7 @@ QWidget* MainWindow::makePage(int index) {
     case kTempCalResultPage:
       return calResult_ = new TempCalResultPage(this, uiScale_);
     default: {
+      if (QWidget* settingsPage = settingsPages_->page(index)) return settingsPage;
       auto* p = new PlaceholderPage(*title(index), uiScale_, this);
       connect(p, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
       return p;
@@ -334,6 +339,68 @@ void MainWindow::retranslateUi() {
   for (QWidget* p : pages_)
     if (auto* page = qobject_cast<UiPage*>(p)) page->applyLanguage(cfg_.language);
   if (overlay_) overlay_->slot_recv_language(cfg_.language);
+  if (settingsPages_) settingsPages_->refresh(gsensorAvailable_);
+}
+
+void MainWindow::wireSettingsPages() {
+  SettingsPages* sp = settingsPages_;
+  connect(sp, &SettingsPages::backToMenuRequested, this, &MainWindow::openMenu);
+  connect(sp, &SettingsPages::showPageRequested, stack_, &QStackedWidget::setCurrentIndex);
+  connect(sp, &SettingsPages::persistRequested, this, &MainWindow::saveSettings);
+  connect(sp, &SettingsPages::languageSelected, this, &MainWindow::setLanguage);
+  connect(sp, &SettingsPages::energySavingSwitched, this, &MainWindow::setEnergySavingEnabled);
+  connect(sp, &SettingsPages::gsensorUnavailable, this, [this] { showToast(Toast::NoGsensor); });
+  connect(sp, &SettingsPages::energyMinutesNudged, this, &MainWindow::nudgeEnergyMinutes);
+  connect(sp, &SettingsPages::factoryResetConfirmed, this, &MainWindow::factoryReset);
+  sp->refreshEnergySaving(gsensorAvailable_);
+}
+
+void MainWindow::setLanguage(int lang) {
+  lang = qBound(0, lang, 2);
+  if (lang == cfg_.language) return;
+  cfg_.language = lang;
+  saveSettings();
+  if (overlay_) overlay_->slot_recv_language(lang);
+  retranslateUi();
+}
+
+void MainWindow::setEnergySavingEnabled(bool on) {
+  if (on && !gsensorAvailable_) {
+    showToast(Toast::NoGsensor);
+    settingsPages_->refreshEnergySaving(gsensorAvailable_);
+    return;
+  }
+  if (on == cfg_.energySavingEnabled) return;
+  cfg_.energySavingEnabled = on;
+  saveSettings();
+  refreshPowerState();
+  settingsPages_->refreshEnergySaving(gsensorAvailable_);
+}
+
+void MainWindow::nudgeEnergyMinutes(int delta) {
+  const bool idle = settingsPages_->energyAdjustTarget() == 0;
+  int& field = idle ? cfg_.idleSleepMinutes : cfg_.autoPowerOffMinutes;
+  const int v = idle ? qBound(5, field + delta, 100) : qBound(10, field + delta, 120);
+  if (idle ? cfg_.autoPowerOffMinutes < v : v < cfg_.idleSleepMinutes) {
+    showToast(Toast::PowerOffBelowIdle);
+    return;
+  }
+  if (v == field) return;
+  field = v;
+  saveSettings();
+  refreshPowerState();
+  settingsPages_->refreshEnergySaving(gsensorAvailable_);
+  settingsPages_->openEnergyAdjust(idle ? 0 : 1);
+}
+
+void MainWindow::factoryReset(bool deleteMedia) {
+  if (state_) state_->resetDefaults();
+  (void)deleteMedia;  // the media library's deletion comes with the gallery
+  QSettings s(platform::settingsFile(), QSettings::IniFormat);
+  if (overlay_) overlay_->resetCenter(s);
+  resetSettingsToDefaults(s);
+  settingsPages_->untickFactoryReset();
+  goHome();
 }
 
 void MainWindow::onPageChanged() {

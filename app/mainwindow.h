@@ -27,6 +27,7 @@ class MainZeroingPage;
 class MenuPage;
 class PhotoCapture;
 class PowerMonitor;
+class SettingsPages;
 class QImage;
 class QLabel;
 class QSettings;
@@ -56,6 +57,11 @@ class MainWindow : public QMainWindow, public Pages {
   void goHome();
   void openMenu();
   void setTempMeasureEnabled(bool on);
+  void setLanguage(int lang);
+  void setEnergySavingEnabled(bool on);
+  void nudgeEnergyMinutes(int delta);
+  // The factory-reset pass; ends on the home page.
+  void factoryReset(bool deleteMedia);
   void showToast(Toast which);
   void showPhotoFeedback();
   // Renders the interface, names the next photo and hands both to the image
@@ -114,6 +120,7 @@ class MainWindow : public QMainWindow, public Pages {
   void buildUi();
   QWidget* makePage(int index);
   void buildOverlay();
+  void wireSettingsPages();
   void buildCalibrationPanel();
   void connectPowerMonitor();
   void stepZoom();
@@ -153,6 +160,7 @@ class MainWindow : public QMainWindow, public Pages {
   ZeroingGesture* zeroGesture_ = nullptr;
   PowerMonitor* power_ = nullptr;
   PhotoCapture* photos_ = nullptr;
+  SettingsPages* settingsPages_ = nullptr;
   CalibrationFlow* calFlow_ = nullptr;
 
   // Worker threads, owned.
