@@ -118,7 +118,9 @@ TEST_F(GalleryPageTest, AStepWhileOneAnimatesIsIgnored) {
   EXPECT_FALSE(p->stepAnimating());
   EXPECT_EQ(counter(), "2 / 4");
   EXPECT_EQ(name(), "pic_3");
-  // The slots are back in place for the next step.
+  // One step ran: no second incoming thumbnail left behind in the frame,
+  // and the slots are back in place for the next step.
+  EXPECT_EQ(p->slotButton(1)->parentWidget()->findChildren<QPushButton*>().size(), 3);
   EXPECT_EQ(p->slotButton(1)->geometry(), GalleryPage::kCurrentRect);
   EXPECT_EQ(p->slotButton(0)->geometry(), GalleryPage::kPrevRect);
   p->slotButton(0)->click();
