@@ -30,13 +30,15 @@ QStringList names(const QStringList& paths) {
   return out;
 }
 
-QString makeVideo(const QString& dir, double seconds, const QString& name) {
+QString makeVideo(const QString& dir, double seconds, const QString& name, bool faststart) {
   QDir().mkpath(dir);
   const QString out = QDir(dir).filePath(name);
+  QStringList args{"-y", "-loglevel", "error", "-f", "lavfi", "-i",
+                   "testsrc=size=360x320:rate=25", "-t", QString::number(seconds), "-c:v",
+                   "libx264", "-pix_fmt", "yuv420p"};
+  if (faststart) args << "-movflags" << "+faststart";
   QProcess p;
-  p.start(QStringLiteral("ffmpeg"),
-          {"-y", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=360x320:rate=25", "-t",
-           QString::number(seconds), "-c:v", "libx264", "-pix_fmt", "yuv420p", out});
+  p.start(QStringLiteral("ffmpeg"), args << out);
   if (!p.waitForFinished(120000) || p.exitCode() != 0) return {};
   return out;
 }

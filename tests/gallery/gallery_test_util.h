@@ -18,7 +18,9 @@ void put(const TempRoot& root, const QString& dir, const QStringList& names,
 // File names of a list of paths.
 QStringList names(const QStringList& paths);
 // A short H.264 MP4 made by the ffmpeg program (360 x 320 at 25 frames a
-// second), or empty when the program is not there.
-QString makeVideo(const QString& dir, double seconds, const QString& name = "video_1.mp4");
+// second), or empty when the program is not there. `faststart` puts the
+// index before the pictures, so a cut-off copy still opens.
+QString makeVideo(const QString& dir, double seconds, const QString& name = "video_1.mp4",
+                  bool faststart = false);
 
 }  // namespace gallerytest
