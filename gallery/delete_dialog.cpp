@@ -4,6 +4,8 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <algorithm>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -14,9 +16,15 @@ namespace gallery {
 
 namespace {
 
-constexpr char kButtonCss[] =
-    "QPushButton{border:none;background:#ebebf2;color:#007aff;font-weight:600;"
-    "padding:10px 6px;min-height:44px;}QPushButton:pressed{color:#004999;background:#e5e5ea;}";
+// The font size goes inside each rule: a bare declaration before the
+// selectors would make the whole sheet invalid.
+QString buttonCss(double uiScale) {
+  return QStringLiteral(
+             "QPushButton{font-size:%1px;border:none;background:#ebebf2;color:#007aff;"
+             "font-weight:600;padding:10px 6px;min-height:44px;}QPushButton:pressed{font-size:%1px;"
+             "color:#004999;background:#e5e5ea;}")
+      .arg(scaledPx(11, uiScale));
+}
 
 QFrame* line(QWidget* parent, bool vertical) {
   auto* f = new QFrame(parent);
@@ -34,12 +42,9 @@ DeleteConfirmDialog::DeleteConfirmDialog(MediaKind kind, int lang, double uiScal
                                          QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   setModal(true);
-  setFixedSize(272, 178);
-  // A frameless dialog paints its rounded corners over whatever lies beneath.
+  // Style sheets give a dialog no rounded border: the card is painted here,
+  // and outside its corners the window stays see-through.
   setAttribute(Qt::WA_TranslucentBackground);
-  setAttribute(Qt::WA_StyledBackground);
-  setStyleSheet(QStringLiteral(
-      "QDialog{background-color:#ebebf2;border:1px solid #c7c7cc;border-radius:14px;}"));
 
   const bool photo = kind == MediaKind::Photo;
   auto* outer = new QVBoxLayout(this);
@@ -59,6 +64,7 @@ DeleteConfirmDialog::DeleteConfirmDialog(MediaKind kind, int lang, double uiScal
   question->setWordWrap(true);
   auto* note = new QLabel(pickText(lang, texts::kDeleteWarning), this);
   note->setStyleSheet(styleWithFont(9, QStringLiteral("color:#636366;"), uiScale));
+  note->setWordWrap(true);
   for (QLabel* l : {title, question, note}) {
     l->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     content->addWidget(l);
@@ -75,19 +81,31 @@ DeleteConfirmDialog::DeleteConfirmDialog(MediaKind kind, int lang, double uiScal
     b->setCursor(Qt::PointingHandCursor);
     b->setFocusPolicy(Qt::NoFocus);
     b->setMinimumHeight(44);
-    b->setStyleSheet(styleWithFont(11, QLatin1String(kButtonCss), uiScale));
+    b->setStyleSheet(buttonCss(uiScale));
   }
   // The buttons are square-cornered; keep them inside the rounded border.
   row->addWidget(cancel_, 1);
   row->addWidget(line(this, true));
   row->addWidget(confirm_, 1);
   auto* rowBox = new QVBoxLayout;
-  rowBox->setContentsMargins(1, 0, 1, 6);
+  rowBox->setContentsMargins(6, 0, 6, 6);
   rowBox->addLayout(row);
   outer->addLayout(rowBox);
 
+  // 272 x 178, taller only where the interface scale's fonts would not fit.
+  setFixedWidth(kWidth);
+  setFixedHeight(std::max(kHeight, outer->totalHeightForWidth(kWidth)));
+
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(confirm_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void DeleteConfirmDialog::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(0xc7, 0xc7, 0xcc), 1));
+  p.setBrush(QColor(0xeb, 0xeb, 0xf2));
+  p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
 }
 
 void DeleteConfirmDialog::centreOn(const QWidget* anchor) {

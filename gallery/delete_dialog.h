@@ -13,12 +13,19 @@ class DeleteConfirmDialog : public QDialog {
   Q_OBJECT
 
  public:
+  static constexpr int kWidth = 272;
+  static constexpr int kHeight = 178;
+  static constexpr double kRadius = 14.0;
+
   DeleteConfirmDialog(MediaKind kind, int lang, double uiScale, QWidget* parent = nullptr);
 
   QPushButton* cancelButton() const { return cancel_; }
   QPushButton* confirmButton() const { return confirm_; }
   // Centres the dialog on `anchor` (the main window), or leaves it where it is.
   void centreOn(const QWidget* anchor);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   QPushButton* cancel_ = nullptr;
