@@ -101,7 +101,7 @@ void PlaybackController::onFinished() {
   emit playbackFinished();
   emit livePauseRequested(false);
   if (thread_) {
-    thread_->wait();
+    thread_->join();
     thread_->deleteLater();
     thread_ = nullptr;
   }
@@ -111,7 +111,7 @@ void PlaybackController::shutdown(int waitMs) {
   if (!thread_) return;
   thread_->disconnect(this);
   thread_->requestStop();
-  thread_->wait(static_cast<unsigned long>(waitMs));
+  thread_->join(static_cast<unsigned long>(waitMs));
   delete thread_;
   thread_ = nullptr;
   stopping_ = false;

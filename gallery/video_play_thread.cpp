@@ -117,7 +117,13 @@ VideoPlayThread::VideoPlayThread(QObject* parent) : QThread(parent) {}
 
 VideoPlayThread::~VideoPlayThread() {
   requestStop();
-  wait();
+  join();
+}
+
+bool VideoPlayThread::join(unsigned long ms) {
+  if (!wait(ms)) return false;
+  runFence_.observe();
+  return true;
 }
 
 void VideoPlayThread::setPath(const QString& path) {
@@ -128,6 +134,7 @@ void VideoPlayThread::setPath(const QString& path) {
 QString VideoPlayThread::path() const { return path_; }
 
 void VideoPlayThread::run() {
+  platform::RunFence::Scope fence(runFence_);
   framesShown_.store(0);
   if (!path_.isEmpty()) play(path_);
   emit playFinished();

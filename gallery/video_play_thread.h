@@ -11,6 +11,9 @@
 #include <QThread>
 #include <atomic>
 #include <cstdint>
+#include <limits>
+
+#include "platform/run_fence.h"
 
 namespace gallery {
 
@@ -95,6 +98,9 @@ class VideoPlayThread : public QThread {
   void setClock(PlaybackClock* clock) { clock_ = clock; }
   // Pictures handed to the display in this run.
   int framesShown() const { return framesShown_.load(); }
+  // QThread::wait, and on success everything run() did is visible to the
+  // caller (also to a thread sanitizer, which cannot see Qt's own ordering).
+  bool join(unsigned long ms = std::numeric_limits<unsigned long>::max());
 
  signals:
   // Once per run, whether the file played to its end, was stopped or failed.
@@ -110,6 +116,7 @@ class VideoPlayThread : public QThread {
   std::atomic<bool> stopRequested_{false};
   std::atomic<int> framesShown_{0};
   PlaybackClock* clock_ = nullptr;
+  platform::RunFence runFence_;
 };
 
 }  // namespace gallery
