@@ -207,6 +207,16 @@ TEST_F(PlaybackTest, AStopEndsPlaybackWithinAFrame) {
   play(t, video, &clock);
   EXPECT_EQ(t.framesShown(), 3);
   EXPECT_EQ(clock.deadlines.size(), 3u);
+
+  // A stop asked for between start() and the thread's first step still counts.
+  VideoPlayThread early;
+  FakeClock idle;
+  early.setPath(video);
+  early.setClock(&idle);
+  early.requestStop();
+  early.start();
+  ASSERT_TRUE(early.join(60000));
+  EXPECT_EQ(early.framesShown(), 0);
 }
 
 TEST_F(PlaybackTest, TheWindowPlaysOneVideoAtATimeAndRestoresTheLivePicture) {
