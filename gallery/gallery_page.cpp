@@ -317,7 +317,7 @@ void GalleryPage::openViewer(const QString& path) {
   if (!viewerPage_ || path.isEmpty() || !QFileInfo::exists(path)) return;
   // Decoded at most at twice the window's size: enough for any layout of the
   // viewer, and bounded whatever the file claims.
-  viewedImage_ = loadFittedImage(path, QSize(720, 640), Qt::SmoothTransformation);
+  viewedImage_ = loadFittedImage(path, QSize(720, 640), Qt::SmoothTransformation, false);
   viewedPath_ = path;
   const int i = media_.paths().indexOf(path);
   if (i >= 0) media_.setIndex(i);

@@ -53,13 +53,15 @@ qint64 photoNumber(const QString& base) {
   return kNoNumber;
 }
 
-QImage readFitted(QImageReader& reader, const QSize& fit, Qt::TransformationMode mode) {
+QImage readFitted(QImageReader& reader, const QSize& fit, Qt::TransformationMode mode,
+                  bool enlarge = true) {
   const QSize full = reader.size();
   if (!full.isValid() || full.isEmpty()) return {};
   if (full.width() > kMaxImageSide || full.height() > kMaxImageSide ||
       qint64(full.width()) * full.height() > kMaxImagePixels)
     return {};
-  if (fit.isValid() && !fit.isEmpty()) {
+  const bool fits = full.width() <= fit.width() && full.height() <= fit.height();
+  if (fit.isValid() && !fit.isEmpty() && (enlarge || !fits)) {
     const QSize target = full.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     if (target != full) reader.setScaledSize(target);
   }
@@ -150,10 +152,11 @@ void MediaList::clamp() {
     index_ = std::clamp(index_, 0, paths_.size() - 1);
 }
 
-QImage loadFittedImage(const QString& path, const QSize& fit, Qt::TransformationMode mode) {
+QImage loadFittedImage(const QString& path, const QSize& fit, Qt::TransformationMode mode,
+                       bool enlarge) {
   if (path.isEmpty()) return {};
   QImageReader reader(path);
-  return readFitted(reader, fit, mode);
+  return readFitted(reader, fit, mode, enlarge);
 }
 
 QImage loadFittedImage(const QByteArray& data, const QSize& fit, Qt::TransformationMode mode) {

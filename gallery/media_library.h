@@ -77,9 +77,9 @@ class MediaList {
 // Reads an image scaled to fit `fit` (keeping its aspect ratio); a null image
 // for a missing or unreadable file, or one whose header claims an absurd size.
 // JPEG files are decoded at reduced scale directly, which also keeps a large
-// picture cheap.
+// picture cheap. Without `enlarge`, a picture smaller than `fit` stays as is.
 QImage loadFittedImage(const QString& path, const QSize& fit,
-                       Qt::TransformationMode mode = Qt::FastTransformation);
+                       Qt::TransformationMode mode = Qt::FastTransformation, bool enlarge = true);
 QImage loadFittedImage(const QByteArray& data, const QSize& fit,
                        Qt::TransformationMode mode = Qt::FastTransformation);
 
