@@ -181,6 +181,23 @@ TEST_F(PowerTest, SwitchingEnergySavingOffWakesAtOnceAndStopsTheCountdown) {
   EXPECT_EQ(pm_.setEnergySavingEnabled(true), PowerManager::Edit::Unchanged);
 }
 
+TEST_F(PowerTest, ShorteningTheMinutesOnTheBenchDoesNotSleepUnderTheFinger) {
+  pm_.setEnergySettings(true, 30, 60);
+  tick(5 * 60 * 20 + 5);  // twenty still minutes, the user on the settings pages
+  ASSERT_GE(pm_.idleSeconds(), 20 * 60);
+  EXPECT_EQ(pm_.nudgeEnergyMinutes(PowerManager::kIdleSleepTarget, -15),
+            PowerManager::Edit::Changed);
+  EXPECT_EQ(pm_.nudgeEnergyMinutes(PowerManager::kAutoPowerOffTarget, -40),
+            PowerManager::Edit::Changed);
+  tick(5);
+  EXPECT_FALSE(pm_.idleSleeping());
+  EXPECT_FALSE(pm_.poweringOff());
+  // The new limit counts from the edit.
+  tick(5 * 60 * 15);
+  EXPECT_TRUE(pm_.idleSleeping());
+  EXPECT_FALSE(pm_.poweringOff());
+}
+
 TEST_F(PowerTest, PowerOffStartsOnceAndTheExitWaitsForTheWriter) {
   QSignalSpy started(&pm_, &PowerManager::powerOffStarted);
   QSignalSpy exit(&pm_, &PowerManager::exitRequested);
