@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+#include "sim/power_controls.h"
+
 namespace sim {
 
-KeyboardKeys::KeyboardKeys(SimKeypad* keypad, QWidget* window)
-    : QObject(window), keypad_(keypad), window_(window) {
+KeyboardKeys::KeyboardKeys(SimKeypad* keypad, QWidget* window, PowerControls* power)
+    : QObject(window), keypad_(keypad), power_(power), window_(window) {
   // On the application rather than the window: a key event goes to the focus
   // widget first, and a focused button would otherwise take Space for itself.
   qApp->installEventFilter(this);
@@ -33,6 +35,48 @@ bool KeyboardKeys::boardKeyFor(int qtKey, BoardKey* key) {
   }
 }
 
+bool KeyboardKeys::benchKeyFor(int qtKey, BenchKey* key) {
+  switch (qtKey) {
+    case Qt::Key_BracketLeft:
+      *key = BenchKey::BatteryDown;
+      return true;
+    case Qt::Key_BracketRight:
+      *key = BenchKey::BatteryUp;
+      return true;
+    case Qt::Key_C:
+      *key = BenchKey::Charger;
+      return true;
+    case Qt::Key_S:
+      *key = BenchKey::Card;
+      return true;
+    case Qt::Key_M:
+      *key = BenchKey::Motion;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void KeyboardKeys::bench(BenchKey key) {
+  switch (key) {
+    case BenchKey::BatteryDown:
+      power_->stepBattery(-kBatteryStep);
+      break;
+    case BenchKey::BatteryUp:
+      power_->stepBattery(kBatteryStep);
+      break;
+    case BenchKey::Charger:
+      power_->toggleCharger();
+      break;
+    case BenchKey::Card:
+      power_->toggleCard();
+      break;
+    case BenchKey::Motion:
+      power_->toggleHandled();
+      break;
+  }
+}
+
 bool KeyboardKeys::forWindow(QObject* watched) const {
   if (!window_ || !watched->isWidgetType()) return false;
   return static_cast<QWidget*>(watched)->window() == window_;
@@ -48,6 +92,16 @@ bool KeyboardKeys::eventFilter(QObject* watched, QEvent* event) {
     return false;
   if (!forWindow(watched)) return false;
   auto* key = static_cast<QKeyEvent*>(event);
+  BenchKey benchKey;
+  if (power_ && benchKeyFor(key->key(), &benchKey)) {
+    if (type == QEvent::ShortcutOverride) {
+      event->accept();
+      return true;
+    }
+    // One change per press: holding the key does not repeat it.
+    if (type == QEvent::KeyPress && !key->isAutoRepeat()) bench(benchKey);
+    return true;
+  }
   BoardKey boardKey;
   if (!boardKeyFor(key->key(), &boardKey)) return false;
   // Nothing of the interface may treat these keys as its own shortcuts.

@@ -30,6 +30,13 @@ bool SimBoard::create(const SimBoardOptions& o, QString* error) {
   kms_ = std::make_unique<SimKms>(o.kms);
   io_.addDevice(kCameraPath, camera_);
   io_.addDevice(platform::kSensorSubdevPath, sensor_);
+  accel_.reset();
+  if (o.accelerometer) {
+    accel_ = std::make_shared<SimAccel>(o.accel);
+    io_.addDevice(SimAccel::kPath, accel_);
+  } else {
+    io_.addDevice(SimAccel::kPath, nullptr);  // the node is not there at all
+  }
   keypad_ = std::make_unique<SimKeypad>();
   keypad_->addTo(io_);
   return true;

@@ -1,11 +1,13 @@
 #pragma once
 // The simulated board's devices in one place: the thermal core and its scene,
-// the camera, the sensor sub-device and the two key devices behind the device
-// I/O seam, and the virtual KMS device behind the DRM seam. install() puts both seams in place
-// for the whole process; the destructor takes them out again.
+// the camera, the sensor sub-device, the accelerometer and the two key devices
+// behind the device I/O seam, and the virtual KMS device behind the DRM seam.
+// install() puts both seams in place for the whole process; the destructor
+// takes them out again.
 #include <QString>
 #include <memory>
 
+#include "sim/sim_accel.h"
 #include "sim/sim_camera.h"
 #include "sim/sim_device_io.h"
 #include "sim/sim_input.h"
@@ -22,6 +24,8 @@ struct SimBoardOptions {
   ThermalCoreOptions core;
   SimCameraOptions camera;
   SimKmsTopology kms;
+  bool accelerometer = true;  // false: nothing answers at "/dev/i2c-0"
+  SimAccelOptions accel;
 };
 
 class SimBoard {
@@ -42,6 +46,8 @@ class SimBoard {
   SimCamera& camera() { return *camera_; }
   SimSensorSubdev& sensor() { return *sensor_; }
   SimKms& kms() { return *kms_; }
+  // The accelerometer behind "/dev/i2c-0"; null on a board built without one.
+  SimAccel* accel() { return accel_.get(); }
   // The hardware keys, writing into "/dev/input/event1" and "/dev/input/event2".
   SimKeypad& keypad() { return *keypad_; }
   SimDeviceIo& io() { return io_; }
@@ -50,6 +56,7 @@ class SimBoard {
   std::shared_ptr<ThermalCore> core_;
   std::shared_ptr<SimCamera> camera_;
   std::shared_ptr<SimSensorSubdev> sensor_;
+  std::shared_ptr<SimAccel> accel_;
   std::unique_ptr<SimKms> kms_;
   std::unique_ptr<SimKeypad> keypad_;
   SimDeviceIo io_;

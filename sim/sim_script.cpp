@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "sim/power_controls.h"
 #include "sim/screenshot.h"
 
 namespace sim {
@@ -101,6 +102,34 @@ bool parseScript(const QString& text, QVector<ScriptAction>* out, QString* error
       // The name is the rest of the line, spaces and all.
       a.file = line.mid(verb.size()).trimmed();
       if (a.file.isEmpty()) return p.fail(QStringLiteral("expected 'screenshot FILE'"));
+    } else if (verb == QLatin1String("battery")) {
+      a.kind = ScriptAction::Kind::Board;
+      a.change = BoardChange::Battery;
+      if (!p.count(2, "battery PCT") || !p.number(1, 0, 100, "PCT", &a.value)) return false;
+    } else if (verb == QLatin1String("charger") || verb == QLatin1String("card") ||
+               verb == QLatin1String("motion")) {
+      a.kind = ScriptAction::Kind::Board;
+      // The first word of each pair is the one that sets the value to 1.
+      struct Choice {
+        BoardChange change;
+        const char* yes;
+        const char* no;
+      };
+      const Choice c = verb == QLatin1String("charger") ? Choice{BoardChange::Charger, "on", "off"}
+                       : verb == QLatin1String("card")
+                           ? Choice{BoardChange::Card, "insert", "remove"}
+                           : Choice{BoardChange::Motion, "handle", "still"};
+      a.change = c.change;
+      const QString usage =
+          QStringLiteral("%1 %2|%3").arg(verb, QLatin1String(c.yes), QLatin1String(c.no));
+      if (!p.count(2, qPrintable(usage))) return false;
+      if (p.words[1] == QLatin1String(c.yes))
+        a.value = 1;
+      else if (p.words[1] == QLatin1String(c.no))
+        a.value = 0;
+      else
+        return p.fail(QStringLiteral("%1 is '%2' or '%3', not '%4'")
+                          .arg(verb, QLatin1String(c.yes), QLatin1String(c.no), p.words[1]));
     } else if (verb == QLatin1String("quit")) {
       a.kind = ScriptAction::Kind::Quit;
       if (!p.count(1, "quit")) return false;
@@ -136,6 +165,8 @@ QVector<ScriptStep> scriptTimeline(const QVector<ScriptAction>& actions) {
     s.pos = pos;
     s.key = a.key;
     s.file = a.file;
+    s.change = a.change;
+    s.value = a.value;
     s.line = a.line;
     steps.append(s);
   };
@@ -182,6 +213,9 @@ QVector<ScriptStep> scriptTimeline(const QVector<ScriptAction>& actions) {
         break;
       case ScriptAction::Kind::Quit:
         add(Op::Quit, t, {}, a);
+        break;
+      case ScriptAction::Kind::Board:
+        add(Op::Board, t, {}, a);
         break;
     }
   }
@@ -267,9 +301,27 @@ void ScriptRunner::run(const ScriptStep& step) {
     case Op::Screenshot:
       if (!writer_ || !writer_(step.file)) ++shotFailures_;
       break;
+    case Op::Board:
+      if (!power_ || !applyBoardChange(power_, step.change, step.value))
+        std::fprintf(stderr, "heatlume-sim: script line %d: board change not made\n", step.line);
+      break;
     case Op::Quit:
       break;
   }
+}
+
+bool applyBoardChange(PowerControls* controls, BoardChange change, int value) {
+  switch (change) {
+    case BoardChange::Battery:
+      return controls->setBatteryPercent(value);
+    case BoardChange::Charger:
+      return controls->setCharger(value != 0);
+    case BoardChange::Card:
+      return controls->setCardInserted(value != 0);
+    case BoardChange::Motion:
+      return controls->setHandled(value != 0);
+  }
+  return false;
 }
 
 void ScriptRunner::sendMouse(int type, QPoint windowPos) {

@@ -13,6 +13,10 @@
 //   long-press X Y                   press, 700 ms, release
 //   drag X1 Y1 X2 Y2 MS              press, move over MS, release
 //   screenshot FILE                  save the panel with the interface as PNG
+//   battery PCT                      the fuel gauge reads PCT (0..100)
+//   charger on|off                   external power connected or not
+//   card remove|insert               take the SD card out or put it in
+//   motion still|handle              lay the device down or pick it up
 //   quit                             end the simulator
 //
 // '#' starts a comment; blank lines are allowed. Actions run one after the
@@ -33,15 +37,22 @@ class QWidget;
 
 namespace sim {
 
+class PowerControls;
+
+// What the power hardware actions change.
+enum class BoardChange { Battery, Charger, Card, Motion };
+
 struct ScriptAction {
-  enum class Kind { Wait, Key, Tap, DoubleTap, LongPress, Drag, Screenshot, Quit };
+  enum class Kind { Wait, Key, Tap, DoubleTap, LongPress, Drag, Screenshot, Quit, Board };
   Kind kind = Kind::Wait;
   int line = 0;  // 1-based line of the script
   int ms = 0;    // wait, key hold, drag duration
   BoardKey key = BoardKey::Shutter;
-  bool hold = false;  // key: hold for ms rather than tap
-  QPoint from, to;    // touches: from; drag: from and to
-  QString file;       // screenshot
+  bool hold = false;                          // key: hold for ms rather than tap
+  QPoint from, to;                            // touches: from; drag: from and to
+  QString file;                               // screenshot
+  BoardChange change = BoardChange::Battery;  // board
+  int value = 0;  // board: percent, or 1 for on/insert/handle and 0 for off/remove/still
 };
 
 // Timings of the touches and key taps, in milliseconds.
@@ -61,17 +72,22 @@ bool loadScript(const QString& file, QVector<ScriptAction>* out, QString* error,
 
 // One primitive input step at a time since the script started.
 struct ScriptStep {
-  enum class Op { Press, Move, Release, KeyDown, KeyUp, Screenshot, Quit };
+  enum class Op { Press, Move, Release, KeyDown, KeyUp, Screenshot, Quit, Board };
   Op op = Op::Press;
   qint64 atMs = 0;
   QPoint pos;
   BoardKey key = BoardKey::Shutter;
   QString file;
+  BoardChange change = BoardChange::Battery;
+  int value = 0;
   int line = 0;
 };
 
 // The timeline of a script: steps in order of time (equal times keep their order).
 QVector<ScriptStep> scriptTimeline(const QVector<ScriptAction>& actions);
+
+// Makes one power hardware change; false when it could not be made.
+bool applyBoardChange(PowerControls* controls, BoardChange change, int value);
 
 // Plays a script on a window. Steps run on the interface thread's event
 // loop, each at its time since start(); a step that comes late (a busy
@@ -89,6 +105,9 @@ class ScriptRunner : public QObject {
   // How a screenshot is taken and written; false when the file could not be
   // written. By default the window's grab is saved.
   void setScreenshotWriter(std::function<bool(const QString& file)> writer);
+  // Where the power hardware actions go; without one they are skipped with a
+  // line on stderr. Must outlive the runner.
+  void setPowerControls(PowerControls* controls) { power_ = controls; }
 
   void start();
   bool isRunning() const { return timer_.isActive(); }
@@ -108,6 +127,7 @@ class ScriptRunner : public QObject {
   int index_ = 0;
   QPointer<QWidget> window_;
   SimKeypad* keypad_;
+  PowerControls* power_ = nullptr;
   std::function<bool(const QString&)> writer_;
   QTimer timer_;
   QElapsedTimer clock_;

@@ -9,13 +9,14 @@
 #include <memory>
 
 #include "app/appcontroller.h"
-#include "platform/constants.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "platform/constants.h"
 #include "platform/paths.h"
 #include "sim/board_root.h"
 #include "sim/keyboard_keys.h"
 #include "sim/panel_underlay.h"
+#include "sim/power_controls.h"
 #include "sim/screenshot.h"
 #include "sim/sim_board.h"
 #include "sim/sim_options.h"
@@ -76,13 +77,18 @@ int main(int argc, char** argv) {
   }
   board.install();
 
+  // The bench's power hardware (charge, charger, card, motion), for the
+  // keyboard and the script.
+  sim::PowerControls power(canonicalRoot, board.accel());
+
   int rc = 0;
   {
     auto state = std::make_unique<AppController>();
     auto window = std::make_unique<MainWindow>(state.get());
     sim::PanelUnderlay panel(&board.kms(), window.get());
-    // Space, U and P are the board's keys while the window has the keyboard.
-    new sim::KeyboardKeys(&board.keypad(), window.get());
+    // Space, U and P are the board's keys while the window has the keyboard;
+    // [ ] C S M work the power hardware.
+    new sim::KeyboardKeys(&board.keypad(), window.get(), &power);
     window->show();
     // Every way out (run time over, the script's quit, power-off by key, the
     // window closed) passes here, so --screenshot is always written.
@@ -95,6 +101,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<sim::ScriptRunner> runner;
     if (!opt.script.isEmpty()) {
       runner = std::make_unique<sim::ScriptRunner>(script, window.get(), &board.keypad());
+      runner->setPowerControls(&power);
       QObject::connect(runner.get(), &sim::ScriptRunner::quitRequested, &app, finish);
       runner->start();
     }
