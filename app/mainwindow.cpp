@@ -16,6 +16,10 @@
 #include "devices/power_monitor.h"
 #include "record/photo_capture.h"
 #include "app/settings_pages.h"
+#include "gallery/gallery_page.h"
+#include "gallery/media_library.h"
+#include "gallery/playback_controller.h"
+#include "power/power_manager.h"
 #include "ui/temppages.h"
 #include "ui/toasts.h"
 #include "thermal/calibration_flow.h"
@@ -40,6 +44,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   // 2.
   QSettings s(platform::settingsFile(), QSettings::IniFormat);
   loadSettings(s);
+  buildPowerManagement();
 
   // 3, 4.
   buildUi();
@@ -102,14 +107,8 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   connect(keyReader_, &Rv_key::ck_key, this, &MainWindow::onHardwareKey);
   keyReader_->start(QThread::InheritPriority);
 
-  // 11. The motion sensor is not driven yet, so idle sleep and automatic
-  // power-off cannot run. The user's stored choice is left as it is: forcing
-  // it off here would overwrite it on every start of a board whose sensor
-  // works.
-  if (!gsensorAvailable_) {
-    qWarning("GSensor init failed, idle auto-sleep disabled");
-    refreshPowerState();
-  }
+  // 11.
+  openMotionSensor();
 
   // 12.
   tempPollTimer_ = new QTimer(this);
@@ -127,8 +126,9 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
 
 MainWindow::~MainWindow() {
   // Worker threads stop in a fixed order: playback, key reader, video writer
-  // (as they are added), then image processing, which owns the camera and
-  // the display.
+  // (as it is added), then image processing, which owns the camera and the
+  // display.
+  if (playback_) playback_->shutdown(2000);
   if (keyReader_) {
     keyReader_->stop();
     keyReader_->wait();
@@ -183,6 +183,7 @@ void MainWindow::buildUi() {
   });
   wireTemperature();
   wireSettingsPages();
+  buildGallery();
   tempMeasure_->setState(cfg_.tempMeasureEnabled, cfg_.language);
   goHome();
 
@@ -191,7 +192,11 @@ void MainWindow::buildUi() {
   settingsPages_->setOverlay(overlay_);
 
   // 6.
-  connect(stack_, &QStackedWidget::currentChanged, this, [this] { onPageChanged(); });
+  connect(stack_, &QStackedWidget::currentChanged, this, [this] {
+    onPageChanged();
+    if (photoGallery_) photoGallery_->refresh();
+    if (videoGallery_) videoGallery_->refresh();
+  });
   onPageChanged();
 
   // 7, 8. The flash and the toast label.
@@ -213,6 +218,10 @@ QWidget* MainWindow::makePage(int index) {
       return zeroing_ = new MainZeroingPage(this, uiScale_, this);
     case kMenuPage:
       return menu_ = new MenuPage(this, uiScale_);
+    case kPhotoGalleryPage:
+      return photoGallery_ = new gallery::GalleryPage(gallery::MediaKind::Photo, this, uiScale_);
+    case kVideoGalleryPage:
+      return videoGallery_ = new gallery::GalleryPage(gallery::MediaKind::Video, this, uiScale_);
     case kTempMeasurePage:
       return tempMeasure_ = new TempMeasurePage(this, uiScale_);
     case kTempCalRefPage:
@@ -306,6 +315,9 @@ void MainWindow::saveSettings() {
 
 void MainWindow::resetSettingsToDefaults(QSettings& s) {
   resetControllerSettings(s, cfg_, state_);
+  if (powerManager_)
+    powerManager_->setEnergySettings(cfg_.energySavingEnabled, cfg_.idleSleepMinutes,
+                                     cfg_.autoPowerOffMinutes);
   applyState();
   retranslateUi();
 }
@@ -342,6 +354,40 @@ void MainWindow::retranslateUi() {
   if (settingsPages_) settingsPages_->refresh(gsensorAvailable_);
 }
 
+// The galleries route their own gestures; the window lends them the live
+// picture's pause and hides its interface while a video plays.
+void MainWindow::buildGallery() {
+  connect(photoGallery_, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
+  connect(videoGallery_, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
+  mediaLibrary_ = new gallery::MediaLibrary(this);
+  for (gallery::GalleryPage* g : {photoGallery_, videoGallery_})
+    connect(mediaLibrary_, &gallery::MediaLibrary::mediaCleared, g,
+            &gallery::GalleryPage::onMediaCleared);
+  connect(mediaLibrary_, &gallery::MediaLibrary::photoCounterReset, this, [this] {
+    if (imageThread_) imageThread_->ResetPictureFileNum();
+  });
+  playback_ = new gallery::PlaybackController(central_, this);
+  connect(videoGallery_, &gallery::GalleryPage::playRequested, playback_,
+          &gallery::PlaybackController::start);
+  connect(playback_, &gallery::PlaybackController::playbackStarted, this, [this] {
+    stack_->hide();
+    if (overlay_) overlay_->hide();
+    if (toasts_) toasts_->hideForCapture();
+  });
+  connect(playback_, &gallery::PlaybackController::playbackFinished, this, [this] {
+    stack_->show();
+    if (overlay_) {
+      overlay_->show();
+      overlay_->raise();
+    }
+    onPageChanged();
+  });
+  // Direct: the pause must be in force before the settle time starts.
+  connect(playback_, &gallery::PlaybackController::livePauseRequested, this, [this](bool pause) {
+    if (imageThread_) imageThread_->ReceivePause(pause);
+  });
+}
+
 void MainWindow::wireSettingsPages() {
   SettingsPages* sp = settingsPages_;
   connect(sp, &SettingsPages::backToMenuRequested, this, &MainWindow::openMenu);
@@ -364,38 +410,9 @@ void MainWindow::setLanguage(int lang) {
   retranslateUi();
 }
 
-void MainWindow::setEnergySavingEnabled(bool on) {
-  if (on && !gsensorAvailable_) {
-    showToast(Toast::NoGsensor);
-    settingsPages_->refreshEnergySaving(gsensorAvailable_);
-    return;
-  }
-  if (on == cfg_.energySavingEnabled) return;
-  cfg_.energySavingEnabled = on;
-  saveSettings();
-  refreshPowerState();
-  settingsPages_->refreshEnergySaving(gsensorAvailable_);
-}
-
-void MainWindow::nudgeEnergyMinutes(int delta) {
-  const bool idle = settingsPages_->energyAdjustTarget() == 0;
-  int& field = idle ? cfg_.idleSleepMinutes : cfg_.autoPowerOffMinutes;
-  const int v = idle ? qBound(5, field + delta, 100) : qBound(10, field + delta, 120);
-  if (idle ? cfg_.autoPowerOffMinutes < v : v < cfg_.idleSleepMinutes) {
-    showToast(Toast::PowerOffBelowIdle);
-    return;
-  }
-  if (v == field) return;
-  field = v;
-  saveSettings();
-  refreshPowerState();
-  settingsPages_->refreshEnergySaving(gsensorAvailable_);
-  settingsPages_->openEnergyAdjust(idle ? 0 : 1);
-}
-
 void MainWindow::factoryReset(bool deleteMedia) {
   if (state_) state_->resetDefaults();
-  (void)deleteMedia;  // the media library's deletion comes with the gallery
+  if (deleteMedia && mediaLibrary_) mediaLibrary_->deleteAll();
   QSettings s(platform::settingsFile(), QSettings::IniFormat);
   if (overlay_) overlay_->resetCenter(s);
   resetSettingsToDefaults(s);
@@ -406,6 +423,14 @@ void MainWindow::factoryReset(bool deleteMedia) {
 void MainWindow::onPageChanged() {
   if (!overlay_ || !stack_) return;
   const int current = stack_->currentIndex();
+  // Leaving a gallery: playback ends and the list starts from the newest.
+  if (playback_) playback_->requestStop();
+  if (previousPage_ != current) {
+    if (previousPage_ == kPhotoGalleryPage && photoGallery_) photoGallery_->resetSelection();
+    if (previousPage_ == kVideoGalleryPage && videoGallery_) videoGallery_->resetSelection();
+    previousPage_ = current;
+  }
+  if (powerManager_) powerManager_->setOnHomePage(current == kHomePage);
   if (current == kPalettePage) {
     overlay_->slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
     overlay_->slot_update(-1.0);
@@ -471,17 +496,13 @@ void MainWindow::refreshStatusBar() {
   if (home_ && state_) home_->setBatteryPercent(state_->batteryPercent());
 }
 
-// The recording (writer and recording overlay), the motion sensor and the
-// idle-sleep decisions are not part of the program yet: with no recording to
-// start or stop and no motion timer (the sensor never opens), these three
-// have nothing to act on. They are the places those pieces hang from.
+// The recording itself (writer and recording overlay) is not part of the
+// program yet; this is where it hangs from.
 void MainWindow::onRecordingChanged() {}
-
-void MainWindow::pollAccelMotion() {}
-
-void MainWindow::refreshPowerState() {}
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (menu_) menu_->relayout();
+  if (photoGallery_) photoGallery_->refresh();
+  if (videoGallery_) videoGallery_->refresh();
 }

@@ -12,6 +12,7 @@
 #include "app/home_gestures.h"
 #include "app/page_table.h"
 #include "app/settings_store.h"
+#include "devices/accelerometer.h"
 #include "devices/rv_key.h"
 
 class AppController;
@@ -27,6 +28,12 @@ class MainZeroingPage;
 class MenuPage;
 class PhotoCapture;
 class PowerMonitor;
+class PowerManager;
+namespace gallery {
+class GalleryPage;
+class MediaLibrary;
+class PlaybackController;
+}  // namespace gallery
 class SettingsPages;
 class QImage;
 class QLabel;
@@ -75,7 +82,8 @@ class MainWindow : public QMainWindow, public Pages {
   void appExit();
   // Milliseconds since the epoch for the home gestures (tests substitute one).
   void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
-  bool poweringOff() const { return poweringOff_; }
+  bool poweringOff() const;
+  bool idleSleeping() const;
   Rv_key* keyReader() const { return keyReader_; }
 
   // Read access for tests and for the simulator's screenshot.
@@ -100,6 +108,9 @@ class MainWindow : public QMainWindow, public Pages {
   QWidget* calibrationPanel() const { return calPanel_; }
   CalibrationFlow* calibrationFlow() const { return calFlow_; }
   PowerMonitor* powerMonitor() const { return power_; }
+  PowerManager* powerManager() const { return powerManager_; }
+  gallery::PlaybackController* playback() const { return playback_; }
+  gallery::MediaLibrary* mediaLibrary() const { return mediaLibrary_; }
   bool lowPower() const;
   bool sdPresent() const;
 
@@ -123,6 +134,12 @@ class MainWindow : public QMainWindow, public Pages {
   void wireSettingsPages();
   void buildCalibrationPanel();
   void connectPowerMonitor();
+  void buildPowerManagement();
+  void openMotionSensor();
+  void onIdleSleepChanged(bool sleeping);
+  void onPowerOffStarted();
+  void buildGallery();
+  void refreshEnergyPages();
   void stepZoom();
   void powerOff();
   bool readCenterTemperature(float* celsius) const;
@@ -159,6 +176,13 @@ class MainWindow : public QMainWindow, public Pages {
   std::function<qint64()> clock_;
   ZeroingGesture* zeroGesture_ = nullptr;
   PowerMonitor* power_ = nullptr;
+  PowerManager* powerManager_ = nullptr;
+  Accelerometer accel_;
+  gallery::GalleryPage* photoGallery_ = nullptr;
+  gallery::GalleryPage* videoGallery_ = nullptr;
+  gallery::MediaLibrary* mediaLibrary_ = nullptr;
+  gallery::PlaybackController* playback_ = nullptr;
+  int previousPage_ = 0;
   PhotoCapture* photos_ = nullptr;
   SettingsPages* settingsPages_ = nullptr;
   CalibrationFlow* calFlow_ = nullptr;
@@ -173,8 +197,6 @@ class MainWindow : public QMainWindow, public Pages {
   ControllerSettings cfg_;
 
   // Run-time flags.
-  bool idleSleeping_ = false;
-  bool poweringOff_ = false;
   bool calibrating_ = false;
   bool gsensorAvailable_ = false;
   int zeroOffsetX_ = 0;

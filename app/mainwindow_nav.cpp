@@ -68,19 +68,6 @@ void MainWindow::onHardwareKey(user_key_value_e keyVal) {
   }
 }
 
-// One power-off sequence for the key and the automatic path: it runs once.
-void MainWindow::powerOff() {
-  if (poweringOff_) return;
-  poweringOff_ = true;
-  if (state_) state_->setRecording(false);
-  if (imageThread_)
-    QMetaObject::invokeMethod(imageThread_, "ReceivePause", Qt::QueuedConnection,
-                              Q_ARG(bool, true));
-  if (overlay_) overlay_->slot_recv_poweroff(true);
-  updateTempMeasureTimer();
-  QTimer::singleShot(600, this, &MainWindow::appExit);
-}
-
 void MainWindow::appExit() {
   sendSensorCommand(platform::kSensorCommandAddress, kSensorShutdown, sizeof kSensorShutdown);
   platform::sys().finalExit();

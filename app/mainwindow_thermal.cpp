@@ -28,7 +28,7 @@ bool MainWindow::readCenterTemperature(float* celsius) const {
 void MainWindow::pollCenterThermalTemp() {
   if (!cfg_.tempMeasureEnabled && !calibrating_) return;
   if (!overlay_) return;
-  if (idleSleeping_ || poweringOff_ || calibrating_) return;
+  if (idleSleeping() || poweringOff() || calibrating_) return;
   const int page = stack_ ? stack_->currentIndex() : -1;
   if (page != kHomePage && page != kPalettePage) return;
   float reading = 0.0f;
@@ -41,7 +41,7 @@ void MainWindow::updateTempMeasureTimer() {
   const bool wanted = cfg_.tempMeasureEnabled || calibrating_;
   if (overlay_) overlay_->slot_recv_temp_measure_enabled(wanted);
   if (!tempPollTimer_) return;
-  if (wanted && !idleSleeping_ && !poweringOff_)
+  if (wanted && !idleSleeping() && !poweringOff())
     tempPollTimer_->start();
   else
     tempPollTimer_->stop();
