@@ -73,20 +73,24 @@ QByteArray firstFrameJpegOfRawStream(const QString& path) {
       got = avcodec_receive_frame(dec, frame) == 0;  // what the decoder still holds
   }
   if (got && frame->width > 0 && frame->height > 0) {
-    QImage rgb(kThumbWidth, kThumbHeight, QImage::Format_RGB888);
     SwsContext* sws = sws_getContext(frame->width, frame->height,
                                      static_cast<AVPixelFormat>(frame->format), kThumbWidth,
                                      kThumbHeight, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr,
                                      nullptr, nullptr);
-    if (sws && !rgb.isNull()) {
-      uint8_t* dst[4] = {rgb.bits(), nullptr, nullptr, nullptr};
-      int dstStride[4] = {static_cast<int>(rgb.bytesPerLine()), 0, 0, 0};
+    // swscale may write past the end of a tightly sized buffer: its own
+    // padded one, copied into the image afterwards.
+    uint8_t* dst[4] = {};
+    int dstStride[4] = {};
+    if (sws && av_image_alloc(dst, dstStride, kThumbWidth, kThumbHeight, AV_PIX_FMT_RGB24, 64) >= 0) {
       if (sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) ==
           kThumbHeight) {
+        const QImage rgb =
+            QImage(dst[0], kThumbWidth, kThumbHeight, dstStride[0], QImage::Format_RGB888).copy();
         QBuffer buf(&jpeg);
         buf.open(QIODevice::WriteOnly);
-        if (!rgb.save(&buf, "JPEG", 75)) jpeg.clear();
+        if (rgb.isNull() || !rgb.save(&buf, "JPEG", 75)) jpeg.clear();
       }
+      av_freep(&dst[0]);
     }
     sws_freeContext(sws);
   }
