@@ -137,4 +137,9 @@ inline constexpr UiText kMenuItemNames[10] = {
     kMenuReset,        kMenuLanguage,   kMenuPowerSave,   kMenuPicture,     kMenuVideo};
 // Each language's own name, as the language page shows it.
 inline constexpr const char* kLanguageNames[3] = {"中文", "English", "Русский"};
+
+// Recording: the card stopped taking the video (full, removed or read-only);
+// what was recorded up to then is kept.
+inline constexpr UiText kToastRecordingStopped{"存储卡写入失败，录像已停止", "Card error, recording stopped",
+                                               "Ошибка карты, запись остановлена"};
 }  // namespace texts

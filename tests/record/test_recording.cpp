@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "imaging/camera.h"
 #include "imaging/encoder_channel.h"
@@ -56,6 +57,7 @@ struct Rig {
   std::unique_ptr<ImageProThread> image;
   std::unique_ptr<SaveVideoThread> writer;
   quint64 lastPts = 0;
+  std::vector<quint64> stops;  // lastPts of every stop of the feed
   int writeFailures = 0;
   QObject ctx;
 
@@ -69,7 +71,10 @@ struct Rig {
     QObject::connect(image.get(), &ImageProThread::videoFeedStopped, writer.get(),
                      &SaveVideoThread::ReceiveFeedStopped, Qt::DirectConnection);
     QObject::connect(image.get(), &ImageProThread::videoFeedStopped, &ctx,
-                     [this](quint64 pts) { lastPts = pts; });
+                     [this](quint64 pts) {
+                       lastPts = pts;
+                       stops.push_back(pts);
+                     });
     QObject::connect(writer.get(), &SaveVideoThread::recordingWriteFailed, &ctx,
                      [this] { ++writeFailures; });
     image->start();
@@ -120,6 +125,23 @@ TEST(Recording, OnTheBoardEachRecordingBecomesOnePlayableVideoWithItsThumbnail) 
   EXPECT_EQ(storedCounter(rig.bench.root()), 1);
   EXPECT_EQ(rectest::probeVideo(videoFile(rig.bench.root(), "video_1.mp4")).frames,
             static_cast<int>(rig.lastPts / 40000));
+
+  // Stopped and started again in the same turn of the event loop: each
+  // recording gets exactly its own frames, none of the other's.
+  rig.stops.clear();
+  rig.writer->ReceiveSaveVideo(true);
+  pump(800);
+  rig.writer->ReceiveSaveVideo(false);
+  rig.writer->ReceiveSaveVideo(true);
+  pump(800);
+  rig.writer->ReceiveSaveVideo(false);
+  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing() && rig.stops.size() >= 2; }, 15000));
+  ASSERT_EQ(rig.stops.size(), 2u);
+  for (int n = 2; n <= 3; ++n) {
+    const QString mp4 = videoFile(rig.bench.root(), QStringLiteral("video_%1.mp4").arg(n));
+    EXPECT_EQ(rectest::probeVideo(mp4).frames, static_cast<int>(rig.stops[n - 2] / 40000)) << n;
+    expectThumbnailAtTheEnd(mp4);
+  }
   EXPECT_EQ(rig.writeFailures, 0);
 }
 
