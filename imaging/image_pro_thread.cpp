@@ -1,6 +1,6 @@
 #include "imaging/image_pro_thread.h"
 
-#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -31,10 +31,11 @@ namespace {
 constexpr int kDisplayWidth = 320;
 constexpr int kDisplayHeight = 360;
 
-int64_t wallMicros() {
-  timeval tv;
-  gettimeofday(&tv, nullptr);
-  return static_cast<int64_t>(tv.tv_sec) * 1000000 + tv.tv_usec;
+// The feed's pace: monotonic, so a clock set on the device moves no frame.
+int64_t monotonicMicros() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 }  // namespace
@@ -291,7 +292,7 @@ void ImageProThread::countFailure(const char* what) {
 }
 
 bool ImageProThread::sendVideoFrame() {
-  const int64_t start = wallMicros();
+  const int64_t start = monotonicMicros();
   // The whole use of a block is under the lock: a pool rebuild waits for the
   // frame in flight instead of destroying the pool beneath it, and a switch
   // of the feed sees every frame either wholly before or wholly after it.
@@ -390,11 +391,17 @@ bool ImageProThread::sendVideoFrame() {
 
   // The rest of the interval is slept after the send and outside the lock:
   // the encoder gets the frame as fresh as it was copied, and a slot waiting
-  // for the lock is not kept out for most of every interval.
-  const int64_t now = wallMicros();
-  const long elapsed = std::lround(static_cast<float>(now - start));
-  // At most one interval: a wall clock set back must not stall the loop.
-  const long rest = std::min<long>(interval - elapsed, interval);
-  if (rest > 0) usleep(static_cast<useconds_t>(rest));
+  // for the lock is not kept out for most of every interval. Frames keep to
+  // a fixed grid of intervals rather than one interval after each start, or
+  // the small overshoot of every sleep on a busy system would add up to a
+  // frame lost every second or so. A feed that is more than an interval off
+  // the grid (the first frame, a stall) starts a new one instead of sending
+  // a burst.
+  const int64_t now = monotonicMicros();
+  int64_t next = nextFrameUs_ + interval;
+  if (firstOfRecording || nextFrameUs_ == 0 || next < now - interval || next > now + interval)
+    next = start + interval;
+  nextFrameUs_ = next;
+  if (next > now) usleep(static_cast<useconds_t>(next - now));
   return ok;
 }

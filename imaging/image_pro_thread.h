@@ -103,6 +103,7 @@ class ImageProThread : public QThread {
   int pictureNumber_ = 0;
   int poolBlockCount_ = 4;
   int frameIntervalUs_ = 40000;
+  int64_t nextFrameUs_ = 0;  // the feed's next send time on its grid (worker only)
 
   // The pool, its kept block and the frame template are rebuilt on the
   // interface thread while the worker may be feeding: one lock covers the

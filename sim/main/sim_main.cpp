@@ -5,10 +5,12 @@
 #include <QImage>
 #include <QPixmap>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
 #include "app/appcontroller.h"
+#include "platform/card_write.h"
 #include "platform/constants.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
@@ -75,6 +77,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   board.install();
+  if (opt.cardFullAfterBytes >= 0) platform::setCardWriteFault(opt.cardFullAfterBytes, ENOSPC);
 
   int rc = 0;
   {
