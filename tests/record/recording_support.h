@@ -1,6 +1,7 @@
 #pragma once
 // Reading back what the video writer left on the card.
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 
 namespace rectest {
@@ -14,6 +15,9 @@ struct VideoInfo {
   int frames = 0;  // packets of the video stream
 };
 VideoInfo probeVideo(const QString& path);
+
+// Frame `index` (from 0) of the video at `path` as RGB, null when it has fewer.
+QImage decodeFrame(const QString& path, int index);
 
 // Type of the last top-level box and its payload.
 struct LastBox {

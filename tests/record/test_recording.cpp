@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QSettings>
+#include <QWidget>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "platform/media/rk_mpi.h"
 #include "platform/settings_file.h"
 #include "platform/system_actions.h"
+#include "record/record_osd_builder.h"
 #include "record/save_video_thread.h"
 #include "record/video_closer.h"
 #include "tests/pipeline/pipeline_support.h"
@@ -143,6 +145,40 @@ TEST(Recording, OnTheBoardEachRecordingBecomesOnePlayableVideoWithItsThumbnail) 
     expectThumbnailAtTheEnd(mp4);
   }
   EXPECT_EQ(rig.writeFailures, 0);
+}
+
+TEST(Recording, TheInterfaceIsBurnedIntoTheRecordedPicture) {
+  Rig rig;
+  ASSERT_TRUE(rig.bench.ok());
+  ASSERT_TRUE(rig.up());
+  // A transparent window with one opaque mark, as the overlay's reticle is.
+  QWidget window;
+  auto* central = new QWidget(&window);
+  central->resize(360, 320);
+  central->setAttribute(Qt::WA_TranslucentBackground);
+  central->setStyleSheet("background: transparent");
+  auto* mark = new QWidget(central);
+  mark->setGeometry(40, 40, 60, 60);
+  mark->setStyleSheet("background: #ff0000");
+  RecordOsdBuilder builder(central, rig.image.get());
+
+  rig.writer->ReceiveSaveVideo(true);
+  builder.start();
+  pump(1000);
+  builder.stop();
+  rig.writer->ReceiveSaveVideo(false);
+  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+
+  const QImage frame = rectest::decodeFrame(videoFile(rig.bench.root(), "video_1.mp4"), 10);
+  ASSERT_FALSE(frame.isNull());
+  if (qEnvironmentVariableIsSet("RECORDING_FRAME_PNG")) frame.save(qEnvironmentVariable("RECORDING_FRAME_PNG"));
+  const QColor in = frame.pixelColor(70, 70);
+  EXPECT_GT(in.red(), 200);
+  EXPECT_LT(in.green(), 60);
+  EXPECT_LT(in.blue(), 60);
+  // Just above it the dark sky of the scene shows through untouched.
+  EXPECT_LT(frame.pixelColor(70, 20).red(), 150);
+  EXPECT_GT(frame.pixelColor(70, 20).blue(), frame.pixelColor(70, 20).green());
 }
 
 TEST(Recording, AFullOrPulledCardStopsTheRecordingAndKeepsWhatWasWritten) {
