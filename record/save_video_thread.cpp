@@ -23,6 +23,9 @@ constexpr int kLastNumber = 3001;  // video_3001 is followed by video_1
 // A stopped recording whose feed never says it has stopped (no image thread,
 // or one that is stuck) is closed after this long all the same.
 constexpr int64_t kFeedStopTimeoutMs = 2000;
+// A running recording is flushed to the card this often, so a battery pulled
+// mid-recording costs at most about this much of it.
+constexpr int64_t kFlushEveryMs = 1000;
 
 int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -99,7 +102,10 @@ bool SaveVideoThread::isRecording() const {
 bool SaveVideoThread::isClosing() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::lock_guard<std::mutex> lock2(closeMutex_);
-  return draining_.has_value() || closeBusy_ || !closeJobs_.empty();
+  if (draining_ || closeBusy_) return true;
+  for (const CloseJob& job : closeJobs_)
+    if (job.syncFd < 0) return true;
+  return false;
 }
 
 bool SaveVideoThread::waitUntilClosed(int ms) const {
@@ -206,6 +212,25 @@ void SaveVideoThread::closeDrainingLocked() {
   closeCv_.notify_all();
 }
 
+// The flush runs on the closing thread: a slow card must not hold up the
+// packets. It works on a copy of the descriptor, which the writer may close
+// meanwhile without the number going to another file.
+void SaveVideoThread::flushSoonLocked(Recording& rec) {
+  const int64_t now = nowMs();
+  if (rec.syncedAtMs == 0) rec.syncedAtMs = now;
+  if (now - rec.syncedAtMs < kFlushEveryMs) return;
+  std::lock_guard<std::mutex> lock(closeMutex_);
+  if (flushPending_) return;
+  const int fd = ::fcntl(rec.fd, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return;
+  rec.syncedAtMs = now;
+  flushPending_ = true;
+  CloseJob job;
+  job.syncFd = fd;
+  closeJobs_.push_back(std::move(job));
+  closeCv_.notify_all();
+}
+
 bool SaveVideoThread::drainingCompleteLocked() const {
   if (!draining_) return false;
   if (feedStopped_) return draining_->lastPts >= feedLastPts_;
@@ -251,6 +276,7 @@ bool SaveVideoThread::routePacketLocked(const uint8_t* data, uint32_t len, uint6
       } else {
         to->bytes += len;
         written = true;
+        if (!toDraining) flushSoonLocked(*to);
       }
     }
   }
@@ -317,7 +343,14 @@ void SaveVideoThread::closerLoop() {
       if (closeJobs_.empty()) return;
       job = std::move(closeJobs_.front());
       closeJobs_.pop_front();
-      closeBusy_ = true;
+      closeBusy_ = job.syncFd < 0;
+    }
+    if (job.syncFd >= 0) {
+      ::fdatasync(job.syncFd);
+      ::close(job.syncFd);
+      std::lock_guard<std::mutex> lock(closeMutex_);
+      flushPending_ = false;
+      continue;
     }
     if (job.rec) {
       closeRecording(std::move(*job.rec));

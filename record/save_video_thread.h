@@ -70,16 +70,19 @@ class SaveVideoThread : public QThread {
     bool headerSeen = false;
     uint64_t lastPts = 0;  // of the last packet given to this recording
     int64_t bytes = 0;
+    int64_t syncedAtMs = 0;  // when the last flush to the card was asked for
     QByteArray jpeg;
   };
   struct CloseJob {
     std::optional<Recording> rec;  // a recording of this run
     QString leftover;              // or a raw stream found at start-up
+    int syncFd = -1;               // or a copy of a running recording's descriptor to flush
   };
 
   // mutex_ held for all of these.
   void stopActiveLocked();
   void closeDrainingLocked();
+  void flushSoonLocked(Recording& rec);
   bool drainingCompleteLocked() const;
   bool routePacketLocked(const uint8_t* data, uint32_t len, uint64_t pts, bool* failed);
 
@@ -97,7 +100,8 @@ class SaveVideoThread : public QThread {
   mutable std::mutex closeMutex_;
   mutable std::condition_variable closeCv_;
   std::deque<CloseJob> closeJobs_;
-  bool closeBusy_ = false;
+  bool closeBusy_ = false;    // a close job (not a flush) is being worked on
+  bool flushPending_ = false;
   bool closerQuit_ = false;
   std::thread closer_;
 };
