@@ -10,9 +10,17 @@ RecordOsdBuilder::RecordOsdBuilder(QWidget* source, QObject* imageThread, QObjec
       canvas_(kWidth, kHeight, QImage::Format_ARGB32) {
   timer_.setInterval(kIntervalMs);
   connect(&timer_, &QTimer::timeout, this, &RecordOsdBuilder::build);
+  disableTimer_.setSingleShot(true);
+  disableTimer_.setInterval(kDisableDelayMs);
+  connect(&disableTimer_, &QTimer::timeout, this, &RecordOsdBuilder::disableRegion);
+}
+
+RecordOsdBuilder::~RecordOsdBuilder() {
+  if (disableTimer_.isActive()) disableRegion();
 }
 
 void RecordOsdBuilder::start() {
+  disableTimer_.stop();
   if (imageThread_)
     QMetaObject::invokeMethod(imageThread_, "ReceiveRecordOsdEnable", Qt::QueuedConnection,
                               Q_ARG(bool, true));
@@ -22,6 +30,13 @@ void RecordOsdBuilder::start() {
 
 void RecordOsdBuilder::stop() {
   timer_.stop();
+  // Frames sent before the stop may still wait in the encoder; disabling the
+  // region now would leave the end of every recording without its overlay.
+  disableTimer_.start();
+}
+
+void RecordOsdBuilder::disableRegion() {
+  disableTimer_.stop();
   if (imageThread_)
     QMetaObject::invokeMethod(imageThread_, "ReceiveRecordOsdEnable", Qt::QueuedConnection,
                               Q_ARG(bool, false));

@@ -18,17 +18,22 @@ class RecordOsdBuilder : public QObject {
   static constexpr int kWidth = 368;
   static constexpr int kHeight = 320;
   static constexpr int kIntervalMs = 200;
+  // Far longer than the encoder takes for the few frames it may still hold.
+  static constexpr int kDisableDelayMs = 1000;
 
   // `source`: the widget whose picture is recorded (the window's central
   // widget). `imageThread`: the object with the slots ReceiveRecordOsdEnable
   // (bool) and ReceiveRecordOsdBitmap(QByteArray, int, int), invoked queued.
   // Either may be null or go away; the builder then does nothing.
   RecordOsdBuilder(QWidget* source, QObject* imageThread, QObject* parent = nullptr);
+  ~RecordOsdBuilder() override;
 
   // Enables the region, sends the first picture at once (after the enable),
   // and every 200 ms from then on.
   void start();
-  // Stops the pictures and disables the region.
+  // Stops the pictures; the region is disabled a moment later, once the
+  // frames still inside the encoder have been blended with the last picture
+  // (a start before then keeps it).
   void stop();
   bool running() const { return timer_.isActive(); }
 
@@ -42,10 +47,14 @@ class RecordOsdBuilder : public QObject {
   // Renders and sends one picture.
   void build();
 
+ private slots:
+  void disableRegion();
+
  private:
   QPointer<QWidget> source_;
   QPointer<QObject> imageThread_;
   QTimer timer_;
+  QTimer disableTimer_;
   QImage rendered_;  // kept between pictures: no allocation while the size holds
   QImage canvas_;
 };
