@@ -175,10 +175,10 @@ void ImageProThread::ReceiveImageMode(int mode) {
 void ImageProThread::ReceiveVideoEnc(bool isEnc) {
   uint64_t lastPts = 0;
   {
-    // Taken after the frame in flight, if any, has been sent: once this
+    encodeEnabled_.store(isEnc, std::memory_order_release);
+    // Taken once the frame in flight, if any, has been sent: when this
     // returns with isEnc false, no further frame of the recording reaches
     // the encoder, and the first frame of the next one is the JPEG's.
-    encodeEnabled_.store(isEnc, std::memory_order_release);
     std::lock_guard<std::mutex> lock(poolLock_);
     lastPts = static_cast<uint64_t>(frameIntervalUs_) * vencTimeRef_;
     vencFailCount_ = 0;
