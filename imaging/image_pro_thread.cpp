@@ -1,6 +1,6 @@
 #include "imaging/image_pro_thread.h"
 
-#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -20,6 +20,7 @@
 
 #include "display/display.h"
 #include "imaging/camera.h"
+#include "imaging/record_osd.h"
 #include "platform/jpeg/jpeg_enc.h"
 #include "platform/paths.h"
 #include "platform/rga/rga.h"
@@ -30,10 +31,11 @@ namespace {
 constexpr int kDisplayWidth = 320;
 constexpr int kDisplayHeight = 360;
 
-int64_t wallMicros() {
-  timeval tv;
-  gettimeofday(&tv, nullptr);
-  return static_cast<int64_t>(tv.tv_sec) * 1000000 + tv.tv_usec;
+// The feed's pace: monotonic, so a clock set on the device moves no frame.
+int64_t monotonicMicros() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 }  // namespace
@@ -171,22 +173,40 @@ void ImageProThread::ReceiveImageMode(int mode) {
 }
 
 void ImageProThread::ReceiveVideoEnc(bool isEnc) {
-  encodeEnabled_.store(isEnc, std::memory_order_release);
+  uint64_t lastPts = 0;
   {
+    encodeEnabled_.store(isEnc, std::memory_order_release);
+    // Taken once the frame in flight, if any, has been sent: when this
+    // returns with isEnc false, no further frame of the recording reaches
+    // the encoder, and the first frame of the next one is the JPEG's.
     std::lock_guard<std::mutex> lock(poolLock_);
+    lastPts = static_cast<uint64_t>(frameIntervalUs_) * vencTimeRef_;
     vencFailCount_ = 0;
     vencTimeRef_ = 0;
+    firstFrameJpegPending_.store(isEnc, std::memory_order_release);
   }
-  firstFrameJpegPending_.store(isEnc, std::memory_order_release);
   if (isEnc) {
     const RK_S32 ret = RK_MPI_VENC_RequestIDR(0, RK_TRUE);
     std::printf("VENC RequestIDR ret=%d\n", ret);
+  } else {
+    emit videoFeedStopped(lastPts);
   }
 }
 
-// The recording overlay and the photo composite come with their own work.
-void ImageProThread::ReceiveRecordOsdEnable(bool) {}
-void ImageProThread::ReceiveRecordOsdBitmap(QByteArray, int, int) {}
+void ImageProThread::ReceiveRecordOsdEnable(bool enable) {
+  if (enable)
+    record_osd_start(kOsdWidth, kOsdHeight);
+  else
+    record_osd_stop();
+}
+
+void ImageProThread::ReceiveRecordOsdBitmap(QByteArray argb, int width, int height) {
+  if (argb.isEmpty() || width <= 0 || height <= 0) return;
+  // A picture shorter than its stated size is refused, not read past its end.
+  if (argb.size() / 4 / width < height) return;
+  record_osd_set_bitmap(argb.constData(), width, height);
+}
+
 void ImageProThread::ReceiveSavePhotoWithOsd(QString path, QByteArray rgba, int width, int height) {
   if (path.isEmpty() || width != kEncWidth || height != kEncHeight) return;
   QImage base(kEncWidth, kEncHeight, QImage::Format_RGB888);
@@ -272,19 +292,22 @@ void ImageProThread::countFailure(const char* what) {
 }
 
 bool ImageProThread::sendVideoFrame() {
-  const int64_t start = wallMicros();
-  frameIntervalUs_ = 40000;
-
+  const int64_t start = monotonicMicros();
+  // The whole use of a block is under the lock: a pool rebuild waits for the
+  // frame in flight instead of destroying the pool beneath it, and a switch
+  // of the feed sees every frame either wholly before or wholly after it.
   std::unique_lock<std::mutex> lock(poolLock_);
+  frameIntervalUs_ = 40000;
+  // Switched off while this pass waited for the lock.
+  if (!encodeEnabled_.load()) return false;
   if (pool_ == MB_INVALID_POOLID) {
     lock.unlock();
     usleep(5000);
     return false;
   }
-  // Not a blocking get: with the lock held, an encoder that keeps every block
-  // (its packets no longer taken) would stall the interface thread's slots
-  // and shutdown for good. No free block is a skipped frame like any other.
-  MB_BLK block = RK_MPI_MB_GetMB(pool_, kEncFrameBytes, RK_FALSE);
+  // Blocking: the encoder gives a block back as soon as it has encoded the
+  // frame in it, whether or not its packets have been taken.
+  MB_BLK block = RK_MPI_MB_GetMB(pool_, kEncFrameBytes, RK_TRUE);
   if (block == MB_INVALID_HANDLE) {
     countFailure("VENC get MB failed, total %u");
     lock.unlock();
@@ -317,6 +340,7 @@ bool ImageProThread::sendVideoFrame() {
     }
   }
 
+  const bool firstOfRecording = vencTimeRef_ == 0;
   VIDEO_FRAME_INFO_S frame = frameTemplate_;
   frame.stVFrame.pMbBlk = block;
   frame.stVFrame.u32TimeRef = vencTimeRef_;
@@ -326,25 +350,28 @@ bool ImageProThread::sendVideoFrame() {
   frame.stVFrame.u32Height = kEncHeight;
   frame.stVFrame.u32VirWidth = kEncWidth;
   frame.stVFrame.u32VirHeight = kEncHeight;
-  // The block is ours until released: neither the pacing sleep nor a send
-  // waiting for the encoder may hold up a pool rebuild.
-  lock.unlock();
 
-  const int64_t now = wallMicros();
-  const long elapsed = std::lround(static_cast<float>(now - start));
-  // At most one interval: a wall clock set back must not stall the loop.
-  const long rest = std::min<long>(frameIntervalUs_ - elapsed, frameIntervalUs_);
-  if (rest > 0) usleep(static_cast<useconds_t>(rest));
+  if (firstOfRecording) {
+    // Frames of the recording before may still wait in the encoder; the IDR
+    // asked for at the switch would go to one of them. Let them through and
+    // ask again, so this recording opens with its own parameter sets.
+    VENC_CHN_STATUS_S status;
+    for (int i = 0; i < 50; ++i) {
+      if (RK_MPI_VENC_QueryStatus(0, &status) != RK_SUCCESS || status.u32LeftPics == 0) break;
+      usleep(2000);
+    }
+    RK_MPI_VENC_RequestIDR(0, RK_TRUE);
+  }
 
   // Wait for the encoder as long as recording goes on, but not past its end:
   // once the writer stops taking packets the stream buffers never free up,
-  // and an unlimited wait would hang this thread for good.
+  // and an unlimited wait would hang this thread (and the interface thread
+  // waiting for the lock) for good.
   RK_S32 ret;
   do {
     ret = RK_MPI_VENC_SendFrame(0, &frame, 200);
   } while (ret == RK_ERR_VENC_BUF_FULL && encodeEnabled_.load() && !isInterruptionRequested());
   const bool ok = ret == RK_SUCCESS;
-  lock.lock();
   if (!ok) {
     ++vencFailCount_;
     if (vencFailCount_ % 30 == 1)
@@ -354,11 +381,27 @@ bool ImageProThread::sendVideoFrame() {
       std::printf("VENC send frame recovered, had %u fails\n", vencFailCount_);
       vencFailCount_ = 0;
     }
-    if (frame.stVFrame.u32TimeRef % 50 == 0)
-      std::printf("VENC send ok, ref=%u size=%dx%d\n", frame.stVFrame.u32TimeRef + 1, kEncWidth,
-                  kEncHeight);
+    if (vencTimeRef_ % 50 == 1)
+      std::printf("VENC send ok, ref=%u size=%dx%d\n", vencTimeRef_, kEncWidth, kEncHeight);
   }
-  lock.unlock();
+  // The encoder holds its own reference while it needs the frame.
   RK_MPI_MB_ReleaseMB(block);
+  const int interval = frameIntervalUs_;
+  lock.unlock();
+
+  // The rest of the interval is slept after the send and outside the lock:
+  // the encoder gets the frame as fresh as it was copied, and a slot waiting
+  // for the lock is not kept out for most of every interval. Frames keep to
+  // a fixed grid of intervals rather than one interval after each start, or
+  // the small overshoot of every sleep on a busy system would add up to a
+  // frame lost every second or so. A feed that is more than an interval off
+  // the grid (the first frame, a stall) starts a new one instead of sending
+  // a burst.
+  const int64_t now = monotonicMicros();
+  int64_t next = nextFrameUs_ + interval;
+  if (firstOfRecording || nextFrameUs_ == 0 || next < now - interval || next > now + interval)
+    next = start + interval;
+  nextFrameUs_ = next;
+  if (next > now) usleep(static_cast<useconds_t>(next - now));
   return ok;
 }

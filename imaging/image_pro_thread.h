@@ -32,6 +32,9 @@ class ImageProThread : public QThread {
   static constexpr int kEncWidth = 360;
   static constexpr int kEncHeight = 320;
   static constexpr int kEncFrameBytes = kEncWidth * kEncHeight * 3 / 2;  // 172,800
+  // The recording overlay: 8 columns wider than the frame, clipped by the encoder.
+  static constexpr int kOsdWidth = 368;
+  static constexpr int kOsdHeight = 320;
 
   ImageProThread() : ImageProThread(ImageThreadConfig{}) {}
   explicit ImageProThread(const ImageThreadConfig& config);
@@ -53,6 +56,12 @@ class ImageProThread : public QThread {
 
  signals:
   void firstVideoFrameJpeg(QByteArray jpeg);
+  // ReceiveVideoEnc(false) has returned: no further frame of the recording
+  // goes to the encoder. `lastPts` is the time stamp of the last frame the
+  // recording sent (0 when it sent none). Emitted on the interface thread;
+  // connect it directly to the video writer so it arrives before any frame
+  // of a following recording.
+  void videoFeedStopped(quint64 lastPts);
   // The photo counter went back to 0; the owner persists it.
   void pictureNumberReset();
   // A photo handed to ReceiveSavePhotoWithOsd was written (or not).
@@ -94,9 +103,11 @@ class ImageProThread : public QThread {
   int pictureNumber_ = 0;
   int poolBlockCount_ = 4;
   int frameIntervalUs_ = 40000;
+  int64_t nextFrameUs_ = 0;  // the feed's next send time on its grid (worker only)
 
   // The pool, its kept block and the frame template are rebuilt on the
-  // interface thread while the worker may be feeding: one lock covers both.
+  // interface thread while the worker may be feeding: one lock covers the
+  // rebuild, the feed's whole use of a block and the feed counters.
   // std::mutex rather than QMutex: the sanitizer builds see its ordering,
   // which they cannot for Qt's uninstrumented contended path.
   mutable std::mutex poolLock_;

@@ -36,6 +36,15 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
         *error = QStringLiteral("--blackbody needs degrees Celsius (-40 to 550), not '%1'").arg(v);
         return false;
       }
+    } else if (a == QLatin1String("--card-full-after")) {
+      QString v;
+      if (!value(&v)) return false;
+      bool ok = false;
+      o.cardFullAfterBytes = v.toLongLong(&ok);
+      if (!ok || o.cardFullAfterBytes < 0) {
+        *error = QStringLiteral("--card-full-after needs a number of bytes, not '%1'").arg(v);
+        return false;
+      }
     } else if (a == QLatin1String("--script")) {
       if (!value(&o.script)) return false;
     } else if (a == QLatin1String("--run-for")) {
@@ -70,6 +79,8 @@ QString simUsage() {
       "  --run-for SECONDS    quit after that long\n"
       "  --screenshot FILE    save the panel and interface as a PNG before quitting\n"
       "  --script FILE        run a script of timed actions\n"
+      "  --card-full-after BYTES  the SD card fills up once recordings have written\n"
+      "                       that many bytes\n"
       "  --help               this text\n");
 }
 

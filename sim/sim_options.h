@@ -14,6 +14,7 @@ struct SimOptions {
   double blackbodyC = 37.0;                 // --blackbody CELSIUS (bench scene)
   QString aim;                              // --aim STOP: keep the view there
   QString script;                           // --script FILE
+  long long cardFullAfterBytes = -1;        // --card-full-after BYTES; < 0: never
   bool help = false;
 };
 

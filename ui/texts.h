@@ -145,4 +145,9 @@ inline constexpr UiText kCalFailed{"测量失败，未取得有效读数。请�
                                    "and try again.",
                                    "Замер не удался: нет данных. Наведите прицел и повторите."};
 inline constexpr UiText kCalBack{"返回", "Back", "Назад"};
+
+// Recording: the card stopped taking the video (full, removed or read-only);
+// what was recorded up to then is kept.
+inline constexpr UiText kToastRecordingStopped{"存储卡写入失败，录像已停止", "Card error, recording stopped",
+                                               "Ошибка карты, запись остановлена"};
 }  // namespace texts

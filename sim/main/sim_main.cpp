@@ -5,12 +5,14 @@
 #include <QImage>
 #include <QPixmap>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "platform/card_write.h"
 #include "platform/constants.h"
 #include "platform/paths.h"
 #include "sim/board_root.h"
@@ -76,6 +78,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   board.install();
+  if (opt.cardFullAfterBytes >= 0) platform::setCardWriteFault(opt.cardFullAfterBytes, ENOSPC);
 
   // The bench's power hardware (charge, charger, card, motion), for the
   // keyboard and the script.

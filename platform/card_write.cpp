@@ -1,0 +1,62 @@
+#include "platform/card_write.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+
+namespace platform {
+namespace {
+
+std::mutex g_faultMutex;
+int64_t g_budget = -1;  // bytes still allowed; -1 without limit
+int g_error = 0;
+
+ssize_t writeAll(int fd, const uint8_t* p, size_t len) {
+  size_t done = 0;
+  while (done < len) {
+    const ssize_t n = ::write(fd, p + done, len - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return -1;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(len);
+}
+
+}  // namespace
+
+ssize_t cardWrite(int fd, const void* data, size_t len) {
+  size_t allowed = len;
+  int error = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_faultMutex);
+    if (g_budget >= 0) {
+      if (static_cast<uint64_t>(g_budget) < len) {
+        allowed = static_cast<size_t>(g_budget);
+        error = g_error;
+      }
+      g_budget -= static_cast<int64_t>(allowed);
+    }
+  }
+  const auto* p = static_cast<const uint8_t*>(data);
+  if (allowed > 0 && writeAll(fd, p, allowed) < 0) return -1;
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  return static_cast<ssize_t>(len);
+}
+
+void setCardWriteFault(int64_t bytes, int error) {
+  std::lock_guard<std::mutex> lock(g_faultMutex);
+  g_budget = bytes < 0 ? -1 : bytes;
+  g_error = error;
+}
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+#pragma once
+// Writes of recordings to the SD card. They go through here so that a test or
+// the simulator can make the card fill up or vanish in the middle of a
+// recording, which no PC file system does on request.
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// Writes all `len` bytes to `fd`, retrying short writes and EINTR. Returns
+// `len`, or -1 with errno set (a part may have been written).
+ssize_t cardWrite(int fd, const void* data, size_t len);
+
+// After `bytes` more bytes have been written through cardWrite, every write
+// fails with `error` (ENOSPC: the card is full; EIO: it was pulled). The write
+// that crosses the limit writes what fits, then fails. A negative `bytes`
+// lifts the fault. Process-wide; safe from any thread.
+void setCardWriteFault(int64_t bytes, int error);
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+#pragma once
+// Reading back what the video writer left on the card.
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace rectest {
+
+struct VideoInfo {
+  bool opened = false;
+  QString codec;
+  int width = 0;
+  int height = 0;
+  double fps = 0;
+  int frames = 0;  // packets of the video stream
+};
+VideoInfo probeVideo(const QString& path);
+
+// Frame `index` (from 0) of the video at `path` as RGB, null when it has fewer.
+QImage decodeFrame(const QString& path, int index);
+
+// Type of the last top-level box and its payload.
+struct LastBox {
+  QByteArray type;
+  QByteArray payload;
+};
+LastBox lastTopLevelBox(const QString& path);
+
+}  // namespace rectest

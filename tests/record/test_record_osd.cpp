@@ -1,0 +1,90 @@
+// The recording overlay: the picture the builder makes of the interface and
+// the region that carries it into the encoder.
+#include <gtest/gtest.h>
+
+#include <QWidget>
+
+#include "imaging/record_osd.h"
+#include "record/record_osd_builder.h"
+#include "tests/pipeline/pipeline_support.h"
+
+namespace {
+
+struct Rgba {
+  int r, g, b, a;
+};
+Rgba pixelAt(const QByteArray& bytes, int x, int y) {
+  const auto* p = reinterpret_cast<const uchar*>(bytes.constData()) + (y * 368 + x) * 4;
+  return {p[0], p[1], p[2], p[3]};
+}
+
+// A transparent source with one opaque red square, as the window's central
+// widget with the overlay's marks on it.
+struct Source {
+  QWidget window;
+  QWidget* central;
+  Source(QSize size, QRect square) {
+    central = new QWidget(&window);
+    central->resize(size);
+    central->setAttribute(Qt::WA_TranslucentBackground);
+    central->setStyleSheet("background: transparent");
+    auto* mark = new QWidget(central);
+    mark->setGeometry(square);
+    mark->setAutoFillBackground(true);
+    mark->setStyleSheet("background: #ff0000");
+    window.resize(size);
+  }
+};
+
+TEST(RecordOsdBuilder, TheInterfaceLandsPixelForPixelOrStretchedOverTheCanvas) {
+  {
+    Source s(QSize(360, 320), QRect(10, 10, 20, 20));
+    RecordOsdBuilder builder(s.central, nullptr);
+    const QByteArray bytes = builder.render();
+    ASSERT_EQ(bytes.size(), 368 * 320 * 4);
+    const Rgba in = pixelAt(bytes, 15, 15);
+    EXPECT_EQ(in.r, 255);
+    EXPECT_EQ(in.g, 0);
+    EXPECT_EQ(in.b, 0);
+    EXPECT_EQ(in.a, 255);
+    EXPECT_EQ(pixelAt(bytes, 9, 15).a, 0);   // just outside: transparent
+    EXPECT_EQ(pixelAt(bytes, 29, 29).a, 255);
+    EXPECT_EQ(pixelAt(bytes, 30, 30).a, 0);
+    for (int x = 360; x < 368; ++x) EXPECT_EQ(pixelAt(bytes, x, 15).a, 0) << x;
+  }
+  {
+    // Twice the size: drawn at 368/720 by 1/2.
+    Source s(QSize(720, 640), QRect(100, 100, 100, 100));
+    RecordOsdBuilder builder(s.central, nullptr);
+    const QByteArray bytes = builder.render();
+    EXPECT_EQ(pixelAt(bytes, 76, 75).a, 255);
+    EXPECT_EQ(pixelAt(bytes, 76, 75).r, 255);
+    EXPECT_EQ(pixelAt(bytes, 45, 45).a, 0);
+    EXPECT_EQ(pixelAt(bytes, 110, 110).a, 0);
+  }
+  RecordOsdBuilder orphan(nullptr, nullptr);
+  EXPECT_TRUE(orphan.render().isEmpty());
+}
+
+TEST(RecordOsdRegion, StartsOnceTakesOnlyItsOwnSizeAndStopsQuietlyWhenStopped) {
+  const QByteArray picture(368 * 320 * 4, '\x7f');
+  EXPECT_EQ(record_osd_set_bitmap(picture.constData(), 368, 320), -1);  // not started
+  std::string out = pipetest::stdoutOf([&] {
+    EXPECT_EQ(record_osd_start(368, 320), 0);
+    EXPECT_EQ(record_osd_start(368, 320), 0);  // a second start restarts
+  });
+  EXPECT_NE(out.find("record_osd: stopped\nrecord_osd: started 368x320 on VENC0"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(record_osd_set_bitmap(picture.constData(), 360, 320), -1);
+  EXPECT_EQ(record_osd_set_bitmap(nullptr, 368, 320), -1);
+  EXPECT_EQ(record_osd_set_bitmap(picture.constData(), 368, 320), 0);
+  out = pipetest::stdoutOf([] {
+    record_osd_stop();
+    record_osd_stop();
+  });
+  EXPECT_EQ(out, "record_osd: stopped\n");
+  EXPECT_FALSE(record_osd_started());
+}
+
+}  // namespace

@@ -1,0 +1,324 @@
+// Recordings end to end on the simulated board (image thread, software
+// encoder, writer, the ffmpeg program), and the writer's rules for what
+// stays on the card when something fails.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSettings>
+#include <QWidget>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "imaging/camera.h"
+#include "imaging/encoder_channel.h"
+#include "imaging/image_pro_thread.h"
+#include "platform/card_write.h"
+#include "platform/media/rk_mpi.h"
+#include "platform/settings_file.h"
+#include "platform/system_actions.h"
+#include "record/record_osd_builder.h"
+#include "record/save_video_thread.h"
+#include "record/video_closer.h"
+#include "tests/pipeline/pipeline_support.h"
+#include "tests/record/recording_support.h"
+
+namespace {
+
+using pipetest::Bench;
+using testsupport::pump;
+using testsupport::waitUntil;
+
+const QString kVideoDir = QStringLiteral("/mnt/sdcard/video/");
+
+QString videoFile(const TempRoot& root, const QString& name) { return root.file(kVideoDir + name); }
+
+QStringList videoDirListing(const TempRoot& root) {
+  return QDir(root.file(kVideoDir)).entryList(QDir::Files, QDir::Name);
+}
+
+int storedCounter(const TempRoot& root) {
+  QSettings s(root.file(QStringLiteral("/etc/settings.ini")), QSettings::IniFormat);
+  return s.value(QStringLiteral("VideoFileNum"), -1).toInt();
+}
+
+void expectThumbnailAtTheEnd(const QString& mp4) {
+  const rectest::LastBox last = rectest::lastTopLevelBox(mp4);
+  EXPECT_EQ(last.type, QByteArray("thm "));
+  QImage thumb;
+  EXPECT_TRUE(thumb.loadFromData(last.payload, "JPEG"));
+  EXPECT_EQ(thumb.size(), QSize(360, 320));
+}
+
+// The threads of the window's recording path, wired as the window wires them.
+struct Rig {
+  Bench bench;
+  std::unique_ptr<ImageProThread> image;
+  std::unique_ptr<SaveVideoThread> writer;
+  quint64 lastPts = 0;
+  std::vector<quint64> stops;  // lastPts of every stop of the feed
+  int writeFailures = 0;
+  QObject ctx;
+
+  bool up() {
+    image = std::make_unique<ImageProThread>();
+    writer = std::make_unique<SaveVideoThread>();
+    QObject::connect(writer.get(), &SaveVideoThread::send_to_videoenc, image.get(),
+                     &ImageProThread::ReceiveVideoEnc, Qt::QueuedConnection);
+    QObject::connect(image.get(), &ImageProThread::firstVideoFrameJpeg, writer.get(),
+                     &SaveVideoThread::ReceiveFirstFrameJpeg, Qt::QueuedConnection);
+    QObject::connect(image.get(), &ImageProThread::videoFeedStopped, writer.get(),
+                     &SaveVideoThread::ReceiveFeedStopped, Qt::DirectConnection);
+    QObject::connect(image.get(), &ImageProThread::videoFeedStopped, &ctx,
+                     [this](quint64 pts) {
+                       lastPts = pts;
+                       stops.push_back(pts);
+                     });
+    QObject::connect(writer.get(), &SaveVideoThread::recordingWriteFailed, &ctx,
+                     [this] { ++writeFailures; });
+    image->start();
+    writer->start();
+    const uint64_t commits = bench.kms().commits();
+    return waitUntil(
+        [&] { return image->camera()->IsInited() && bench.kms().commits() >= commits + 3; }, 5000);
+  }
+
+  // Records for `ms`, stops and waits until the recording is closed.
+  bool record(int ms) {
+    writer->ReceiveSaveVideo(true);
+    pump(ms);
+    writer->ReceiveSaveVideo(false);
+    return waitUntil([&] { return !writer->isClosing(); }, 15000);
+  }
+
+  ~Rig() {
+    if (writer) writer->Stop();
+    if (image) image->Stop();
+  }
+};
+
+TEST(Recording, OnTheBoardEachRecordingBecomesOnePlayableVideoWithItsThumbnail) {
+  Rig rig;
+  ASSERT_TRUE(rig.bench.ok());
+  settings::writeVideoFileNum(3000);
+  ASSERT_TRUE(rig.up());
+
+  ASSERT_TRUE(rig.record(3000));
+  const QString first = videoFile(rig.bench.root(), "video_3001.mp4");
+  EXPECT_EQ(videoDirListing(rig.bench.root()), QStringList{"video_3001.mp4"});
+  EXPECT_EQ(storedCounter(rig.bench.root()), 0);
+  const rectest::VideoInfo info = rectest::probeVideo(first);
+  ASSERT_TRUE(info.opened);
+  EXPECT_EQ(info.codec, "h264");
+  EXPECT_EQ(info.width, 360);
+  EXPECT_EQ(info.height, 320);
+  EXPECT_DOUBLE_EQ(info.fps, 25.0);
+  // Every frame the feed sent is in the file, no more, no fewer.
+  EXPECT_EQ(info.frames, static_cast<int>(rig.lastPts / 40000));
+  EXPECT_NEAR(info.frames, 75, 5);
+  expectThumbnailAtTheEnd(first);
+
+  // After video_3001 the numbers start again at 1.
+  ASSERT_TRUE(rig.record(600));
+  EXPECT_EQ(videoDirListing(rig.bench.root()), (QStringList{"video_1.mp4", "video_3001.mp4"}));
+  EXPECT_EQ(storedCounter(rig.bench.root()), 1);
+  EXPECT_EQ(rectest::probeVideo(videoFile(rig.bench.root(), "video_1.mp4")).frames,
+            static_cast<int>(rig.lastPts / 40000));
+
+  // Stopped and started again in the same turn of the event loop: each
+  // recording gets exactly its own frames, none of the other's.
+  rig.stops.clear();
+  rig.writer->ReceiveSaveVideo(true);
+  pump(800);
+  rig.writer->ReceiveSaveVideo(false);
+  rig.writer->ReceiveSaveVideo(true);
+  pump(800);
+  rig.writer->ReceiveSaveVideo(false);
+  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing() && rig.stops.size() >= 2; }, 15000));
+  ASSERT_EQ(rig.stops.size(), 2u);
+  for (int n = 2; n <= 3; ++n) {
+    const QString mp4 = videoFile(rig.bench.root(), QStringLiteral("video_%1.mp4").arg(n));
+    EXPECT_EQ(rectest::probeVideo(mp4).frames, static_cast<int>(rig.stops[n - 2] / 40000)) << n;
+    expectThumbnailAtTheEnd(mp4);
+  }
+  EXPECT_EQ(rig.writeFailures, 0);
+}
+
+TEST(Recording, TheInterfaceIsBurnedIntoTheRecordedPicture) {
+  Rig rig;
+  ASSERT_TRUE(rig.bench.ok());
+  ASSERT_TRUE(rig.up());
+  // A transparent window with one opaque mark, as the overlay's reticle is.
+  QWidget window;
+  auto* central = new QWidget(&window);
+  central->resize(360, 320);
+  central->setAttribute(Qt::WA_TranslucentBackground);
+  central->setStyleSheet("background: transparent");
+  auto* mark = new QWidget(central);
+  mark->setGeometry(40, 40, 60, 60);
+  mark->setStyleSheet("background: #ff0000");
+  RecordOsdBuilder builder(central, rig.image.get());
+
+  rig.writer->ReceiveSaveVideo(true);
+  builder.start();
+  pump(1000);
+  builder.stop();
+  rig.writer->ReceiveSaveVideo(false);
+  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+
+  // From the first frame to the last, the frames still in the encoder at
+  // the stop included.
+  const QString mp4 = videoFile(rig.bench.root(), "video_1.mp4");
+  const int frames = rectest::probeVideo(mp4).frames;
+  ASSERT_GT(frames, 5);
+  for (int index : {0, frames / 2, frames - 1}) {
+    SCOPED_TRACE(index);
+    const QImage frame = rectest::decodeFrame(mp4, index);
+    ASSERT_FALSE(frame.isNull());
+    if (index == frames / 2 && qEnvironmentVariableIsSet("RECORDING_FRAME_PNG"))
+      frame.save(qEnvironmentVariable("RECORDING_FRAME_PNG"));
+    const QColor in = frame.pixelColor(70, 70);
+    EXPECT_GT(in.red(), 200);
+    EXPECT_LT(in.green(), 60);
+    EXPECT_LT(in.blue(), 60);
+    // Just above it the dark sky of the scene shows through untouched.
+    EXPECT_LT(frame.pixelColor(70, 20).red(), 150);
+    EXPECT_GT(frame.pixelColor(70, 20).blue(), frame.pixelColor(70, 20).green());
+  }
+}
+
+TEST(Recording, AFullOrPulledCardStopsTheRecordingAndKeepsWhatWasWritten) {
+  Rig rig;
+  ASSERT_TRUE(rig.bench.ok());
+  ASSERT_TRUE(rig.up());
+  const int errors[] = {ENOSPC, EIO};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(std::strerror(errors[i]));
+    // Room for a few frames at 10 Mbit/s.
+    platform::setCardWriteFault(300000, errors[i]);
+    rig.writer->ReceiveSaveVideo(true);
+    EXPECT_TRUE(waitUntil([&] { return rig.writeFailures == i + 1; }, 5000));
+    EXPECT_FALSE(rig.writer->isRecording());
+    EXPECT_TRUE(waitUntil([&] { return !rig.image->encodeEnabled(); }, 1000));
+    platform::setCardWriteFault(-1, 0);
+    ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+    const QString mp4 = videoFile(rig.bench.root(), QStringLiteral("video_%1.mp4").arg(i + 1));
+    const rectest::VideoInfo info = rectest::probeVideo(mp4);
+    EXPECT_TRUE(info.opened);
+    EXPECT_GE(info.frames, 2);
+    EXPECT_FALSE(QFile::exists(videoFile(rig.bench.root(), QStringLiteral("video_%1.h264").arg(i + 1))));
+  }
+}
+
+// Replaces the ffmpeg program by a shell line that leaves junk at the MP4's
+// path and exits with `status`.
+class BrokenRemuxer : public platform::LinuxSystemActions {
+ public:
+  explicit BrokenRemuxer(int status) : LinuxSystemActions(false), status_(status) {}
+  int runProgram(const std::vector<std::string>& argv) override {
+    if (argv.empty() || argv[0] != "ffmpeg") return LinuxSystemActions::runProgram(argv);
+    ++runs;
+    return LinuxSystemActions::runProgram(
+        {"sh", "-c", "printf junk > \"$1\"; exit " + std::to_string(status_), "sh", argv.back()});
+  }
+  int runs = 0;
+
+ private:
+  int status_;
+};
+
+struct FramePool {
+  MB_POOL pool = MB_INVALID_POOLID;
+  FramePool() {
+    MB_POOL_CONFIG_S cfg{};
+    cfg.u64MBSize = 172800;
+    cfg.u32MBCnt = 3;
+    pool = RK_MPI_MB_CreatePool(&cfg);
+  }
+  ~FramePool() { RK_MPI_MB_DestroyPool(pool); }
+  // One frame of a moving gradient with the given time stamp.
+  bool send(uint64_t pts) {
+    MB_BLK blk = RK_MPI_MB_GetMB(pool, 172800, RK_TRUE);
+    auto* p = static_cast<uint8_t*>(RK_MPI_MB_Handle2VirAddr(blk));
+    if (!p) return false;
+    const int shift = static_cast<int>(pts / 40000);
+    for (int y = 0; y < 320; ++y)
+      for (int x = 0; x < 360; ++x) p[y * 360 + x] = static_cast<uint8_t>(x + y + 3 * shift);
+    std::memset(p + 360 * 320, 128, 360 * 160);
+    VIDEO_FRAME_INFO_S f{};
+    f.stVFrame.pMbBlk = blk;
+    f.stVFrame.u32Width = f.stVFrame.u32VirWidth = 360;
+    f.stVFrame.u32Height = f.stVFrame.u32VirHeight = 320;
+    f.stVFrame.u64PTS = pts;
+    const bool ok = RK_MPI_VENC_SendFrame(0, &f, -1) == RK_SUCCESS;
+    RK_MPI_MB_ReleaseMB(blk);
+    return ok;
+  }
+};
+
+TEST(Recording, ARawStreamStaysUntilAPlayableVideoIsMadeFromIt) {
+  TempRoot root;
+  ASSERT_TRUE(createEncoderChannel());
+  FramePool frames;
+  // The stream runs before the recording starts: its first packets are the
+  // middle of a group of pictures, the next parameter sets come at frame 51.
+  ASSERT_TRUE(frames.send(40000));
+  VENC_PACK_S pack{};
+  VENC_STREAM_S stream{};
+  stream.pstPack = &pack;
+  ASSERT_EQ(RK_MPI_VENC_GetStream(0, &stream, 1000), RK_SUCCESS);
+  RK_MPI_VENC_ReleaseStream(0, &stream);
+
+  const QString raw = root.file(kVideoDir + "video_1.h264");
+  const QString mp4 = root.file(kVideoDir + "video_1.mp4");
+  {
+    BrokenRemuxer failing(1);
+    platform::setSystemActions(&failing);
+    SaveVideoThread writer;
+    writer.start();
+    writer.ReceiveSaveVideo(true);
+    for (int i = 2; i <= 56; ++i) ASSERT_TRUE(frames.send(40000ull * i));
+    writer.ReceiveSaveVideo(false);
+    writer.ReceiveFeedStopped(40000ull * 56);
+    EXPECT_TRUE(writer.waitUntilClosed(15000));
+    writer.Stop();
+    platform::setSystemActions(nullptr);
+    EXPECT_EQ(failing.runs, 3);
+  }
+  destroyEncoderChannel();
+
+  // The failed remux kept the stream, which starts at the parameter sets.
+  EXPECT_FALSE(QFile::exists(mp4));
+  QFile f(raw);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.read(5), QByteArray("\0\0\0\1\x67", 5));
+  f.close();
+  EXPECT_EQ(rectest::probeVideo(raw).frames, 6);
+
+  // A program that says it succeeded but leaves no playable MP4 is not believed.
+  {
+    BrokenRemuxer lying(0);
+    platform::setSystemActions(&lying);
+    EXPECT_FALSE(record::finishRawStream(kVideoDir + "video_1.h264", QByteArray(), false));
+    platform::setSystemActions(nullptr);
+  }
+  EXPECT_TRUE(QFile::exists(raw));
+  EXPECT_FALSE(QFile::exists(mp4));
+
+  // The next start recovers it in the background, thumbnail and all; the
+  // counter is not touched and the next recording gets a number of its own.
+  {
+    SaveVideoThread writer;
+    EXPECT_TRUE(writer.waitUntilClosed(15000));
+    EXPECT_EQ(writer.videoFileNum(), 1);
+  }
+  EXPECT_FALSE(QFile::exists(raw));
+  EXPECT_EQ(rectest::probeVideo(mp4).frames, 6);
+  expectThumbnailAtTheEnd(mp4);
+  EXPECT_EQ(storedCounter(root), 1);
+}
+
+}  // namespace
