@@ -43,7 +43,7 @@ int display_init(int width, int height);
 int display_deinit();
 // Blits (x, y, w, h) of a srcWidth x srcHeight image (by dma-buf descriptor
 // when srcFd >= 0, else at src) rotated by `rotation` degrees into buffer
-// `index`, and commits it.
+// `index`, and commits it through drmCommit (drm_display.h), the bare commit.
 int drm_commit(DisplayState* state, int index, void* src, int srcFd, int srcFormat, int srcWidth,
                int srcHeight, int x, int y, int w, int h, int rotation);
 void display_show(void* src, int srcFd, int srcFormat, int srcWidth, int srcHeight, int x, int y,
