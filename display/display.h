@@ -39,7 +39,9 @@ struct DisplayState {
 // The one instance.
 DisplayState& display_state();
 
+// The whole display: drmInit (drm_display.h) plus the four buffers.
 int display_init(int width, int height);
+// The buffers, then drmDeinit (drm_display.h).
 int display_deinit();
 // Blits (x, y, w, h) of a srcWidth x srcHeight image (by dma-buf descriptor
 // when srcFd >= 0, else at src) rotated by `rotation` degrees into buffer

@@ -47,10 +47,12 @@ struct DrmBuffer {
   int dmaFd = -1;
 };
 
+// The device path only; display_init (display.h) also makes the buffers.
 // 0, or a negative error number (-19 when no usable display path was found,
 // among them an overlay plane lacking a property that commits set).
 int drmInit(DrmDevice* device);
-// Releases everything drmInit obtained; the device is empty afterwards.
+// Releases everything drmInit obtained; the device is empty afterwards. Not
+// display_deinit (display.h), which also releases the buffers.
 void drmDeinit(DrmDevice* device);
 int drmGetBuffer(int fd, int width, int height, uint32_t fourcc, DrmBuffer* buffer);
 // Not display.cpp's releaseBuffers, which runs this over the module's four.

@@ -80,6 +80,7 @@ class IrCamera : public CThreadImpl {
   int RequestBuffers(const char* devicePath, uint32_t* granted);
   int MapBuffers(uint32_t count);
   int StreamOn();
+  // Calls createEncoderChannel (encoder_channel.h) and remembers the channel.
   int OpenEncoderChannel();
   void SendConfiguration();
 

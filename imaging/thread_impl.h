@@ -11,13 +11,15 @@ class CThreadImpl {
   CThreadImpl(const CThreadImpl&) = delete;
   CThreadImpl& operator=(const CThreadImpl&) = delete;
 
-  // False when already running or the thread cannot be created.
+  // False when already running or the thread cannot be created. (Not
+  // QThread::start: ImageProThread, which owns the camera, is a QThread.)
   bool Start();
   // Clears the running flag, then waits for Run() to return.
   void Join();
   bool IsRunning() const { return running_.load(std::memory_order_acquire); }
 
  protected:
+  // The thread body; not QThread::run, the image processing thread's loop.
   virtual void Run() {}
   std::atomic<bool> running_{false};
 

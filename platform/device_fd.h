@@ -7,6 +7,7 @@
 
 namespace platform {
 
+// Not platform::DrmFd (drm/drm_objects.h), which closes through the DrmApi.
 class DeviceFd {
  public:
   DeviceFd() = default;

@@ -19,7 +19,7 @@ struct DrmFormat {
   uint8_t hsub, vsub;
 };
 
-// The format's row, or nullptr for a format outside the table.
+// The format's row (a DrmFormat), or nullptr for a format outside the table.
 const DrmFormat* drmFormat(uint32_t fourcc);
 
 }  // namespace platform

@@ -46,12 +46,14 @@ using DrmConnector = DrmHeld<drmModeConnector, &DrmApi::freeConnector>;
 using DrmEncoder = DrmHeld<drmModeEncoder, &DrmApi::freeEncoder>;
 using DrmCrtc = DrmHeld<drmModeCrtc, &DrmApi::freeCrtc>;
 using DrmPlaneResources = DrmHeld<drmModePlaneRes, &DrmApi::freePlaneResources>;
+// libdrm's plane record; not ::DrmPlane (drm_display.h), the display's plane.
 using DrmModePlane = DrmHeld<drmModePlane, &DrmApi::freePlane>;
 using DrmObjectProperties = DrmHeld<drmModeObjectProperties, &DrmApi::freeObjectProperties>;
 using DrmProperty = DrmHeld<drmModePropertyRes, &DrmApi::freeProperty>;
 using DrmAtomicRequest = DrmHeld<drmModeAtomicReq, &DrmApi::atomicFree>;
 
-// A descriptor from DrmApi::open, closed through the same DrmApi.
+// A descriptor from DrmApi::open, closed through the same DrmApi. Its twin
+// for other devices is platform::DeviceFd (device_fd.h).
 class DrmFd {
  public:
   DrmFd() = default;
