@@ -155,14 +155,14 @@ TEST(ImageProThreadPower, ACameraBackingOffStillAnswersSleepAndStop) {
   // After five refusals the loop waits 1.6 s before the next attempt.
   ASSERT_TRUE(waitUntil([&] { return io.attempts >= 5; }, 4000));
   t.ReceiveIdleSleep(true);
-  EXPECT_TRUE(waitUntil([&] { return !t.displayReady(); }, 400));
+  EXPECT_TRUE(waitUntil([&] { return !t.displayReady(); }, 800));
   // Woken, it tries at once and then waits the longest: the end of the
   // thread does not wait with it.
   const int before = io.attempts;
   t.ReceiveIdleSleep(false);
   ASSERT_TRUE(waitUntil([&] { return io.attempts > before; }, 1000));
   t.requestInterruption();
-  EXPECT_TRUE(waitUntil([&] { return t.isFinished(); }, 400));
+  EXPECT_TRUE(waitUntil([&] { return t.isFinished(); }, 800));
   t.Stop();
 }
 
