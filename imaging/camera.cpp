@@ -134,8 +134,9 @@ int IrCamera::CreateContexts() {
 
 int IrCamera::OpenDevice(const char* devicePath) {
   diag::out("device name=%s\n", devicePath);
-  fd_.reset(platform::dev().open(devicePath, O_RDWR | O_CLOEXEC));
+  const int fd = platform::dev().open(devicePath, O_RDWR | O_CLOEXEC);
   const int openError = errno;
+  fd_.reset(fd);
   diag::out("fd = %d\n", fd_.get());
   if (!fd_.valid()) {
     diag::out("Cannot open '%s': %d, %s\n", devicePath, openError, std::strerror(openError));
