@@ -2,7 +2,6 @@
 
 #include <drm_fourcc.h>
 
-
 #include "platform/diag.h"
 #include "platform/rga/rga.h"
 

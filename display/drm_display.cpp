@@ -57,8 +57,7 @@ bool pickPlane(platform::DrmApi& api, int fd, int crtcIndex, uint64_t type, DrmP
       continue;
     }
     uint64_t planeType = ~0ull;
-    if (findProperty(api, fd, props.get(), "type", &planeType) == 0 || planeType != type)
-      continue;
+    if (findProperty(api, fd, props.get(), "type", &planeType) == 0 || planeType != type) continue;
     const drmModeObjectProperties* pp = props.get();
     out->crtcId = findProperty(api, fd, pp, "CRTC_ID");
     out->fbId = findProperty(api, fd, pp, "FB_ID");
@@ -80,8 +79,8 @@ bool pickPlane(platform::DrmApi& api, int fd, int crtcIndex, uint64_t type, DrmP
 // one every commit would be refused, frame after frame.
 const char* missingCommitProperty(const DrmPlane& p) {
   const std::pair<uint32_t, const char*> ids[] = {
-      {p.crtcId, "CRTC_ID"}, {p.fbId, "FB_ID"},   {p.srcX, "SRC_X"},   {p.srcY, "SRC_Y"},
-      {p.srcW, "SRC_W"},     {p.srcH, "SRC_H"},   {p.crtcX, "CRTC_X"}, {p.crtcY, "CRTC_Y"},
+      {p.crtcId, "CRTC_ID"}, {p.fbId, "FB_ID"},  {p.srcX, "SRC_X"},   {p.srcY, "SRC_Y"},
+      {p.srcW, "SRC_W"},     {p.srcH, "SRC_H"},  {p.crtcX, "CRTC_X"}, {p.crtcY, "CRTC_Y"},
       {p.crtcW, "CRTC_W"},   {p.crtcH, "CRTC_H"}};
   for (const auto& [id, name] : ids)
     if (id == 0) return name;

@@ -26,7 +26,6 @@ void destroyEncoderChannel() {
   RK_S32 ret = RK_MPI_VENC_StopRecvFrame(0);
   if (ret != RK_SUCCESS) diag::out("destroy stop recv frame failed:%d\n", ret);
   ret = RK_MPI_VENC_DestroyChn(0);
-  if (ret != RK_SUCCESS)
-    diag::out("RK_MPI_VDEC_DestroyChn fail %x\n", static_cast<unsigned>(ret));
+  if (ret != RK_SUCCESS) diag::out("RK_MPI_VDEC_DestroyChn fail %x\n", static_cast<unsigned>(ret));
   RK_MPI_SYS_WaitFreeMB();
 }

@@ -129,9 +129,10 @@ SimKms::SimKms(const SimKmsTopology& topology) : topo_(topology) {
     Object o{p.id, DRM_MODE_OBJECT_PLANE, {propType, propFb, propCrtc}, {}};
     o.props.insert(o.props.end(), rect.begin(), rect.end());
     if (p.id == kPlaneOverlay && !topo_.overlayLacks.empty())
-      o.props.erase(std::remove_if(o.props.begin(), o.props.end(),
-                                   [&](uint32_t id) { return props_[id].name == topo_.overlayLacks; }),
-                    o.props.end());
+      o.props.erase(
+          std::remove_if(o.props.begin(), o.props.end(),
+                         [&](uint32_t id) { return props_[id].name == topo_.overlayLacks; }),
+          o.props.end());
     const bool zpos = p.id == kPlaneOverlay ? topo_.overlayZpos : topo_.primaryZpos;
     if (zpos) {
       const uint32_t z = addProperty("zpos", DRM_MODE_PROP_RANGE, {0, 3});
@@ -785,13 +786,13 @@ void SimKms::latchOverlay() {
   overlay_.commit = commits_;
   // What scan-out reads at this vertical blank: luma, then chroma for NV12.
   const size_t luma = static_cast<size_t>(fb.pitches[0]) * fb.height;
-  const bool twoPlanes = fb.format == DRM_FORMAT_NV12 || fb.format == DRM_FORMAT_NV21;
+  const platform::DrmFormat* info = platform::drmFormat(fb.format);
+  const bool twoPlanes = info && info->planes == 2;
   const size_t total =
       twoPlanes ? luma + static_cast<size_t>(fb.pitches[0]) * (fb.height / 2) : luma;
   overlay_.bytes.resize(total);
   // Row by row, each plane with its own pitch: only the rows' pixels are
   // known to lie inside the buffer, not a whole last pitch.
-  const platform::DrmFormat* info = platform::drmFormat(fb.format);
   const size_t rowBytes = static_cast<size_t>(fb.width) * (info ? info->cpp[0] : 1);
   for (uint32_t y = 0; y < fb.height; ++y)
     std::memcpy(overlay_.bytes.data() + static_cast<size_t>(y) * fb.pitches[0],

@@ -130,6 +130,40 @@ TEST(DrmCommit, ZeroSizeShowsTheBufferAtTheModesFullSize) {
   EXPECT_EQ(kms.liveBuffers(), 0u);
 }
 
+// Dumb buffers are sized from the shared format table: NV12 carries its
+// chroma below the luma, packed formats their bytes per pixel, and a format
+// outside the table gets no buffer.
+TEST(DrmGetBuffer, SizesEachFormatFromTheTable) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  DrmDevice dev;
+  ASSERT_EQ(drmInit(&dev), 0);
+  const struct {
+    uint32_t fourcc;
+    uint32_t rowBytes, lines;
+  } cases[] = {{DRM_FORMAT_NV12, 64, 72},
+               {DRM_FORMAT_RGB565, 128, 48},
+               {DRM_FORMAT_RGB888, 192, 48},
+               {DRM_FORMAT_XRGB8888, 256, 48},
+               {DRM_FORMAT_ARGB2101010, 256, 48}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fourcc);
+    DrmBuffer buf;
+    ASSERT_EQ(drmGetBuffer(dev.fd.get(), 64, 48, c.fourcc, &buf), 0);
+    EXPECT_GE(buf.pitch, c.rowBytes);
+    EXPECT_LT(buf.pitch, c.rowBytes + 64);
+    EXPECT_EQ(buf.size, uint64_t{buf.pitch} * c.lines);
+    drmReleaseBuffer(dev.fd.get(), &buf);
+  }
+  DrmBuffer none;
+  pipetest::stdoutOf([&] {
+    EXPECT_NE(drmGetBuffer(dev.fd.get(), 64, 48, fourcc_code('Z', 'Z', 'Z', 'Z'), &none), 0);
+  });
+  EXPECT_EQ(none.map, nullptr);
+  drmDeinit(&dev);
+  EXPECT_EQ(bench.kms().liveBuffers(), 0u);
+}
+
 TEST(DisplayModule, IsInertBeforeInitAndAfterDeinit) {
   Bench bench;
   ASSERT_TRUE(bench.ok());

@@ -84,11 +84,11 @@ TEST(SimScript, ParsesEveryActionAndRefusesBadLines) {
 
   // Each bad line is refused, and nothing is handed out.
   const char* const bad[] = {
-      "wait\n",          "wait 10\nwait -5\n", "wait 1e3\n",     "key record tap\n",
-      "key up hold\n",   "key up press\n",     "key up tap 100\n",
+      "wait\n",        "wait 10\nwait -5\n", "wait 1e3\n",       "key record tap\n",
+      "key up hold\n", "key up press\n",     "key up tap 100\n",
       "tap 360 10\n",  // outside the window
-      "tap 10\n",        "long-press 5 -1\n",   "drag 1 2 3 4\n", "screenshot   # no name\n",
-      "quit now\n",      "\n\n  jump 3\n"};
+      "tap 10\n",      "long-press 5 -1\n",  "drag 1 2 3 4\n",   "screenshot   # no name\n",
+      "quit now\n",    "\n\n  jump 3\n"};
   for (const char* b : bad) {
     QVector<sim::ScriptAction> out = a;
     EXPECT_FALSE(sim::parseScript(QString::fromLatin1(b), &out, &error)) << b;
