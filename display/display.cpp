@@ -2,13 +2,14 @@
 
 #include <drm_fourcc.h>
 
-#include <cstdio>
-
+#include "platform/diag.h"
 #include "platform/rga/rga.h"
 
+// Never destroyed: presenting threads may outlive static destruction, and
+// what the state holds belongs to a device that may be gone by then.
 DisplayState& display_state() {
-  static DisplayState state;
-  return state;
+  static DisplayState* state = new DisplayState;
+  return *state;
 }
 
 int rga_rotation_code(int degrees) {
@@ -26,10 +27,16 @@ int rga_rotation_code(int degrees) {
 
 namespace {
 
-// Both must be called with the lifecycle held exclusively.
+// Failures that would repeat with every frame.
+diag::Throttle g_blitFailures;
+diag::Throttle g_commitFailures;
+diag::Throttle g_copyFailures;
+
+// Must be called with the lifecycle held exclusively. Runs drmReleaseBuffer
+// (drm_display.h) over the module's four buffers.
 void releaseBuffers(DisplayState& s) {
   for (DrmBuffer& b : s.buffers)
-    if (b.map || b.fbId || b.dmaFd >= 0) drmReleaseBuffer(s.device.fd, &b);
+    if (b.map || b.fbId || b.dmaFd >= 0) drmReleaseBuffer(s.device.fd.get(), &b);
 }
 
 }  // namespace
@@ -40,7 +47,7 @@ int display_init(int width, int height) {
   if (s.ready) return 0;
   // A failed bring-up keeps what it made until display_deinit; a retry
   // without one must not leak it by opening the device afresh.
-  if (s.device.fd >= 0) releaseBuffers(s);
+  if (s.device.fd.get() >= 0) releaseBuffers(s);
   drmDeinit(&s.device);
   s.format = DRM_FORMAT_NV12;
   s.width = width;
@@ -54,12 +61,12 @@ int display_init(int width, int height) {
     s.lastIndex = 0;
   }
   if (drmInit(&s.device) != 0) {
-    std::fprintf(stderr, "drmInit: Failed\n");
+    diag::err("drmInit: Failed\n");
     return -1;
   }
   for (int i = 0; i < s.bufferCount; ++i) {
-    if (drmGetBuffer(s.device.fd, width, height, s.format, &s.buffers[i]) != 0) {
-      std::fprintf(stderr, "Alloc drm buffer failed, %d\n", i);
+    if (drmGetBuffer(s.device.fd.get(), width, height, s.format, &s.buffers[i]) != 0) {
+      diag::err("Alloc drm buffer failed, %d\n", i);
       // What was made stays until display_deinit; the display is not usable.
       return -1;
     }
@@ -71,7 +78,7 @@ int display_init(int width, int height) {
 int display_deinit() {
   DisplayState& s = display_state();
   std::unique_lock<std::shared_mutex> life(s.lifecycle);
-  const int fd = s.device.fd;
+  const int fd = s.device.fd.get();
   // Buffers are released before the descriptor that made them is closed.
   if (fd >= 0) releaseBuffers(s);
   drmDeinit(&s.device);
@@ -96,12 +103,12 @@ int drm_commit(DisplayState* state, int index, void* src, int srcFd, int srcForm
   rga_set_rect(&d.rect, 0, 0, state->width, state->height, state->width, state->height,
                state->rgaFormat);
   if (c_RkRgaBlit(&s, &d, nullptr) != 0) {
-    std::printf("%s: rga fail\n", "drm_commit");
+    if (g_blitFailures.next()) diag::out("%s: rga fail\n", "drm_commit");
     return -1;
   }
   const int ret =
       drmCommit(&b, state->width, state->height, 0, 0, &state->device, state->planeSelect);
-  if (ret != 0) std::fprintf(stderr, "display commit error, ret = %d\n", ret);
+  if (ret != 0 && g_commitFailures.next()) diag::err("display commit error, ret = %d\n", ret);
   return ret;
 }
 
@@ -143,7 +150,8 @@ int display_rga_copy_last_to(void* dst, int dstWidth, int dstHeight, int rotatio
   d.mmuFlag = 1;
   rga_set_rect(&d.rect, 0, 0, dstWidth, dstHeight, dstWidth, dstHeight, dstFormat);
   if (c_RkRgaBlit(&src, &d, nullptr) != 0) {
-    std::printf("%s: rga fail (rot=%d %dx%d -> %dx%d fmt=0x%x)\n", "display_rga_copy_last_to",
+    if (g_copyFailures.next())
+      diag::out("%s: rga fail (rot=%d %dx%d -> %dx%d fmt=0x%x)\n", "display_rga_copy_last_to",
                 rotation, width, height, dstWidth, dstHeight, dstFormat);
     return -1;
   }

@@ -39,11 +39,13 @@ struct DisplayState {
 // The one instance.
 DisplayState& display_state();
 
+// The whole display: drmInit (drm_display.h) plus the four buffers.
 int display_init(int width, int height);
+// The buffers, then drmDeinit (drm_display.h).
 int display_deinit();
 // Blits (x, y, w, h) of a srcWidth x srcHeight image (by dma-buf descriptor
 // when srcFd >= 0, else at src) rotated by `rotation` degrees into buffer
-// `index`, and commits it.
+// `index`, and commits it through drmCommit (drm_display.h), the bare commit.
 int drm_commit(DisplayState* state, int index, void* src, int srcFd, int srcFormat, int srcWidth,
                int srcHeight, int x, int y, int w, int h, int rotation);
 void display_show(void* src, int srcFd, int srcFormat, int srcWidth, int srcHeight, int x, int y,

@@ -3,9 +3,10 @@
 #include <sys/time.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/diag.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ sr_dde* sr_dde_create(int width, int height) {
   if (width < 1 || height < 1) return nullptr;
   const long n = static_cast<long>(width) * height;
   if (n > 0x7fffffffL) {
-    std::fprintf(stderr, "sr_dde_create: alloc failed\n");
+    diag::err("sr_dde_create: alloc failed\n");
     return nullptr;
   }
   sr_dde* c = static_cast<sr_dde*>(std::calloc(1, sizeof(sr_dde)));
@@ -150,7 +151,7 @@ sr_dde* sr_dde_create(int width, int height) {
     c->columnSums = static_cast<uint16_t*>(std::calloc(static_cast<size_t>(width), 2));
   }
   if (!c || !c->rowPlane || !c->basePlane || !c->padded || !c->columnSums) {
-    std::fprintf(stderr, "sr_dde_create: alloc failed\n");
+    diag::err("sr_dde_create: alloc failed\n");
     sr_dde_destroy(c);
     return nullptr;
   }
@@ -204,8 +205,8 @@ int sr_dde_process(sr_dde* ctx, uint8_t* luma, int width, int height) {
   restore(ctx->rowPlane, luma, n, offset);
   ctx->lastMs = static_cast<float>(nowUs() - t0) / 1000.0f;
   if (std::getenv("SR_DDE_PROFILE"))
-    std::fprintf(stderr, "sr_dde: %dx%d detail=%.2f sigma=%.2f thr=%d r=%d %.2f ms\n", width,
-                 height, ctx->detail, ctx->sigma, ctx->threshold, ctx->radius, ctx->lastMs);
+    diag::err("sr_dde: %dx%d detail=%.2f sigma=%.2f thr=%d r=%d %.2f ms\n", width, height,
+              ctx->detail, ctx->sigma, ctx->threshold, ctx->radius, ctx->lastMs);
   return 0;
 }
 

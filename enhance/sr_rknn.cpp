@@ -2,9 +2,10 @@
 
 #include <sys/time.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/diag.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ sr_rknn* sr_rknn_create(const void* model, uint32_t size) {
   if (!c) return nullptr;
   int ret = rknn_init(&c->ctx, const_cast<void*>(model), size, 0, nullptr);
   if (ret < 0) {
-    std::fprintf(stderr, "sr_rknn_create: rknn_init failed %d\n", ret);
+    diag::err("sr_rknn_create: rknn_init failed %d\n", ret);
     c->ctx = 0;
     return fail(c);
   }
@@ -68,13 +69,13 @@ sr_rknn* sr_rknn_create(const void* model, uint32_t size) {
     ret = rknn_query(c->ctx, RKNN_QUERY_INPUT_ATTR, &c->inAttr, sizeof c->inAttr);
   }
   if (ret < 0) {
-    std::fprintf(stderr, "sr_rknn_create: query input attr failed %d\n", ret);
+    diag::err("sr_rknn_create: query input attr failed %d\n", ret);
     return fail(c);
   }
   c->outAttr.index = 0;
   ret = rknn_query(c->ctx, RKNN_QUERY_OUTPUT_ATTR, &c->outAttr, sizeof c->outAttr);
   if (ret < 0) {
-    std::fprintf(stderr, "sr_rknn_create: query output attr failed %d\n", ret);
+    diag::err("sr_rknn_create: query output attr failed %d\n", ret);
     return fail(c);
   }
   geometry(c->inAttr, &c->inWidth, &c->inHeight);
@@ -87,8 +88,8 @@ sr_rknn* sr_rknn_create(const void* model, uint32_t size) {
   // Frames are always sensor-sized: a model that wants another input would
   // be fed from outside the frame.
   if (c->inWidth != kSensorWidth || c->inHeight != kSensorHeight || c->inStride < c->inWidth) {
-    std::fprintf(stderr, "sr_rknn_create: unexpected input %dx%d stride %d\n", c->inWidth,
-                 c->inHeight, c->inStride);
+    diag::note("sr_rknn", "model input %dx%d stride %d, not the sensor frame", c->inWidth,
+               c->inHeight, c->inStride);
     return fail(c);
   }
   const int type = c->outAttr.type;
@@ -108,22 +109,22 @@ sr_rknn* sr_rknn_create(const void* model, uint32_t size) {
     c->inputNeedsSync = true;
   }
   if (!c->inputMem) {
-    std::fprintf(stderr, "sr_rknn_create: create input mem failed\n");
+    diag::err("sr_rknn_create: create input mem failed\n");
     return fail(c);
   }
   if (c->inputMem->size < static_cast<uint32_t>(c->inStride) * c->inHeight) {
-    std::fprintf(stderr, "sr_rknn_create: create input mem failed\n");
+    diag::err("sr_rknn_create: create input mem failed\n");
     return fail(c);
   }
   ret = rknn_set_io_mem(c->ctx, c->inputMem, &c->inAttr);
   if (ret < 0) {
-    std::fprintf(stderr, "sr_rknn_create: rknn_set_io_mem input failed %d\n", ret);
+    diag::err("sr_rknn_create: rknn_set_io_mem input failed %d\n", ret);
     return fail(c);
   }
   if (std::getenv("SR_RKNN_PROFILE"))
-    std::fprintf(stderr, "sr_rknn: in=%dx%d stride=%d out=%dx%d type=%s zp=%d scale=%f\n",
-                 c->inWidth, c->inHeight, c->inStride, c->outWidth, c->outHeight, typeName(type),
-                 c->outAttr.zp, c->outAttr.scale);
+    diag::err("sr_rknn: in=%dx%d stride=%d out=%dx%d type=%s zp=%d scale=%f\n", c->inWidth,
+              c->inHeight, c->inStride, c->outWidth, c->outHeight, typeName(type), c->outAttr.zp,
+              c->outAttr.scale);
   return c;
 }
 
@@ -186,10 +187,10 @@ int sr_rknn_run(sr_rknn* ctx, const uint8_t* src, uint8_t* dst) {
   if (profile) {
     const double t6 = nowMs();
     ctx->lastTotalMs = static_cast<float>(t6 - t0);
-    std::fprintf(stderr,
-                 "sr_rknn: pack %.2f sync_in %.2f run %.2f (npu %.2f) get_out %.2f conv %.2f "
-                 "total %.2f ms\n",
-                 t1 - t0, t2 - t1, t3 - t2, ctx->lastNpuMs, t4 - t3, t5 - t4, ctx->lastTotalMs);
+    diag::err(
+        "sr_rknn: pack %.2f sync_in %.2f run %.2f (npu %.2f) get_out %.2f conv %.2f "
+        "total %.2f ms\n",
+        t1 - t0, t2 - t1, t3 - t2, ctx->lastNpuMs, t4 - t3, t5 - t4, ctx->lastTotalMs);
   }
   return 0;
 }

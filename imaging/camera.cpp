@@ -8,58 +8,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "display/display.h"
+#include "enhance/palette.h"
 #include "enhance/sr_dde.h"
 #include "enhance/sr_model.h"
 #include "enhance/sr_rknn.h"
 #include "imaging/encoder_channel.h"
-#include "enhance/palette.h"
 #include "platform/devio.h"
 #include "platform/rga/rga.h"
 #include "platform/rga/rga_ops.h"
 #include "platform/sensor_channel_abi.h"
 #include "thermal/sensor_channel.h"
-
-// ------------------------------------------------------------------ thread
-
-CThreadImpl::~CThreadImpl() {
-  if (joinable_) Join();
-}
-
-bool CThreadImpl::Start() {
-  if (running_.exchange(true)) return false;
-  if (joinable_) {  // a previous run ended by itself: reap it first
-    pthread_join(thread_, nullptr);
-    joinable_ = false;
-  }
-  if (pthread_create(&thread_, nullptr, &CThreadImpl::Trampoline, this) != 0) {
-    running_.store(false);
-    return false;
-  }
-  joinable_ = true;
-  return true;
-}
-
-void CThreadImpl::Join() {
-  running_.store(false, std::memory_order_release);
-  if (joinable_) {
-    pthread_join(thread_, nullptr);
-    joinable_ = false;
-  }
-}
-
-void* CThreadImpl::Trampoline(void* self) {
-  auto* t = static_cast<CThreadImpl*>(self);
-  t->Run();
-  t->running_.store(false, std::memory_order_release);
-  return nullptr;
-}
-
-// ------------------------------------------------------------------ camera
 
 namespace {
 
@@ -70,6 +31,10 @@ int xioctl(int fd, unsigned long request, void* arg) {
   } while (r == -1 && errno == EINTR);
   return r;
 }
+
+// The negated errno of the call that just failed (never 0: a failure is a
+// failure even when the call forgot to say why).
+int lastError() { return errno > 0 ? -errno : -EIO; }
 
 // The four configuration frames the core expects when capture starts.
 const uint8_t kConfigFrames[4][18] = {
@@ -93,8 +58,23 @@ void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
 }  // namespace
 
+// ------------------------------------------------------------------ mapping
+
+IrCamera::Mapping::Mapping(Mapping&& other) noexcept
+    : start_(std::exchange(other.start_, nullptr)), length_(other.length_) {}
+
+bool IrCamera::Mapping::unmap() {
+  if (!start_) return true;
+  const bool ok = platform::dev().munmap(start_, length_) != -1;
+  start_ = nullptr;
+  return ok;
+}
+
+// ------------------------------------------------------------------ camera
+
 IrCamera::IrCamera() {
   pixelFormat_ = V4L2_PIX_FMT_YUYV;
+  buffers_.reserve(kSlotCount);
   // Slots are shown as they are when a step fails (no network, say): black,
   // never whatever the heap held.
   std::memset(scratch_, 0, sizeof scratch_);
@@ -120,152 +100,196 @@ IrCamera::Crop IrCamera::CropFor(int scaleTenths, bool sr) {
 }
 
 bool IrCamera::Init(const char* devicePath, bool srEnabled) {
-  devicePath_ = devicePath;
   width_ = kSensorWidth;
   height_ = kSensorHeight;
   srEnabled_ = srEnabled;
   initialised_.store(false);
-  bool channelCreated = false;
-  auto fail = [&] {
-    Teardown(channelCreated);
-    return false;
-  };
 
+  uint32_t granted = 0;
+  if (CreateContexts() != 0 || OpenDevice(devicePath) != 0 || SetFormat() != 0 ||
+      RequestBuffers(devicePath, &granted) != 0 || MapBuffers(granted) != 0 || StreamOn() != 0 ||
+      OpenEncoderChannel() != 0) {
+    Teardown();
+    return false;
+  }
+  SendConfiguration();
+  if (!Start()) {
+    diag::note("camera", "cannot start the capture thread");
+    Teardown();
+    return false;
+  }
+  initialised_.store(true, std::memory_order_release);
+  return true;
+}
+
+int IrCamera::CreateContexts() {
+  // No NPU context is no super-resolution, not a failed bring-up.
   rknn_ = sr_rknn_create(sr_model_data(), sr_model_size());
   dde_ = sr_dde_create(kSensorWidth, kSensorHeight);
-  if (!dde_) return fail();
+  if (!dde_) return -ENOMEM;
   sr_dde_set_params(dde_, 1.8f, 1.5f);
   sr_dde_set_threshold(dde_, 1);
+  return 0;
+}
 
-  std::printf("device name=%s\n", devicePath);
-  fd_ = platform::dev().open(devicePath, O_RDWR | O_CLOEXEC);
-  std::printf("fd = %d\n", fd_);
-  if (fd_ < 0) {
-    std::printf("Cannot open '%s': %d, %s\n", devicePath, errno, std::strerror(errno));
-    return fail();
+int IrCamera::OpenDevice(const char* devicePath) {
+  diag::out("device name=%s\n", devicePath);
+  const int fd = platform::dev().open(devicePath, O_RDWR | O_CLOEXEC);
+  const int openError = errno;
+  fd_.reset(fd);
+  diag::out("fd = %d\n", fd_.get());
+  if (!fd_.valid()) {
+    diag::out("Cannot open '%s': %d, %s\n", devicePath, openError, std::strerror(openError));
+    return openError > 0 ? -openError : -EIO;
   }
 
   v4l2_capability cap;
   std::memset(&cap, 0, sizeof cap);
-  if (xioctl(fd_, VIDIOC_QUERYCAP, &cap) == -1) {
-    if (errno == EINVAL) std::printf("%s is no V4L2 device\n", devicePath);
-    return fail();
+  if (xioctl(fd_.get(), VIDIOC_QUERYCAP, &cap) == -1) {
+    const int r = lastError();
+    if (r == -EINVAL) diag::out("%s is no V4L2 device\n", devicePath);
+    return r;
   }
   const uint32_t caps =
       (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
   if (!(caps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE))) {
-    std::printf("%s is no video capture device\n", devicePath);
-    return fail();
+    diag::out("%s is no video capture device\n", devicePath);
+    return -ENODEV;
   }
   if (!(caps & V4L2_CAP_STREAMING)) {
-    std::printf("%s does not support streaming i/o\n", devicePath);
-    return fail();
+    diag::out("%s does not support streaming i/o\n", devicePath);
+    return -ENODEV;
   }
+  // Single-planar whenever offered.
+  bufferType_ = (caps & V4L2_CAP_VIDEO_CAPTURE) ? V4L2_BUF_TYPE_VIDEO_CAPTURE
+                                                : V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+  return 0;
+}
 
+int IrCamera::SetFormat() {
   v4l2_format fmt;
   std::memset(&fmt, 0, sizeof fmt);
-  if (caps & V4L2_CAP_VIDEO_CAPTURE) {
-    bufferType_ = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    fmt.type = bufferType_;
+  fmt.type = bufferType_;
+  if (bufferType_ == V4L2_BUF_TYPE_VIDEO_CAPTURE) {
     fmt.fmt.pix.width = width_;
     fmt.fmt.pix.height = height_;
     fmt.fmt.pix.pixelformat = pixelFormat_;
     fmt.fmt.pix.field = V4L2_FIELD_INTERLACED;
     fmt.fmt.pix.quantization = V4L2_QUANTIZATION_FULL_RANGE;
   } else {
-    bufferType_ = V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
-    fmt.type = bufferType_;
     fmt.fmt.pix_mp.width = width_;
     fmt.fmt.pix_mp.height = height_;
     fmt.fmt.pix_mp.pixelformat = pixelFormat_;
     fmt.fmt.pix_mp.field = V4L2_FIELD_INTERLACED;
     fmt.fmt.pix_mp.quantization = V4L2_QUANTIZATION_FULL_RANGE;
   }
-  if (xioctl(fd_, VIDIOC_S_FMT, &fmt) == -1) {
-    std::printf("Unable to set format: %d.\n", errno);
-    return fail();
+  if (xioctl(fd_.get(), VIDIOC_S_FMT, &fmt) == -1) {
+    const int r = lastError();
+    diag::out("Unable to set format: %d.\n", -r);
+    return r;
   }
+  return 0;
+}
 
+int IrCamera::RequestBuffers(const char* devicePath, uint32_t* granted) {
   v4l2_requestbuffers req;
   std::memset(&req, 0, sizeof req);
   req.count = kSlotCount;
   req.type = bufferType_;
   req.memory = V4L2_MEMORY_MMAP;
-  if (xioctl(fd_, VIDIOC_REQBUFS, &req) == -1) {
-    if (errno == EINVAL)
-      std::printf("%s does not support memory mapping\n", devicePath);
+  if (xioctl(fd_.get(), VIDIOC_REQBUFS, &req) == -1) {
+    const int r = lastError();
+    if (r == -EINVAL)
+      diag::out("%s does not support memory mapping\n", devicePath);
     else
-      std::printf("VIDIOC_REQBUFS\n");
-    return fail();
+      diag::out("VIDIOC_REQBUFS\n");
+    return r;
   }
   if (req.count < 2) {
-    std::printf("Insufficient buffer memory on %s\n", devicePath);
-    return fail();
+    diag::out("Insufficient buffer memory on %s\n", devicePath);
+    return -ENOMEM;
   }
   // Every buffer needs its own slots; a driver granting more than there are
   // would have frames written past them.
   if (req.count > kSlotCount) {
-    std::printf("Too many buffers granted on %s: %u, at most %d\n", devicePath, req.count,
-                kSlotCount);
-    return fail();
+    diag::note("camera", "%s granted %u buffers, at most %d are usable", devicePath, req.count,
+               kSlotCount);
+    return -EINVAL;
   }
-  buffers_ = static_cast<Buffer*>(std::calloc(req.count, sizeof(Buffer)));
-  if (!buffers_) {
-    std::printf("Out of memory\n");
-    return fail();
-  }
-  for (uint32_t i = 0; i < req.count; ++i) {
+  *granted = req.count;
+  return 0;
+}
+
+int IrCamera::MapBuffers(uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) {
     v4l2_buffer buf;
     v4l2_plane plane;
     PrepareBuffer(&buf, &plane, i);
-    if (xioctl(fd_, VIDIOC_QUERYBUF, &buf) == -1) {
-      std::printf("VIDIOC_QUERYBUF\n");
-      return fail();
+    if (xioctl(fd_.get(), VIDIOC_QUERYBUF, &buf) == -1) {
+      const int r = lastError();
+      diag::out("VIDIOC_QUERYBUF\n");
+      return r;
     }
-    const size_t length =
-        bufferType_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE ? plane.length : buf.length;
-    const off_t offset = bufferType_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE
-                             ? static_cast<off_t>(plane.m.mem_offset)
-                             : static_cast<off_t>(buf.m.offset);
-    void* start =
-        platform::dev().mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, offset);
+    const bool multi = bufferType_ == V4L2_BUF_TYPE_VIDEO_CAPTURE_MPLANE;
+    const size_t length = multi ? plane.length : buf.length;
+    const off_t offset =
+        multi ? static_cast<off_t>(plane.m.mem_offset) : static_cast<off_t>(buf.m.offset);
+    void* start = platform::dev().mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED,
+                                       fd_.get(), offset);
     if (start == MAP_FAILED) {
-      std::printf("mmap\n");
-      return fail();
+      const int r = lastError();
+      diag::out("mmap\n");
+      return r;
     }
-    buffers_[i].start = start;
-    buffers_[i].length = length;
-    ++bufferCount_;
+    buffers_.emplace_back(start, length);
   }
-  for (uint32_t i = 0; i < bufferCount_; ++i) {
+  return 0;
+}
+
+int IrCamera::StreamOn() {
+  for (uint32_t i = 0; i < BufferCount(); ++i) {
     if (!Requeue(i)) {
-      std::printf("VIDIOC_QBUF\n");
-      return fail();
+      const int r = lastError();
+      diag::out("VIDIOC_QBUF\n");
+      return r;
     }
   }
   v4l2_buf_type type = static_cast<v4l2_buf_type>(bufferType_);
-  if (xioctl(fd_, VIDIOC_STREAMON, &type) == -1) {
-    std::printf("VIDIOC_STREAMON\n");
-    return fail();
+  if (xioctl(fd_.get(), VIDIOC_STREAMON, &type) == -1) {
+    const int r = lastError();
+    diag::out("VIDIOC_STREAMON\n");
+    return r;
   }
   streaming_ = true;
+  return 0;
+}
 
-  if (!createEncoderChannel()) return fail();
-  channelCreated = true;
+int IrCamera::OpenEncoderChannel() {
+  if (!createEncoderChannel()) return -EBUSY;
+  channelOpen_ = true;
+  return 0;
+}
 
+// The core answers nothing we act on: results are not looked at.
+void IrCamera::SendConfiguration() {
   for (const auto& frame : kConfigFrames)
     sendSensorCommand(platform::kSensorCommandAddress, frame, sizeof frame);
-
-  if (!Start()) return fail();
-  initialised_.store(true, std::memory_order_release);
-  return true;
 }
 
 bool IrCamera::Requeue(uint32_t index) {
   v4l2_buffer buf;
   v4l2_plane plane;
   PrepareBuffer(&buf, &plane, index);
-  return xioctl(fd_, VIDIOC_QBUF, &buf) != -1;
+  return xioctl(fd_.get(), VIDIOC_QBUF, &buf) != -1;
+}
+
+bool IrCamera::RestartStream() {
+  v4l2_buf_type type = static_cast<v4l2_buf_type>(bufferType_);
+  // A stream off hands every buffer back to us, queued or not.
+  if (xioctl(fd_.get(), VIDIOC_STREAMOFF, &type) == -1) return false;
+  for (uint32_t i = 0; i < BufferCount(); ++i)
+    if (!Requeue(i)) return false;
+  return xioctl(fd_.get(), VIDIOC_STREAMON, &type) != -1;
 }
 
 void IrCamera::PrepareBuffer(v4l2_buffer* buf, v4l2_plane* plane, uint32_t index) const {
@@ -280,31 +304,29 @@ void IrCamera::PrepareBuffer(v4l2_buffer* buf, v4l2_plane* plane, uint32_t index
   }
 }
 
-bool IrCamera::Teardown(bool channelCreated) {
+bool IrCamera::Teardown() {
   bool ok = true;
-  if (fd_ >= 0 && streaming_) {
+  if (fd_.valid() && streaming_) {
     v4l2_buf_type type = static_cast<v4l2_buf_type>(bufferType_);
-    if (xioctl(fd_, VIDIOC_STREAMOFF, &type) == -1) {
-      std::printf("VIDIOC_STREAMOFF\n");
+    if (xioctl(fd_.get(), VIDIOC_STREAMOFF, &type) == -1) {
+      diag::out("VIDIOC_STREAMOFF\n");
       ok = false;
     }
   }
   streaming_ = false;
-  for (uint32_t i = 0; buffers_ && i < bufferCount_; ++i) {
-    if (platform::dev().munmap(buffers_[i].start, buffers_[i].length) == -1) {
-      std::printf("munmap\n");
+  for (Mapping& m : buffers_) {
+    if (!m.unmap()) {
+      diag::out("munmap\n");
       ok = false;
     }
   }
-  std::free(buffers_);
-  buffers_ = nullptr;
-  bufferCount_ = 0;
-  if (fd_ >= 0 && platform::dev().close(fd_) == -1) {
-    std::printf("close failed\n");
+  buffers_.clear();
+  if (fd_.reset() == -1) {
+    diag::out("close failed\n");
     ok = false;
   }
-  fd_ = -1;
-  if (channelCreated) destroyEncoderChannel();
+  if (channelOpen_) destroyEncoderChannel();
+  channelOpen_ = false;
   sr_rknn_destroy(rknn_);
   rknn_ = nullptr;
   sr_dde_destroy(dde_);
@@ -317,14 +339,15 @@ bool IrCamera::Stop() {
   if (IsRunning()) Join();
   // Teardown goes on past a failed step: a half-released device would never
   // be brought up again.
-  const bool ok = Teardown(true);
+  const bool ok = Teardown();
   initialised_.store(false, std::memory_order_release);
-  std::printf("IrCamera stop\n");
+  diag::out("IrCamera stop\n");
   return ok;
 }
 
 void IrCamera::Run() {
   if (!running_.load()) return;
+  const int fd = fd_.get();
   while (running_.load(std::memory_order_acquire)) {
     if (paused_.load(std::memory_order_relaxed)) {
       sleepMs(200);
@@ -332,21 +355,32 @@ void IrCamera::Run() {
     }
     fd_set fds;
     FD_ZERO(&fds);
-    FD_SET(fd_, &fds);
+    FD_SET(fd, &fds);
     timeval tv{0, 500000};
     int r;
     do {
-      r = platform::dev().select(fd_ + 1, &fds, nullptr, nullptr, &tv);
+      r = platform::dev().select(fd + 1, &fds, nullptr, nullptr, &tv);
     } while (r == -1 && errno == EINTR);
     if (r <= 0) {
-      std::printf(r == 0 ? "select timeout\n" : "select error\n");
+      if (selectFailures_.next()) diag::out(r == 0 ? "select timeout\n" : "select error\n");
       sleepMs(10);
       continue;
     }
     v4l2_buffer buf;
     v4l2_plane plane;
     PrepareBuffer(&buf, &plane, 0);
-    if (xioctl(fd_, VIDIOC_DQBUF, &buf) == -1 || buf.index >= bufferCount_) {
+    if (xioctl(fd, VIDIOC_DQBUF, &buf) == -1) {
+      sleepMs(10);
+      continue;
+    }
+    if (buf.index >= BufferCount()) {
+      // The driver holds that buffer as ours now, and we cannot name it to
+      // give it back: four of these would starve capture for good.
+      uint32_t n = 0;
+      const bool restarted = RestartStream();
+      if (strayIndexes_.next(&n))
+        diag::note("camera", "dequeued buffer %u of %u: stream %s (%u so far)", buf.index,
+                   BufferCount(), restarted ? "restarted" : "restart failed", n);
       sleepMs(10);
       continue;
     }
@@ -358,9 +392,9 @@ void IrCamera::Run() {
 void IrCamera::ProcessFrame(uint32_t index) {
   uint8_t* const sensorSlot = sensorSlots_[index];
   uint8_t* const converted = srEnabled_ ? scratch_ : sensorSlot;
-  if (rga_cvtcolor(buffers_[index].start, kSensorWidth, kSensorHeight, converted, kSensorWidth,
+  if (rga_cvtcolor(buffers_[index].start(), kSensorWidth, kSensorHeight, converted, kSensorWidth,
                    kSensorHeight) != 0) {
-    if (!Requeue(index)) std::printf("VIDIOC_QBUF (after rga fail)\n");
+    if (!Requeue(index) && queueFailures_.next()) diag::out("VIDIOC_QBUF (after rga fail)\n");
     sleepMs(10);
     return;
   }
@@ -381,5 +415,5 @@ void IrCamera::ProcessFrame(uint32_t index) {
     display_show(shown, -1, RK_FORMAT_YCbCr_420_SP, w, h, c.x, c.y, c.w, c.h, 90);
     framesShown_.fetch_add(1, std::memory_order_relaxed);
   }
-  if (!Requeue(index)) std::printf("VIDIOC_QBUF\n");
+  if (!Requeue(index) && queueFailures_.next()) diag::out("VIDIOC_QBUF\n");
 }

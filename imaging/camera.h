@@ -2,40 +2,21 @@
 // Capture of the thermal sensor's frames and the per-frame chain on the
 // camera's own worker thread: YUYV to NV12, detail enhancement, optional
 // threefold super-resolution, palette, and presentation on the display.
-#include <pthread.h>
-
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-// A joinable POSIX thread that runs Run() once.
-class CThreadImpl {
- public:
-  CThreadImpl() = default;
-  virtual ~CThreadImpl();
-  CThreadImpl(const CThreadImpl&) = delete;
-  CThreadImpl& operator=(const CThreadImpl&) = delete;
-
-  bool Start();
-  void Join();
-  bool IsRunning() const { return running_.load(std::memory_order_acquire); }
-
- protected:
-  virtual void Run() {}
-  std::atomic<bool> running_{false};
-
- private:
-  static void* Trampoline(void* self);
-  pthread_t thread_{};
-  bool joinable_ = false;
-};
+#include "imaging/thread_impl.h"
+#include "platform/device_fd.h"
+#include "platform/diag.h"
 
 struct sr_dde;
+struct sr_rknn;
 struct v4l2_buffer;
 struct v4l2_plane;
-struct sr_rknn;
 
-class alignas(16) IrCamera : public CThreadImpl {
+class IrCamera : public CThreadImpl {
  public:
   static constexpr int kSensorWidth = 256;
   static constexpr int kSensorHeight = 192;
@@ -48,6 +29,7 @@ class alignas(16) IrCamera : public CThreadImpl {
   IrCamera();
   ~IrCamera() override;
 
+  // Full bring-up; false (after one message) leaves nothing behind.
   bool Init(const char* devicePath, bool srEnabled);
   bool Stop();
   bool IsInited() const { return initialised_.load(std::memory_order_acquire); }
@@ -63,7 +45,7 @@ class alignas(16) IrCamera : public CThreadImpl {
   static Crop CropFor(int scaleTenths, bool sr);
 
   uint32_t BufferType() const { return bufferType_; }
-  uint32_t BufferCount() const { return bufferCount_; }
+  uint32_t BufferCount() const { return static_cast<uint32_t>(buffers_.size()); }
   int LastIndex() const { return lastIndex_.load(std::memory_order_relaxed); }
   // Frames that reached the display since Init (for tests and measurements).
   uint64_t FramesShown() const { return framesShown_.load(std::memory_order_relaxed); }
@@ -72,23 +54,49 @@ class alignas(16) IrCamera : public CThreadImpl {
   void Run() override;
 
  private:
-  struct Buffer {
-    void* start;
-    size_t length;
-    uint32_t spare;
+  // One kernel buffer mapped into the process, unmapped when dropped.
+  class Mapping {
+   public:
+    Mapping(void* start, size_t length) : start_(start), length_(length) {}
+    ~Mapping() { unmap(); }
+    Mapping(Mapping&& other) noexcept;
+    Mapping& operator=(Mapping&&) = delete;
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    void* start() const { return start_; }
+    // False when the unmapping failed.
+    bool unmap();
+
+   private:
+    void* start_;
+    size_t length_;
   };
 
+  // The bring-up steps, in order; each returns 0 or a negated errno after
+  // printing its own message.
+  int CreateContexts();
+  int OpenDevice(const char* devicePath);
+  int SetFormat();
+  int RequestBuffers(const char* devicePath, uint32_t* granted);
+  int MapBuffers(uint32_t count);
+  int StreamOn();
+  // Calls createEncoderChannel (encoder_channel.h) and remembers the channel.
+  int OpenEncoderChannel();
+  void SendConfiguration();
+
   // Frees whatever a bring-up obtained; used by Stop and by a failed Init.
-  bool Teardown(bool channelCreated);
+  // False when a step of the release failed (the rest still runs).
+  bool Teardown();
   bool Requeue(uint32_t index);
+  // Gives every buffer back to the driver through a stream off and on: the
+  // way out when one was dequeued under an index that matches none of ours.
+  bool RestartStream();
   // A buffer record of the type in use (with its one plane when multi-planar).
   void PrepareBuffer(v4l2_buffer* buf, v4l2_plane* plane, uint32_t index) const;
   void ProcessFrame(uint32_t index);
 
-  const char* devicePath_ = nullptr;
-  Buffer* buffers_ = nullptr;
-  uint32_t bufferCount_ = 0;
-  int fd_ = -1;
+  platform::DeviceFd fd_;
+  std::vector<Mapping> buffers_;
   uint32_t width_ = kSensorWidth;
   uint32_t height_ = kSensorHeight;
   uint32_t pixelFormat_ = 0;
@@ -100,7 +108,11 @@ class alignas(16) IrCamera : public CThreadImpl {
   std::atomic<int> imageMode_{0};
   bool srEnabled_ = false;
   bool streaming_ = false;
+  bool channelOpen_ = false;
   std::atomic<uint64_t> framesShown_{0};
+  diag::Throttle selectFailures_;
+  diag::Throttle queueFailures_;
+  diag::Throttle strayIndexes_;
 
   sr_dde* dde_ = nullptr;
   sr_rknn* rknn_ = nullptr;

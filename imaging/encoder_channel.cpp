@@ -1,21 +1,21 @@
 #include "imaging/encoder_channel.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "platform/diag.h"
 #include "platform/media/rk_mpi.h"
 
 bool createEncoderChannel() {
   const VENC_CHN_ATTR_S attr = recordingChannelAttr();
   if (RK_MPI_VENC_CreateChn(0, &attr) != RK_SUCCESS) {
-    std::printf("ERROR: Create h264 venc failed!\n");
+    diag::out("ERROR: Create h264 venc failed!\n");
     return false;
   }
   VENC_RECV_PIC_PARAM_S recv;
   std::memset(&recv, 0, sizeof recv);
   recv.s32RecvPicNum = -1;
   if (RK_MPI_VENC_StartRecvFrame(0, &recv) != RK_SUCCESS) {
-    std::printf("create ch 0 venc failed\n");
+    diag::out("create ch 0 venc failed\n");
     RK_MPI_VENC_DestroyChn(0);
     return false;
   }
@@ -24,9 +24,8 @@ bool createEncoderChannel() {
 
 void destroyEncoderChannel() {
   RK_S32 ret = RK_MPI_VENC_StopRecvFrame(0);
-  if (ret != RK_SUCCESS) std::printf("destroy stop recv frame failed:%d\n", ret);
+  if (ret != RK_SUCCESS) diag::out("destroy stop recv frame failed:%d\n", ret);
   ret = RK_MPI_VENC_DestroyChn(0);
-  if (ret != RK_SUCCESS)
-    std::printf("RK_MPI_VDEC_DestroyChn fail %x\n", static_cast<unsigned>(ret));
+  if (ret != RK_SUCCESS) diag::out("RK_MPI_VDEC_DestroyChn fail %x\n", static_cast<unsigned>(ret));
   RK_MPI_SYS_WaitFreeMB();
 }

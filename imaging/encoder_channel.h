@@ -34,6 +34,7 @@ inline VENC_CHN_ATTR_S recordingChannelAttr() {
 }
 
 // Creates and starts the channel; false (after its message) on failure.
+// IrCamera::OpenEncoderChannel is the camera's step around it.
 bool createEncoderChannel();
 // Stops and destroys the channel, then waits until the encoder holds no
 // more frame blocks. Failures are reported and teardown goes on.

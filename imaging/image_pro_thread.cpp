@@ -45,10 +45,9 @@ ImageProThread::ImageProThread(const ImageThreadConfig& config)
       cameraPath_(config.cameraPath),
       pictureNumber_(config.pictureNumber),
       poolBlockCount_(config.poolBlockCount) {
-  // The camera carries its frame slots (about 3 MB): one aligned heap block
-  // for the life of this object.
-  void* mem = std::aligned_alloc(alignof(IrCamera), (sizeof(IrCamera) + 15) / 16 * 16);
-  camera_ = mem ? new (mem) IrCamera() : nullptr;
+  // The camera carries its frame slots (about 3 MB): on the heap for the
+  // life of this object.
+  camera_ = std::make_unique<IrCamera>();
 
   QDir().mkpath(platform::qpath(QStringLiteral("/mnt/sdcard/picture/")));
 
@@ -71,11 +70,7 @@ ImageProThread::~ImageProThread() {
   if (isRunning()) Stop();
   runFence_.observe();
   ReceiveRecordOsdEnable(false);
-  if (camera_) {
-    camera_->~IrCamera();
-    std::free(camera_);
-    camera_ = nullptr;
-  }
+  camera_.reset();
   if (displayReady_.exchange(false)) display_deinit();
   releasePool();
   if (mediaReady_) RK_MPI_SYS_Exit();
@@ -244,6 +239,11 @@ void ImageProThread::run() {
   auto stopCamera = [this] {
     if (camera_ && camera_->IsInited()) camera_->Stop();
   };
+  constexpr int kNapMs = 100;
+  auto somethingChanged = [this](bool sr) {
+    return isInterruptionRequested() || idleSleeping_.load() || charging_.load() ||
+           lowPower_.load() || srEnabled_.load() != sr;
+  };
 
   while (!isInterruptionRequested()) {
     if (idleSleeping_.load()) {
@@ -267,11 +267,14 @@ void ImageProThread::run() {
     }
     if (camera_ && !camera_->IsInited()) {
       // A camera that will not come up is retried, backing off to 2 s so a
-      // missing core does not cost a bring-up ten times a second.
+      // missing core does not cost a bring-up ten times a second. The wait
+      // is cut into short naps: sleep, charging, low power, a mode switch or
+      // the end of the thread must not wait for the next attempt.
       if (camera_->Init(QFile::encodeName(cameraPath_).constData(), currentSr)) {
         retryMs = 100;
       } else {
-        msleep(static_cast<unsigned long>(retryMs));
+        for (int waited = 0; waited < retryMs && !somethingChanged(currentSr); waited += kNapMs)
+          msleep(static_cast<unsigned long>(std::min(kNapMs, retryMs - waited)));
         retryMs = std::min(retryMs * 2, 2000);
       }
       continue;

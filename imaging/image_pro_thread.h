@@ -50,7 +50,7 @@ class ImageProThread : public QThread {
   bool lowPower() const { return lowPower_.load(); }
   int poolBlockCount() const { return poolBlockCount_; }
   int pictureNumber() const { return pictureNumber_; }
-  IrCamera* camera() const { return camera_; }
+  IrCamera* camera() const { return camera_.get(); }
   bool encodeEnabled() const { return encodeEnabled_.load(); }
   bool hasPool() const;
 
@@ -89,7 +89,7 @@ class ImageProThread : public QThread {
   void releasePool();
   void releasePoolLocked();  // poolLock_ held
 
-  IrCamera* camera_ = nullptr;
+  std::unique_ptr<IrCamera> camera_;
   std::atomic<bool> displayReady_{false};
   std::atomic<bool> charging_{false};
   std::atomic<bool> lowPower_{false};

@@ -71,6 +71,11 @@ uint32_t SimCamera::framesProduced() const {
   return sequence_;
 }
 
+void SimCamera::strayNextDequeues(int times) {
+  std::lock_guard<std::mutex> lock(mu_);
+  strayDequeues_ = times;
+}
+
 uint32_t SimCamera::framesLost() const {
   std::lock_guard<std::mutex> lock(mu_);
   return lost_;
@@ -348,6 +353,10 @@ int SimCamera::dqBuf(int fd, v4l2_buffer* b) {
       (void)::read(owner_, &v, sizeof v);  // one readiness count per completed buffer
       buffers_[best].state = State::Dequeued;
       describe(static_cast<unsigned>(best), b);
+      if (strayDequeues_ > 0) {
+        --strayDequeues_;
+        b->index = static_cast<uint32_t>(buffers_.size()) + 7;
+      }
       return 0;
     }
     if (nonblocking_.count(fd)) return fail(EAGAIN);

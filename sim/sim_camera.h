@@ -46,6 +46,9 @@ class SimCamera : public SimDevice {
   bool streaming() const;
   uint32_t framesProduced() const;  // including frames lost for want of a buffer
   uint32_t framesLost() const;
+  // The next `times` dequeues report an index past the granted buffers, as a
+  // faulty driver might; the buffer itself stays with the application.
+  void strayNextDequeues(int times);
 
   int open(int flags) override;
   void release(int fd) override;
@@ -94,6 +97,7 @@ class SimCamera : public SimDevice {
   uint64_t orderCounter_ = 0;
   uint32_t sequence_ = 0;
   uint32_t lost_ = 0;
+  int strayDequeues_ = 0;
   bool streaming_ = false;
   std::thread producer_;
 };

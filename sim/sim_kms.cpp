@@ -14,6 +14,8 @@
 #include <limits>
 #include <thread>
 
+#include "platform/drm/drm_formats.h"
+
 namespace sim {
 
 struct SimKms::Memory {
@@ -53,27 +55,6 @@ int64_t monotonicNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-// Bytes per pixel of each plane and its subsampling, for the formats scanned out here.
-struct FormatInfo {
-  uint32_t fourcc;
-  int planes;
-  int cpp[2];
-  int vsub;  // vertical subsampling of plane 1
-  int hsub;
-};
-constexpr FormatInfo kFormats[] = {
-    {DRM_FORMAT_NV12, 2, {1, 2}, 2, 2},     {DRM_FORMAT_NV21, 2, {1, 2}, 2, 2},
-    {DRM_FORMAT_XRGB8888, 1, {4, 0}, 1, 1}, {DRM_FORMAT_ARGB8888, 1, {4, 0}, 1, 1},
-    {DRM_FORMAT_XBGR8888, 1, {4, 0}, 1, 1}, {DRM_FORMAT_ABGR8888, 1, {4, 0}, 1, 1},
-    {DRM_FORMAT_RGB888, 1, {3, 0}, 1, 1},   {DRM_FORMAT_BGR888, 1, {3, 0}, 1, 1},
-    {DRM_FORMAT_RGB565, 1, {2, 0}, 1, 1},
-};
-const FormatInfo* formatInfo(uint32_t fourcc) {
-  for (const FormatInfo& f : kFormats)
-    if (f.fourcc == fourcc) return &f;
-  return nullptr;
 }
 
 }  // namespace
@@ -147,6 +128,11 @@ SimKms::SimKms(const SimKmsTopology& topology) : topo_(topology) {
   for (const Plane& p : planes_) {
     Object o{p.id, DRM_MODE_OBJECT_PLANE, {propType, propFb, propCrtc}, {}};
     o.props.insert(o.props.end(), rect.begin(), rect.end());
+    if (p.id == kPlaneOverlay && !topo_.overlayLacks.empty())
+      o.props.erase(
+          std::remove_if(o.props.begin(), o.props.end(),
+                         [&](uint32_t id) { return props_[id].name == topo_.overlayLacks; }),
+          o.props.end());
     const bool zpos = p.id == kPlaneOverlay ? topo_.overlayZpos : topo_.primaryZpos;
     if (zpos) {
       const uint32_t z = addProperty("zpos", DRM_MODE_PROP_RANGE, {0, 3});
@@ -466,12 +452,17 @@ drmModePlane* SimKms::getPlane(int fd, uint32_t planeId) {
   p->possible_crtcs = it->possibleCrtcs;
   p->count_formats = static_cast<uint32_t>(it->formats.size());
   p->formats = copyArray(it->formats);
-  p->crtc_id = static_cast<uint32_t>(o.values.at(propertyId(o, "CRTC_ID")));
-  p->fb_id = static_cast<uint32_t>(o.values.at(propertyId(o, "FB_ID")));
-  p->crtc_x = static_cast<uint32_t>(o.values.at(propertyId(o, "CRTC_X")));
-  p->crtc_y = static_cast<uint32_t>(o.values.at(propertyId(o, "CRTC_Y")));
-  p->x = static_cast<uint32_t>(o.values.at(propertyId(o, "SRC_X")) >> 16);
-  p->y = static_cast<uint32_t>(o.values.at(propertyId(o, "SRC_Y")) >> 16);
+  // A topology may leave a property out: it reads as 0.
+  const auto value = [&](const char* name) -> uint64_t {
+    const auto v = o.values.find(propertyId(o, name));
+    return v == o.values.end() ? 0 : v->second;
+  };
+  p->crtc_id = static_cast<uint32_t>(value("CRTC_ID"));
+  p->fb_id = static_cast<uint32_t>(value("FB_ID"));
+  p->crtc_x = static_cast<uint32_t>(value("CRTC_X"));
+  p->crtc_y = static_cast<uint32_t>(value("CRTC_Y"));
+  p->x = static_cast<uint32_t>(value("SRC_X") >> 16);
+  p->y = static_cast<uint32_t>(value("SRC_Y") >> 16);
   return p;
 }
 void SimKms::freePlane(drmModePlane* p) { drmModeFreePlane(p); }
@@ -668,7 +659,7 @@ int SimKms::addFB2(int fd, uint32_t width, uint32_t height, uint32_t pixelFormat
   File* f = file(fd);
   if (!f) return -EBADF;
   if (!handles || !pitches || !offsets || !fbId) return -EFAULT;
-  const FormatInfo* info = formatInfo(pixelFormat);
+  const platform::DrmFormat* info = platform::drmFormat(pixelFormat);
   if (!info || flags != 0 || width == 0 || height == 0 || width > 4096 || height > 4096)
     return -EINVAL;
   Framebuffer fb;
@@ -795,13 +786,13 @@ void SimKms::latchOverlay() {
   overlay_.commit = commits_;
   // What scan-out reads at this vertical blank: luma, then chroma for NV12.
   const size_t luma = static_cast<size_t>(fb.pitches[0]) * fb.height;
-  const bool twoPlanes = fb.format == DRM_FORMAT_NV12 || fb.format == DRM_FORMAT_NV21;
+  const platform::DrmFormat* info = platform::drmFormat(fb.format);
+  const bool twoPlanes = info && info->planes == 2;
   const size_t total =
       twoPlanes ? luma + static_cast<size_t>(fb.pitches[0]) * (fb.height / 2) : luma;
   overlay_.bytes.resize(total);
   // Row by row, each plane with its own pitch: only the rows' pixels are
   // known to lie inside the buffer, not a whole last pitch.
-  const FormatInfo* info = formatInfo(fb.format);
   const size_t rowBytes = static_cast<size_t>(fb.width) * (info ? info->cpp[0] : 1);
   for (uint32_t y = 0; y < fb.height; ++y)
     std::memcpy(overlay_.bytes.data() + static_cast<size_t>(y) * fb.pitches[0],

@@ -38,6 +38,8 @@ struct SimKmsTopology {
   bool primaryZpos = true;
   bool overlayZpos = true;
   bool dpms = true;
+  // A property the overlay plane lacks ("FB_ID", "SRC_W", ...), none if empty.
+  std::string overlayLacks;
   bool waitForVblank = true;
 };
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/diag.h"
+
 namespace {
 
 constexpr int kMaxSide = 16384;
@@ -26,7 +28,7 @@ struct Compressor {
 extern "C" int jpeg_enc(const void* nv12, const char* path, int width, int height, int quality) {
   if (!nv12 || !path || !*path || width <= 0 || height <= 0 || width > kMaxSide ||
       height > kMaxSide) {
-    std::fprintf(stderr, "jpeg_enc: bad arguments\n");
+    diag::note("jpeg_enc", "bad arguments");
     return -1;
   }
   quality = std::clamp(quality, 1, 100);
@@ -42,7 +44,7 @@ extern "C" int jpeg_enc(const void* nv12, const char* path, int width, int heigh
 
   Compressor c;
   if (!c.handle) {
-    std::fprintf(stderr, "jpeg_enc: %s\n", tjGetErrorStr2(nullptr));
+    diag::note("jpeg_enc", "%s", tjGetErrorStr2(nullptr));
     return -1;
   }
   const unsigned char* srcPlanes[3] = {y, u, v};
@@ -50,17 +52,17 @@ extern "C" int jpeg_enc(const void* nv12, const char* path, int width, int heigh
   unsigned long size = 0;
   if (tjCompressFromYUVPlanes(c.handle, srcPlanes, width, strides, height, TJSAMP_420, &c.out,
                               &size, quality, 0) != 0) {
-    std::fprintf(stderr, "jpeg_enc: %s\n", tjGetErrorStr2(c.handle));
+    diag::note("jpeg_enc", "%s", tjGetErrorStr2(c.handle));
     return -1;
   }
   FILE* f = std::fopen(path, "wb");
   if (!f) {
-    std::fprintf(stderr, "jpeg_enc: cannot create %s\n", path);
+    diag::note("jpeg_enc", "cannot create %s", path);
     return -1;
   }
   const bool written = std::fwrite(c.out, 1, size, f) == size;
   if (std::fclose(f) != 0 || !written) {
-    std::fprintf(stderr, "jpeg_enc: cannot write %s\n", path);
+    diag::note("jpeg_enc", "cannot write %s", path);
     std::remove(path);
     return -1;
   }

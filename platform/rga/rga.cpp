@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/devio.h"
+#include "platform/diag.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ struct Side {
 };
 
 bool fail(const char* why) {
-  std::printf("c_RkRgaBlit: %s\n", why);
+  diag::note("c_RkRgaBlit", "%s", why);
   return false;
 }
 
@@ -299,7 +300,7 @@ int c_RkRgaBlit(rga_info_t* src, rga_info_t* dst, rga_info_t* src1) {
   close(s);
   close(d);
   if (!ok) {
-    std::printf("c_RkRgaBlit: conversion failed\n");
+    diag::note("c_RkRgaBlit", "conversion failed");
     return -1;
   }
   return 0;

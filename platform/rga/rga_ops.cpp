@@ -1,8 +1,8 @@
 #include "platform/rga/rga_ops.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "platform/diag.h"
 #include "platform/rga/rga.h"
 
 int rga_cvtcolor(void* src, int srcWidth, int srcHeight, void* dst, int dstWidth, int dstHeight) {
@@ -19,7 +19,9 @@ int rga_cvtcolor(void* src, int srcWidth, int srcHeight, void* dst, int dstWidth
   rga_set_rect(&s.rect, 0, 0, srcWidth, srcHeight, srcWidth, srcHeight, RK_FORMAT_YUYV_422);
   rga_set_rect(&d.rect, 0, 0, dstWidth, dstHeight, dstWidth, dstHeight, RK_FORMAT_YCbCr_420_SP);
   if (c_RkRgaBlit(&s, &d, nullptr) != 0) {
-    std::printf("%s: rga fail\n", "rga_cvtcolor");
+    // Once per frame while the accelerator refuses.
+    static diag::Throttle failures;
+    if (failures.next()) diag::out("%s: rga fail\n", "rga_cvtcolor");
     return -1;
   }
   return 0;

@@ -71,15 +71,12 @@ TEST(JpegEnc, OddSizesAndBadArguments) {
   EXPECT_EQ(d.width, 33);
   EXPECT_EQ(d.height, 17);
 
-  testing::internal::CaptureStderr();
   EXPECT_EQ(jpeg_enc(nullptr, path.constData(), 33, 17, 90), -1);
   EXPECT_EQ(jpeg_enc(odd.data(), nullptr, 33, 17, 90), -1);
   EXPECT_EQ(jpeg_enc(odd.data(), path.constData(), 0, 17, 90), -1);
   EXPECT_EQ(jpeg_enc(odd.data(), path.constData(), 33, -1, 90), -1);
   const QByteArray missing = dir.filePath("no/such/dir/x.jpg").toLocal8Bit();
   EXPECT_EQ(jpeg_enc(odd.data(), missing.constData(), 33, 17, 90), -1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("jpeg_enc: cannot create"),
-            std::string::npos);
   EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(missing)));
 }
 

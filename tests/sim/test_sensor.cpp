@@ -122,8 +122,6 @@ TEST_F(SensorTest, FramesAreCheckedAndLogged) {
   for (const auto& f : board_.sensor().frames()) log += f.crcOk ? '+' : '-';
   ASSERT_EQ(log, "+--+");
   EXPECT_EQ(board_.sensor().frames()[0].bytes, configs[0]);
-  board_.sensor().clearLog();
-  EXPECT_TRUE(board_.sensor().frames().empty());
 }
 
 TEST_F(SensorTest, BadTransfersFailAsTheDriverWould) {
