@@ -20,6 +20,7 @@
 #include "gallery/media_library.h"
 #include "gallery/playback_controller.h"
 #include "power/power_manager.h"
+#include "record/recorder.h"
 #include "ui/temppages.h"
 #include "ui/toasts.h"
 #include "thermal/calibration_flow.h"
@@ -102,6 +103,9 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
     QMetaObject::invokeMethod(imageThread_, "ReceiveLowPower", Qt::QueuedConnection,
                               Q_ARG(bool, true));
 
+  // 9.
+  buildRecorder();
+
   // 10.
   keyReader_ = new Rv_key(this);
   connect(keyReader_, &Rv_key::ck_key, this, &MainWindow::onHardwareKey);
@@ -133,6 +137,10 @@ MainWindow::~MainWindow() {
     keyReader_->stop();
     keyReader_->wait();
   }
+  // The writer finishes what is being recorded or closed before the image
+  // thread (its feed) goes.
+  delete recorder_;
+  recorder_ = nullptr;
   if (imageThread_) {
     imageThread_->requestInterruption();
     imageThread_->quit();
@@ -412,7 +420,12 @@ void MainWindow::setLanguage(int lang) {
 
 void MainWindow::factoryReset(bool deleteMedia) {
   if (state_) state_->resetDefaults();
-  if (deleteMedia && mediaLibrary_) mediaLibrary_->deleteAll();
+  // The file being written is among those deleted: the recording ends and is
+  // closed first, so nothing writes into the folder while it is emptied.
+  if (deleteMedia && mediaLibrary_) {
+    if (recorder_) recorder_->finish(Recorder::kFinishWaitMs);
+    mediaLibrary_->deleteAll();
+  }
   QSettings s(platform::settingsFile(), QSettings::IniFormat);
   if (overlay_) overlay_->resetCenter(s);
   resetSettingsToDefaults(s);
@@ -471,6 +484,9 @@ void MainWindow::showToast(Toast which) {
     case Toast::SaveFailed:
       toasts_->show(texts::kToastSaveFailed, Toasts::Shape::Card);
       break;
+    case Toast::RecordingStopped:
+      toasts_->show(texts::kToastRecordingStopped, Toasts::Shape::Card);
+      break;
     case Toast::Saved:
       toasts_->show(texts::kToastSaved, Toasts::Shape::Pill);
       break;
@@ -496,9 +512,29 @@ void MainWindow::refreshStatusBar() {
   if (home_ && state_) home_->setBatteryPercent(state_->batteryPercent());
 }
 
-// The recording itself (writer and recording overlay) is not part of the
-// program yet; this is where it hangs from.
-void MainWindow::onRecordingChanged() {}
+void MainWindow::onRecordingChanged() {
+  const bool recording = state_ && state_->recording();
+  if (recorder_) recorder_->setRecording(recording);
+  if (home_) home_->setRecordingVisible(recording);
+}
+
+void MainWindow::buildRecorder() {
+  recorder_ = new Recorder(central_, imageThread_, this);
+  connect(recorder_, &Recorder::clockChanged, this, [this](bool blink, int minutes, int seconds) {
+    if (home_) home_->setRecordingTime(blink, minutes, seconds);
+  });
+  connect(recorder_, &Recorder::writeFailed, this, [this] {
+    if (state_) state_->setRecording(false);
+    showToast(Toast::RecordingStopped);
+  });
+  connect(recorder_, &Recorder::closed, this, [this] {
+    if (videoGallery_ && stack_->currentWidget() == videoGallery_) videoGallery_->refresh();
+  });
+  connect(mediaLibrary_, &gallery::MediaLibrary::videoCounterResetRequested, recorder_,
+          &Recorder::resetVideoCounter);
+  // The final exit waits until a recording is on the card.
+  powerManager_->setWriterBusy([this] { return recorder_ && (recorder_->recording() || recorder_->closing()); });
+}
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);

@@ -28,6 +28,7 @@ class MainZeroingPage;
 class MenuPage;
 class PhotoCapture;
 class PowerMonitor;
+class Recorder;
 class PowerManager;
 namespace gallery {
 class GalleryPage;
@@ -49,7 +50,7 @@ class MainWindow : public QMainWindow, public Pages {
 
  public:
   // The occasions of the one toast label.
-  enum class Toast { PowerOffBelowIdle, NoGsensor, InsertSd, Saved, SaveFailed };
+  enum class Toast { PowerOffBelowIdle, NoGsensor, InsertSd, Saved, SaveFailed, RecordingStopped };
 
   explicit MainWindow(AppController* state, QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -100,6 +101,7 @@ class MainWindow : public QMainWindow, public Pages {
   MenuPage* menuPage() const { return menu_; }
   aim* overlay() const { return overlay_; }
   ImageProThread* imageThread() const { return imageThread_; }
+  Recorder* recorder() const { return recorder_; }
   ZeroingGesture* zeroGesture() const { return zeroGesture_; }
   int zeroOffsetX() const { return zeroOffsetX_; }
   int zeroOffsetY() const { return zeroOffsetY_; }
@@ -139,6 +141,7 @@ class MainWindow : public QMainWindow, public Pages {
   void onIdleSleepChanged(bool sleeping);
   void onPowerOffStarted();
   void buildGallery();
+  void buildRecorder();
   void refreshEnergyPages();
   void stepZoom();
   void powerOff();
@@ -184,6 +187,7 @@ class MainWindow : public QMainWindow, public Pages {
   gallery::PlaybackController* playback_ = nullptr;
   int previousPage_ = 0;
   PhotoCapture* photos_ = nullptr;
+  Recorder* recorder_ = nullptr;
   SettingsPages* settingsPages_ = nullptr;
   CalibrationFlow* calFlow_ = nullptr;
 

@@ -9,7 +9,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <QLabel>
+
+#include "record/media_probe.h"
+#include "record/recorder.h"
 #include "sim/sim_script.h"
+#include "ui/homepage.h"
 #include "tests/e2e/e2e_device.h"
 
 using e2e::Device;
@@ -23,6 +28,7 @@ TEST(Operation, HoldingTheShutterRecordsATapStopsAndUpTogglesSuperResolution) {
   // Twenty quiet ticks of 100 ms.
   ASSERT_TRUE(e2e::waitUntil([&] { return d.state().recording(); }, 4000));
   EXPECT_GE(held.elapsed(), 1900);
+  EXPECT_TRUE(d.window().homePage()->recordingLine()->isVisible());
   d.keys().release(sim::BoardKey::Shutter);
   e2e::pump(300);
   EXPECT_TRUE(d.state().recording());  // letting go of a hold does nothing
@@ -35,6 +41,11 @@ TEST(Operation, HoldingTheShutterRecordsATapStopsAndUpTogglesSuperResolution) {
   ASSERT_TRUE(e2e::waitUntil([&] { return !d.state().recording(); }, 1500));
   e2e::pump(300);
   EXPECT_TRUE(d.photos().isEmpty());
+  EXPECT_FALSE(d.window().homePage()->recordingLine()->isVisible());
+  // The recording is on the card as a playable video, its raw stream gone.
+  ASSERT_TRUE(e2e::waitUntil([&] { return !d.window().recorder()->closing(); }, 15000));
+  EXPECT_TRUE(record::isPlayableMp4(d.root().file("/mnt/sdcard/video/video_1.mp4")));
+  EXPECT_FALSE(d.root().exists("/mnt/sdcard/video/video_1.h264"));
 
   const bool sr = d.window().srEnabled();
   d.keys().press(sim::BoardKey::Up);
@@ -61,6 +72,21 @@ TEST(Operation, HoldingThePowerKeyShutsTheSensorDownAndEndsTheProgram) {
   EXPECT_TRUE(d.window().poweringOff());
   EXPECT_TRUE(d.board().sensor().shutdownReceived());
   d.keys().release(sim::BoardKey::Power);
+}
+
+TEST(Operation, PowerOffRightAfterAStopWaitsForTheVideo) {
+  Device d;
+  ASSERT_TRUE(d.waitForPicture());
+  d.state().setRecording(true);
+  e2e::pump(2000);
+  d.window().onHardwareKey(USER_KEY_POWER_OFF);
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+  guard.start(20000);
+  EXPECT_EQ(QCoreApplication::exec(), 0);
+  EXPECT_FALSE(d.window().recorder()->closing());
+  EXPECT_TRUE(record::isPlayableMp4(d.root().file("/mnt/sdcard/video/video_1.mp4")));
 }
 
 TEST(Operation, AScriptZoomsPhotographsAndOpensTheMenu) {
