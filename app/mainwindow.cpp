@@ -21,9 +21,8 @@
 #include "gallery/playback_controller.h"
 #include "power/power_manager.h"
 #include "record/recorder.h"
-#include "ui/temppages.h"
+#include "app/temperature_pages.h"
 #include "ui/toasts.h"
-#include "thermal/calibration_flow.h"
 #include "app/startup.h"
 #include "platform/settings_file.h"
 #include "imaging/image_pro_thread.h"
@@ -120,7 +119,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   connect(tempPollTimer_, &QTimer::timeout, this, &MainWindow::pollCenterThermalTemp);
   calibrationTimer_ = new QTimer(this);
   calibrationTimer_->setInterval(1000);
-  connect(calibrationTimer_, &QTimer::timeout, calFlow_, &CalibrationFlow::tick);
+  connect(calibrationTimer_, &QTimer::timeout, tempPages_, &TemperaturePages::tick);
 
   // 13.
   retranslateUi();
@@ -175,6 +174,8 @@ void MainWindow::buildUi() {
   pages_.resize(kPageCount);
   zeroGesture_ = new ZeroingGesture(this);
   settingsPages_ = new SettingsPages(this, uiScale_, &cfg_, state_);
+  tempPages_ = new TemperaturePages(this, central_, uiScale_,
+                                    [this](float* c) { return readCenterTemperature(c); });
   for (int i = 0; i < kPageCount; ++i) pages_[i] = makePage(i);
   home_->installEventFilter(this);
   for (QWidget* p : pages_) stack_->addWidget(p);
@@ -192,12 +193,12 @@ void MainWindow::buildUi() {
   wireTemperature();
   wireSettingsPages();
   buildGallery();
-  tempMeasure_->setState(cfg_.tempMeasureEnabled, cfg_.language);
   goHome();
 
   // 5.
   buildOverlay();
   settingsPages_->setOverlay(overlay_);
+  tempPages_->setOverlay(overlay_);
 
   // 6.
   connect(stack_, &QStackedWidget::currentChanged, this, [this] {
@@ -211,8 +212,7 @@ void MainWindow::buildUi() {
   toasts_ = new Toasts(central_, uiScale_);
   toasts_->setLanguage(cfg_.language);
 
-  // 9.
-  buildCalibrationPanel();
+  // 9. The calibration banner belongs to the temperature pages.
 
   // 10. Touch and the hardware keys drive the interface; no widget takes focus.
   for (QPushButton* b : findChildren<QPushButton*>()) b->setFocusPolicy(Qt::NoFocus);
@@ -230,18 +230,9 @@ QWidget* MainWindow::makePage(int index) {
       return photoGallery_ = new gallery::GalleryPage(gallery::MediaKind::Photo, this, uiScale_);
     case kVideoGalleryPage:
       return videoGallery_ = new gallery::GalleryPage(gallery::MediaKind::Video, this, uiScale_);
-    case kTempMeasurePage:
-      return tempMeasure_ = new TempMeasurePage(this, uiScale_);
-    case kTempCalRefPage:
-      return calRef_ = new TempCalRefPage(this, uiScale_);
-    case kTempCalBlackbodyPage:
-      return calBlackbody_ = new TempCalBlackbodyPage(this, uiScale_);
-    case kTempCalGuidePage:
-      return calGuide_ = new TempCalGuidePage(this, uiScale_);
-    case kTempCalResultPage:
-      return calResult_ = new TempCalResultPage(this, uiScale_);
     default: {
       if (QWidget* settingsPage = settingsPages_->page(index)) return settingsPage;
+      if (QWidget* temperaturePage = tempPages_->page(index)) return temperaturePage;
       auto* p = new PlaceholderPage(*title(index), uiScale_, this);
       connect(p, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
       return p;
@@ -283,28 +274,6 @@ void MainWindow::buildOverlay() {
   connect(zeroGesture_, &ZeroingGesture::returnToMenuRequested, this, [this] {
     if (stack_->currentWidget() == zeroing_) openMenu();
   });
-
-}
-
-void MainWindow::buildCalibrationPanel() {
-  const int W = width();
-  const int H = height();
-  calPanel_ = new QWidget(central_);
-  calPanel_->setGeometry(0, H - 88, W, 88);
-  calPanel_->setStyleSheet(QStringLiteral("background-color: rgba(0,0,0,165);"));
-  calPanel_->setAttribute(Qt::WA_StyledBackground);
-  calPanel_->setAttribute(Qt::WA_TransparentForMouseEvents);
-  calLine1_ = new QLabel(calPanel_);
-  calLine1_->setAlignment(Qt::AlignCenter);
-  calLine1_->setGeometry(8, 8, W - 16, 28);
-  calLine1_->setStyleSheet(
-      styleWithFont(12, QStringLiteral("color:#ffffff; background:transparent;"), uiScale_));
-  calLine2_ = new QLabel(calPanel_);
-  calLine2_->setAlignment(Qt::AlignCenter);
-  calLine2_->setGeometry(8, 36, W - 16, 40);
-  calLine2_->setStyleSheet(styleWithFont(
-      22, QStringLiteral("color:#4ec6af; font-weight:700; background:transparent;"), uiScale_));
-  calPanel_->hide();
 
 }
 
@@ -360,6 +329,7 @@ void MainWindow::retranslateUi() {
     if (auto* page = qobject_cast<UiPage*>(p)) page->applyLanguage(cfg_.language);
   if (overlay_) overlay_->slot_recv_language(cfg_.language);
   if (settingsPages_) settingsPages_->refresh(gsensorAvailable_);
+  if (tempPages_) tempPages_->setLanguage(cfg_.language);
 }
 
 // The galleries route their own gestures; the window lends them the live
@@ -497,6 +467,8 @@ void MainWindow::showPhotoFeedback() {
   if (toasts_) toasts_->flash();
 }
 
+QWidget* MainWindow::calibrationPanel() const { return tempPages_->banner(); }
+CalibrationFlow* MainWindow::calibrationFlow() const { return tempPages_->flow(); }
 QLabel* MainWindow::toastLabel() const { return toasts_ ? toasts_->label() : nullptr; }
 QWidget* MainWindow::flashOverlay() const { return toasts_ ? toasts_->flashWidget() : nullptr; }
 bool MainWindow::lowPower() const { return power_ && power_->lowPower(); }

@@ -17,11 +17,7 @@
 
 class AppController;
 class CalibrationFlow;
-class TempCalBlackbodyPage;
-class TempCalGuidePage;
-class TempCalRefPage;
-class TempCalResultPage;
-class TempMeasurePage;
+class TemperaturePages;
 class HomePage;
 class ImageProThread;
 class MainZeroingPage;
@@ -107,8 +103,8 @@ class MainWindow : public QMainWindow, public Pages {
   int zeroOffsetY() const { return zeroOffsetY_; }
   QLabel* toastLabel() const;
   QWidget* flashOverlay() const;
-  QWidget* calibrationPanel() const { return calPanel_; }
-  CalibrationFlow* calibrationFlow() const { return calFlow_; }
+  QWidget* calibrationPanel() const;
+  CalibrationFlow* calibrationFlow() const;
   PowerMonitor* powerMonitor() const { return power_; }
   PowerManager* powerManager() const { return powerManager_; }
   gallery::PlaybackController* playback() const { return playback_; }
@@ -134,7 +130,6 @@ class MainWindow : public QMainWindow, public Pages {
   QWidget* makePage(int index);
   void buildOverlay();
   void wireSettingsPages();
-  void buildCalibrationPanel();
   void connectPowerMonitor();
   void buildPowerManagement();
   void openMotionSensor();
@@ -148,8 +143,7 @@ class MainWindow : public QMainWindow, public Pages {
   bool readCenterTemperature(float* celsius) const;
   void updateTempMeasureTimer();
   void wireTemperature();
-  void showCalGuide();
-  void showCalBlackbody();
+
   void refreshPowerState();
   void applyBacklight();
 
@@ -164,14 +158,6 @@ class MainWindow : public QMainWindow, public Pages {
   MainZeroingPage* zeroing_ = nullptr;
   aim* overlay_ = nullptr;
   Toasts* toasts_ = nullptr;
-  TempMeasurePage* tempMeasure_ = nullptr;
-  TempCalRefPage* calRef_ = nullptr;
-  TempCalBlackbodyPage* calBlackbody_ = nullptr;
-  TempCalGuidePage* calGuide_ = nullptr;
-  TempCalResultPage* calResult_ = nullptr;
-  QWidget* calPanel_ = nullptr;
-  QLabel* calLine1_ = nullptr;
-  QLabel* calLine2_ = nullptr;
   double uiScale_ = 2.0;
 
   // Units the window owns and wires.
@@ -189,7 +175,7 @@ class MainWindow : public QMainWindow, public Pages {
   PhotoCapture* photos_ = nullptr;
   Recorder* recorder_ = nullptr;
   SettingsPages* settingsPages_ = nullptr;
-  CalibrationFlow* calFlow_ = nullptr;
+  TemperaturePages* tempPages_ = nullptr;
 
   // Worker threads, owned.
   ImageProThread* imageThread_ = nullptr;

@@ -2,15 +2,13 @@
 // readout is on, the thermal core measures the rectangle under the reticle
 // and the overlay shows the value with the user's offset; the calibration
 // pages lead to a run on the live view whose offset the window stores.
-#include <QLabel>
 #include <QStackedWidget>
 #include <QTimer>
 
 #include "app/mainwindow.h"
 #include "overlay/aim.h"
-#include "thermal/calibration_flow.h"
+#include "app/temperature_pages.h"
 #include "thermal/sensor_channel.h"
-#include "ui/temppages.h"
 
 namespace {
 constexpr int kHalfSize = 10;
@@ -52,57 +50,18 @@ void MainWindow::setTempMeasureEnabled(bool on) {
   cfg_.tempMeasureEnabled = on;
   saveSettings();
   updateTempMeasureTimer();
-  if (tempMeasure_) tempMeasure_->setState(on, cfg_.language);
+  tempPages_->setReadoutEnabled(on);
 }
 
-void MainWindow::showCalGuide() {
-  calFlow_->prepareGuide();
-  calGuide_->setReference(calFlow_->refType(), cfg_.language, calFlow_->refC());
-  stack_->setCurrentIndex(kTempCalGuidePage);
-}
-
-void MainWindow::showCalBlackbody() {
-  calBlackbody_->setSetPoint(cfg_.language, calFlow_->blackbodyC());
-  stack_->setCurrentIndex(kTempCalBlackbodyPage);
-}
-
-// The pages' wishes and the run's progress. The run itself reads the centre
-// without the stored offset: the offset is what it measures.
+// The pages route themselves; a run shows the live view, pauses the readout
+// and hands its offset over to be stored.
 void MainWindow::wireTemperature() {
-  calFlow_ = new CalibrationFlow([this](float* c) { return readCenterTemperature(c); }, this);
-  auto show = [this](int index) { return [this, index] { stack_->setCurrentIndex(index); }; };
-
-  connect(tempMeasure_, &TempMeasurePage::toggleRequested, this,
+  connect(tempPages_, &TemperaturePages::backToMenuRequested, this, &MainWindow::openMenu);
+  connect(tempPages_, &TemperaturePages::showPageRequested, stack_,
+          &QStackedWidget::setCurrentIndex);
+  connect(tempPages_, &TemperaturePages::readoutToggled, this,
           &MainWindow::setTempMeasureEnabled);
-  connect(tempMeasure_, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
-  connect(tempMeasure_, &TempMeasurePage::calibrateRequested, this, show(kTempCalRefPage));
-  connect(calRef_, &TempCalRefPage::backToTempMeasureRequested, this, show(kTempMeasurePage));
-  connect(calRef_, &TempCalRefPage::refSelected, this, [this](int ref) {
-    calFlow_->selectReference(ref);
-    if (ref == CalibrationFlow::Blackbody)
-      showCalBlackbody();
-    else
-      showCalGuide();
-  });
-  connect(calBlackbody_, &TempCalBlackbodyPage::nudgeRequested, calFlow_,
-          &CalibrationFlow::nudgeBlackbody);
-  connect(calBlackbody_, &TempCalBlackbodyPage::confirmRequested, this, &MainWindow::showCalGuide);
-  connect(calBlackbody_, &TempCalBlackbodyPage::backToRefRequested, this, show(kTempCalRefPage));
-  connect(calGuide_, &TempCalGuidePage::backRequested, this, [this] {
-    if (calFlow_->refType() == CalibrationFlow::Blackbody)
-      showCalBlackbody();
-    else
-      stack_->setCurrentIndex(kTempCalRefPage);
-  });
-  connect(calGuide_, &TempCalGuidePage::startRequested, calFlow_, &CalibrationFlow::start);
-  connect(calResult_, &TempCalResultPage::applyRequested, this, [this] {
-    if (!calFlow_->apply()) return;
-    tempMeasure_->setState(cfg_.tempMeasureEnabled, cfg_.language);
-    stack_->setCurrentIndex(kTempMeasurePage);
-  });
-  connect(calResult_, &TempCalResultPage::cancelRequested, this, show(kTempCalGuidePage));
-
-  connect(calFlow_, &CalibrationFlow::calibratingChanged, this, [this](bool on) {
+  connect(tempPages_, &TemperaturePages::calibratingChanged, this, [this](bool on) {
     calibrating_ = on;
     updateTempMeasureTimer();
     if (on) {
@@ -112,30 +71,11 @@ void MainWindow::wireTemperature() {
       calibrationTimer_->stop();
     }
   });
-  connect(calFlow_, &CalibrationFlow::bannerChanged, this, [this](int phase, int countdown) {
-    calLine1_->setText(calibrationBannerLine1(cfg_.language));
-    calLine2_->setText(calibrationBannerLine2(cfg_.language, phase, countdown));
-  });
-  connect(calFlow_, &CalibrationFlow::bannerVisibleChanged, this, [this](bool visible) {
-    if (!visible) {
-      calPanel_->hide();
-      return;
-    }
-    if (overlay_) overlay_->raise();
-    calPanel_->raise();
-    calPanel_->show();
-  });
-  connect(calFlow_, &CalibrationFlow::setPointChanged, this,
-          [this](double c) { calBlackbody_->setSetPoint(cfg_.language, c); });
-  connect(calFlow_, &CalibrationFlow::finished, this, [this](const CalibrationResult& r) {
-    if (r.ok())
-      calResult_->setResult(cfg_.language, r.refC, r.measuredC, r.offsetC);
-    else
-      calResult_->setFailedResult(cfg_.language, r.refC);
-    stack_->setCurrentIndex(kTempCalResultPage);
-  });
-  connect(calFlow_, &CalibrationFlow::offsetApplied, this, [this](double offset) {
+  connect(tempPages_, &TemperaturePages::offsetApplied, this, [this](double offset) {
     cfg_.tempOffsetC = offset;
     saveSettings();
+    tempPages_->setReadoutEnabled(cfg_.tempMeasureEnabled);
   });
+  tempPages_->setLanguage(cfg_.language);
+  tempPages_->setReadoutEnabled(cfg_.tempMeasureEnabled);
 }
