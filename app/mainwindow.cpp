@@ -16,9 +16,8 @@
 #include "devices/power_monitor.h"
 #include "record/photo_capture.h"
 #include "app/settings_pages.h"
-#include "gallery/gallery_page.h"
+#include "app/media_pages.h"
 #include "gallery/media_library.h"
-#include "gallery/playback_controller.h"
 #include "power/power_manager.h"
 #include "record/recorder.h"
 #include "app/temperature_pages.h"
@@ -86,6 +85,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
     imageThread_->ReceiveImageMode(state_->paletteMode());
   }
   imageThread_->ReceiveScale(cfg_.zoomTenths);
+  mediaPages_->setImageThread(imageThread_);
   photos_ = new PhotoCapture(central_, imageThread_, this);
   photos_->setFeedbackWidgets({toasts_->label(), toasts_->flashWidget()});
   connect(photos_, &PhotoCapture::saved, this,
@@ -131,7 +131,7 @@ MainWindow::~MainWindow() {
   // Worker threads stop in a fixed order: playback, key reader, video writer
   // (as it is added), then image processing, which owns the camera and the
   // display.
-  if (playback_) playback_->shutdown(2000);
+  if (mediaPages_) mediaPages_->shutdown(2000);
   if (keyReader_) {
     keyReader_->stop();
     keyReader_->wait();
@@ -174,6 +174,7 @@ void MainWindow::buildUi() {
   pages_.resize(kPageCount);
   zeroGesture_ = new ZeroingGesture(this);
   settingsPages_ = new SettingsPages(this, uiScale_, &cfg_, state_);
+  mediaPages_ = new MediaPages(this, central_, uiScale_);
   tempPages_ = new TemperaturePages(this, central_, uiScale_,
                                     [this](float* c) { return readCenterTemperature(c); });
   for (int i = 0; i < kPageCount; ++i) pages_[i] = makePage(i);
@@ -203,8 +204,7 @@ void MainWindow::buildUi() {
   // 6.
   connect(stack_, &QStackedWidget::currentChanged, this, [this] {
     onPageChanged();
-    if (photoGallery_) photoGallery_->refresh();
-    if (videoGallery_) videoGallery_->refresh();
+    if (mediaPages_) mediaPages_->refresh();
   });
   onPageChanged();
 
@@ -226,13 +226,10 @@ QWidget* MainWindow::makePage(int index) {
       return zeroing_ = new MainZeroingPage(this, uiScale_, this);
     case kMenuPage:
       return menu_ = new MenuPage(this, uiScale_);
-    case kPhotoGalleryPage:
-      return photoGallery_ = new gallery::GalleryPage(gallery::MediaKind::Photo, this, uiScale_);
-    case kVideoGalleryPage:
-      return videoGallery_ = new gallery::GalleryPage(gallery::MediaKind::Video, this, uiScale_);
     default: {
       if (QWidget* settingsPage = settingsPages_->page(index)) return settingsPage;
       if (QWidget* temperaturePage = tempPages_->page(index)) return temperaturePage;
+      if (QWidget* mediaPage = mediaPages_->page(index)) return mediaPage;
       auto* p = new PlaceholderPage(*title(index), uiScale_, this);
       connect(p, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
       return p;
@@ -335,34 +332,19 @@ void MainWindow::retranslateUi() {
 // The galleries route their own gestures; the window lends them the live
 // picture's pause and hides its interface while a video plays.
 void MainWindow::buildGallery() {
-  connect(photoGallery_, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
-  connect(videoGallery_, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
-  mediaLibrary_ = new gallery::MediaLibrary(this);
-  for (gallery::GalleryPage* g : {photoGallery_, videoGallery_})
-    connect(mediaLibrary_, &gallery::MediaLibrary::mediaCleared, g,
-            &gallery::GalleryPage::onMediaCleared);
-  connect(mediaLibrary_, &gallery::MediaLibrary::photoCounterReset, this, [this] {
-    if (imageThread_) imageThread_->ResetPictureFileNum();
-  });
-  playback_ = new gallery::PlaybackController(central_, this);
-  connect(videoGallery_, &gallery::GalleryPage::playRequested, playback_,
-          &gallery::PlaybackController::start);
-  connect(playback_, &gallery::PlaybackController::playbackStarted, this, [this] {
+  connect(mediaPages_, &MediaPages::backToMenuRequested, this, &MainWindow::openMenu);
+  connect(mediaPages_, &MediaPages::playbackStarted, this, [this] {
     stack_->hide();
     if (overlay_) overlay_->hide();
     if (toasts_) toasts_->hideForCapture();
   });
-  connect(playback_, &gallery::PlaybackController::playbackFinished, this, [this] {
+  connect(mediaPages_, &MediaPages::playbackFinished, this, [this] {
     stack_->show();
     if (overlay_) {
       overlay_->show();
       overlay_->raise();
     }
     onPageChanged();
-  });
-  // Direct: the pause must be in force before the settle time starts.
-  connect(playback_, &gallery::PlaybackController::livePauseRequested, this, [this](bool pause) {
-    if (imageThread_) imageThread_->ReceivePause(pause);
   });
 }
 
@@ -392,9 +374,9 @@ void MainWindow::factoryReset(bool deleteMedia) {
   if (state_) state_->resetDefaults();
   // The file being written is among those deleted: the recording ends and is
   // closed first, so nothing writes into the folder while it is emptied.
-  if (deleteMedia && mediaLibrary_) {
+  if (deleteMedia) {
     if (recorder_) recorder_->finish(Recorder::kFinishWaitMs);
-    mediaLibrary_->deleteAll();
+    mediaPages_->deleteAll();
   }
   QSettings s(platform::settingsFile(), QSettings::IniFormat);
   if (overlay_) overlay_->resetCenter(s);
@@ -407,12 +389,8 @@ void MainWindow::onPageChanged() {
   if (!overlay_ || !stack_) return;
   const int current = stack_->currentIndex();
   // Leaving a gallery: playback ends and the list starts from the newest.
-  if (playback_) playback_->requestStop();
-  if (previousPage_ != current) {
-    if (previousPage_ == kPhotoGalleryPage && photoGallery_) photoGallery_->resetSelection();
-    if (previousPage_ == kVideoGalleryPage && videoGallery_) videoGallery_->resetSelection();
-    previousPage_ = current;
-  }
+  if (mediaPages_) mediaPages_->pageChanged(previousPage_, current);
+  previousPage_ = current;
   if (powerManager_) powerManager_->setOnHomePage(current == kHomePage);
   if (current == kPalettePage) {
     overlay_->slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
@@ -500,9 +478,9 @@ void MainWindow::buildRecorder() {
     showToast(Toast::RecordingStopped);
   });
   connect(recorder_, &Recorder::closed, this, [this] {
-    if (videoGallery_ && stack_->currentWidget() == videoGallery_) videoGallery_->refresh();
+    if (stack_->currentIndex() == kVideoGalleryPage) mediaPages_->refreshVideos();
   });
-  connect(mediaLibrary_, &gallery::MediaLibrary::videoCounterResetRequested, recorder_,
+  connect(mediaPages_->library(), &gallery::MediaLibrary::videoCounterResetRequested, recorder_,
           &Recorder::resetVideoCounter);
   // The final exit waits until a recording is on the card.
   powerManager_->setWriterBusy([this] { return recorder_ && (recorder_->recording() || recorder_->closing()); });
@@ -511,6 +489,5 @@ void MainWindow::buildRecorder() {
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (menu_) menu_->relayout();
-  if (photoGallery_) photoGallery_->refresh();
-  if (videoGallery_) videoGallery_->refresh();
+  if (mediaPages_) mediaPages_->refresh();
 }

@@ -26,8 +26,8 @@ class PhotoCapture;
 class PowerMonitor;
 class Recorder;
 class PowerManager;
+class MediaPages;
 namespace gallery {
-class GalleryPage;
 class MediaLibrary;
 class PlaybackController;
 }  // namespace gallery
@@ -107,8 +107,7 @@ class MainWindow : public QMainWindow, public Pages {
   CalibrationFlow* calibrationFlow() const;
   PowerMonitor* powerMonitor() const { return power_; }
   PowerManager* powerManager() const { return powerManager_; }
-  gallery::PlaybackController* playback() const { return playback_; }
-  gallery::MediaLibrary* mediaLibrary() const { return mediaLibrary_; }
+  MediaPages* mediaPages() const { return mediaPages_; }
   bool lowPower() const;
   bool sdPresent() const;
 
@@ -167,10 +166,7 @@ class MainWindow : public QMainWindow, public Pages {
   PowerMonitor* power_ = nullptr;
   PowerManager* powerManager_ = nullptr;
   Accelerometer accel_;
-  gallery::GalleryPage* photoGallery_ = nullptr;
-  gallery::GalleryPage* videoGallery_ = nullptr;
-  gallery::MediaLibrary* mediaLibrary_ = nullptr;
-  gallery::PlaybackController* playback_ = nullptr;
+  MediaPages* mediaPages_ = nullptr;
   int previousPage_ = 0;
   PhotoCapture* photos_ = nullptr;
   Recorder* recorder_ = nullptr;
