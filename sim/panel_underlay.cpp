@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <cmath>
 #include <mutex>
@@ -141,8 +142,12 @@ bool PanelUnderlay::eventFilter(QObject* watched, QEvent* event) {
   if (watched == window_ && event->type() == QEvent::Paint) {
     QPainter p(window_);
     p.drawImage(window_->rect(), image_);
-    // Black laid over at (1 - factor) leaves each level at factor of itself.
-    const int shade = static_cast<int>(std::lround(255.0 * (1.0 - backlightFactor())));
+    // The backlight scales the light the panel gives off; the picture's
+    // levels are gamma-encoded, so the same dimming scales them by the
+    // factor's 1/2.2 power (half the light looks about three quarters as
+    // bright). Black laid over at (1 - s) leaves each level at s of itself.
+    const double s = std::pow(backlightFactor(), 1.0 / 2.2);
+    const int shade = static_cast<int>(std::lround(255.0 * (1.0 - s)));
     if (shade > 0) p.fillRect(window_->rect(), QColor(0, 0, 0, shade));
   }
   return false;
