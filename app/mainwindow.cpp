@@ -12,7 +12,6 @@
 #include "app/appcontroller.h"
 #include "platform/constants.h"
 #include "app/mainzeroingpage.h"
-#include "app/placeholderpage.h"
 #include "devices/power_monitor.h"
 #include "record/photo_capture.h"
 #include "app/settings_pages.h"
@@ -226,14 +225,11 @@ QWidget* MainWindow::makePage(int index) {
       return zeroing_ = new MainZeroingPage(this, uiScale_, this);
     case kMenuPage:
       return menu_ = new MenuPage(this, uiScale_);
-    default: {
+    default:
+      // Every other page belongs to one of the units beside the window.
       if (QWidget* settingsPage = settingsPages_->page(index)) return settingsPage;
       if (QWidget* temperaturePage = tempPages_->page(index)) return temperaturePage;
-      if (QWidget* mediaPage = mediaPages_->page(index)) return mediaPage;
-      auto* p = new PlaceholderPage(*title(index), uiScale_, this);
-      connect(p, &UiPage::backToMenuRequested, this, &MainWindow::openMenu);
-      return p;
-    }
+      return mediaPages_->page(index);
   }
 }
 

@@ -1,8 +1,6 @@
 #pragma once
-// The pages of the window's stack: their indices, the title a page shows
-// while its own content is not built, and the menu's ten targets in item
-// order. The window builds the stack from this table.
-#include "ui/texts.h"
+// The pages of the window's stack: their indices and the menu's ten targets
+// in item order.
 
 struct Pages {
   enum PageIndex {
@@ -29,27 +27,4 @@ struct Pages {
   static constexpr PageIndex kMenuTargets[10] = {
       kPalettePage,      kAdjustPage,   kTempMeasurePage,  kZeroingPage,       kDeviceInfoPage,
       kFactoryResetPage, kLanguagePage, kEnergySavingPage, kPhotoGalleryPage, kVideoGalleryPage};
-
-  // The title of page `index`; null for the home and menu pages.
-  static const UiText* title(int index) {
-    static const UiText* const kTitles[kPageCount] = {
-        nullptr,
-        &texts::kReticleColorTitle,
-        &texts::kBrightnessTitle,
-        &texts::kZeroingTitle,
-        &texts::kDeviceInfoTitle,
-        &texts::kFactoryResetTitle,
-        &texts::kLanguageTitle,
-        &texts::kTemperatureTitle,
-        &texts::kSelectReferenceTitle,
-        &texts::kBlackbodyTitle,
-        &texts::kCalGuideTitle,
-        &texts::kCalResultTitle,
-        &texts::kPowerSaveTitle,
-        &texts::kPowerSaveTitle,
-        &texts::kPhotoGalleryTitle,
-        &texts::kVideoGalleryTitle,
-        nullptr};
-    return index >= 0 && index < kPageCount ? kTitles[index] : nullptr;
-  }
 };
