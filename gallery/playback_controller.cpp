@@ -95,16 +95,19 @@ void PlaybackController::requestStop() {
 }
 
 void PlaybackController::onFinished() {
-  stopping_ = false;
-  path_.clear();
-  if (surface_) surface_->hide();
-  emit playbackFinished();
-  emit livePauseRequested(false);
+  // The thread is gone before anyone hears of the end: a listener that asks
+  // for a stop (a page change) must find nothing left to stop, or the stop
+  // would stay pending and refuse every later start.
   if (thread_) {
     thread_->join();
     thread_->deleteLater();
     thread_ = nullptr;
   }
+  stopping_ = false;
+  path_.clear();
+  if (surface_) surface_->hide();
+  emit playbackFinished();
+  emit livePauseRequested(false);
 }
 
 void PlaybackController::shutdown(int waitMs) {
