@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QtGlobal>
 #include <algorithm>
+#include <cmath>
 
 #include "app/appcontroller.h"
 #include "platform/settings_file.h"
@@ -17,10 +18,11 @@ int toInt(const QVariant& v, int fallback) {
   return ok ? i : fallback;
 }
 
+// "nan" and "inf" parse as numbers but are not settings anyone wrote.
 double toDouble(const QVariant& v, double fallback) {
   bool ok = false;
   const double d = v.toDouble(&ok);
-  return ok ? d : fallback;
+  return ok && std::isfinite(d) ? d : fallback;
 }
 
 }  // namespace
@@ -35,7 +37,8 @@ void loadControllerSettings(QSettings& s, ControllerSettings& c, AppController* 
   };
 
   const double scale = toDouble(read(kScale, c.zoomTenths / 10.0), c.zoomTenths / 10.0);
-  c.zoomTenths = qBound(10, qRound(scale * 10.0), 20);
+  // Bounded before rounding: a hand-edited 1e300 has no integer to round to.
+  c.zoomTenths = qRound(qBound(10.0, scale * 10.0, 20.0));
 
   const int brightness = toInt(read(kBrightness, state ? state->brightness() : 50), 50);
   if (state) state->setBrightness(brightness);
