@@ -29,12 +29,12 @@ while(_hl_vendor_libs)
                                                     IMPORTED_NO_SONAME FALSE)
     message(STATUS "Vendor ${seam} library: ${HEATLUME_VENDOR_${lib}}")
   else()
-    message(SEND_ERROR "lib${lib} (platform/${seam}) not found under ${HEATLUME_VENDOR_SYSROOT} "
-                       "(usr/lib, lib, usr/local/lib, oem/usr/lib)")
+    # One undecorated line per library, so a list of what is missing reads as one.
+    message(NOTICE "heatlume: lib${lib}.so (for platform/${seam}) not found in "
+                   "${HEATLUME_VENDOR_SYSROOT}/{usr/lib,lib,usr/local/lib,oem/usr/lib}")
     set(_hl_vendor_missing TRUE)
   endif()
 endwhile()
 if(_hl_vendor_missing)
-  message(FATAL_ERROR "Vendor libraries missing: set HEATLUME_VENDOR_SYSROOT to the board's sysroot "
-                      "or build without HEATLUME_VENDOR_LIBS")
+  message(FATAL_ERROR "HEATLUME_VENDOR_LIBS: the libraries above are missing")
 endif()
