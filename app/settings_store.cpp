@@ -39,7 +39,8 @@ void loadControllerSettings(QSettings& s, ControllerSettings& c, AppController* 
   };
 
   const double scale = toDouble(read(kScale, c.zoomTenths / 10.0), c.zoomTenths / 10.0);
-  c.zoomTenths = qBound(10, qRound(scale * 10.0), 20);
+  // Bounded before rounding: a hand-edited 1e300 has no integer to round to.
+  c.zoomTenths = qRound(qBound(10.0, scale * 10.0, 20.0));
 
   const int brightness = toInt(read(kBrightness, state ? state->brightness() : 50), 50);
   if (state) state->setBrightness(brightness);

@@ -4,6 +4,8 @@
 #include <linux/input.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstring>
 
 #include "platform/devio.h"
 #include "platform/diag.h"
@@ -18,12 +20,56 @@ Rv_key::~Rv_key() {
   runFence_.observe();
 }
 
+// The board's kernel is 32-bit: its records are 16 bytes, and the program
+// reads them whole.
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(input_event) == 16, "32-bit input record is 16 bytes");
+#else
+static_assert(sizeof(input_event) == 24, "64-bit input record carries 64-bit times");
+#endif
+
+namespace keys {
+
+bool keyRecord(const void* bytes, ssize_t n, input_event* ev) {
+  if (n != static_cast<ssize_t>(sizeof *ev)) return false;
+  std::memcpy(ev, bytes, sizeof *ev);
+  return ev->type == EV_KEY;
+}
+
+user_key_value_e KeyGestures::shutterDevice(const input_event& ev) {
+  if (ev.value > 1) return USER_KEY_NONE;  // auto-repeat
+  if (ev.code == kKeyShutter) {
+    if (ev.value == 1) {
+      holdTicks_ = kHoldTicks;
+    } else if (holdTicks_ != 0) {  // released before the hold fired
+      holdTicks_ = 0;
+      return USER_KEY_SHUTTER;
+    }
+  } else if (ev.code == kKeyUp && ev.value == 0) {
+    return USER_KEY_SR_TOGGLE;
+  }
+  return USER_KEY_NONE;
+}
+
+void KeyGestures::powerDevice(const input_event& ev) {
+  if (ev.value > 1 || ev.code != kKeyPower) return;
+  powerTicks_ = ev.value == 1 ? kPowerTicks : 0;
+}
+
+void KeyGestures::idleTick(user_key_value_e* power, user_key_value_e* record) {
+  *power = powerTicks_ > 0 && --powerTicks_ == 0 ? USER_KEY_POWER_OFF : USER_KEY_NONE;
+  *record = holdTicks_ > 0 && --holdTicks_ == 0 ? USER_KEY_RECORD : USER_KEY_NONE;
+}
+
+}  // namespace keys
+
 namespace {
 
 // One whole key record, or false for nothing, a short read or another type.
 bool readKey(int fd, input_event* ev) {
-  const ssize_t n = platform::dev().read(fd, ev, sizeof *ev);
-  return n == static_cast<ssize_t>(sizeof *ev) && ev->type == EV_KEY;
+  input_event raw;
+  const ssize_t n = platform::dev().read(fd, &raw, sizeof raw);
+  return keys::keyRecord(&raw, n, ev);
 }
 
 }  // namespace
@@ -46,33 +92,24 @@ void Rv_key::run() {
     return;
   }
 
-  int holdTicks = 0;
-  int powerTicks = 0;
+  keys::KeyGestures gestures;
   input_event ev;
   while (!stopRequested_.load()) {
     if (readKey(fd1, &ev)) {
-      if (ev.value > 1) continue;  // auto-repeat
-      if (ev.code == kKeyShutter) {
-        if (ev.value == 1) {
-          holdTicks = kHoldTicks;
-        } else if (holdTicks != 0) {  // released before the hold fired
-          holdTicks = 0;
-          emit ck_key(USER_KEY_SHUTTER);
-        }
-      } else if (ev.code == kKeyUp && ev.value == 0) {
-        emit ck_key(USER_KEY_SR_TOGGLE);
-      }
+      const user_key_value_e key = gestures.shutterDevice(ev);
+      if (key != USER_KEY_NONE) emit ck_key(key);
       continue;
     }
     if (readKey(fd2, &ev)) {
-      if (ev.value > 1 || ev.code != kKeyPower) continue;
-      powerTicks = ev.value == 1 ? kPowerTicks : 0;
+      gestures.powerDevice(ev);
       continue;
     }
     // Idle tick: the countdowns advance only while no input arrives.
     QThread::msleep(static_cast<unsigned long>(tickMs_));
-    if (powerTicks > 0 && --powerTicks == 0) emit ck_key(USER_KEY_POWER_OFF);
-    if (holdTicks > 0 && --holdTicks == 0) emit ck_key(USER_KEY_RECORD);
+    user_key_value_e power, record;
+    gestures.idleTick(&power, &record);
+    if (power != USER_KEY_NONE) emit ck_key(power);
+    if (record != USER_KEY_NONE) emit ck_key(record);
   }
   io.close(fd1);
   io.close(fd2);

@@ -37,8 +37,11 @@ QImage PhotoCapture::renderInterface() const {
 }
 
 int PhotoCapture::takePictureNumber() {
-  int number = settings::readPictureFileNum() + 1;
-  if (number > 10000) number = 0;
+  // After 10000 the numbers start again at 0. A stored counter outside
+  // 0..10000 (a hand-edited file) starts again the same way: pic_-4.jpg is no
+  // name of ours, and INT_MAX + 1 no number at all.
+  const int stored = settings::readPictureFileNum();
+  const int number = stored >= 0 && stored < 10000 ? stored + 1 : 0;
   settings::writePictureFileNum(number);
   return number;
 }

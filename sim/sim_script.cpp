@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "sim/power_controls.h"
 #include "sim/screenshot.h"
@@ -198,8 +199,12 @@ QVector<ScriptStep> scriptTimeline(const QVector<ScriptAction>& actions) {
         break;
       case ScriptAction::Kind::Drag: {
         add(Op::Press, t, a.from, a);
-        const int moves = std::max(1, a.ms / kScriptMoveStepMs);
         const QPoint d = a.to - a.from;
+        // One move per frame, but never more moves than pixels to cross:
+        // beyond that they only repeat a point, and an hour-long drag would
+        // otherwise lay out a quarter of a million of them.
+        const int pixels = std::max(std::abs(d.x()), std::abs(d.y()));
+        const int moves = std::max(1, std::min(a.ms / kScriptMoveStepMs, pixels));
         for (int i = 1; i <= moves; ++i) {
           const QPoint at(a.from.x() + d.x() * i / moves, a.from.y() + d.y() * i / moves);
           add(Op::Move, t + static_cast<qint64>(a.ms) * i / moves, at, a);

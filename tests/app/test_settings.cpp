@@ -82,17 +82,17 @@ TEST(Settings, ZoomIsRoundedToTenthsAndClamped) {
   const struct {
     const char* stored;
     int tenths;
-  } cases[] = {{"1.44", 14}, {"1.46", 15}, {"3.0", 20}, {"0.2", 10}, {"garbage", 10}, {"nan", 10}, {"inf", 10}};
+  } cases[] = {{"1.44", 14}, {"1.46", 15}, {"3.0", 20},  {"0.2", 10},  {"garbage", 10},
+               {"1e300", 20}, {"-1e300", 10}, {"nan", 10}, {"inf", 10}};
   for (const auto& c : cases)
     EXPECT_EQ(load({{"scale", QString::fromLatin1(c.stored)}}).c.zoomTenths, c.tenths) << c.stored;
 }
 
-TEST(Settings, AnOffsetThatIsNoNumberReadsAsNone) {
+TEST(Settings, AnOffsetThatIsNotAFiniteNumberIsZero) {
   TempRoot root;
-  for (const char* stored : {"nan", "-inf", "x"})
-    EXPECT_EQ(load({{"TempMeasureOffsetC", QString::fromLatin1(stored)}}).c.tempOffsetC, 0.0)
-        << stored;
-  EXPECT_EQ(load({{"TempMeasureOffsetC", "-1.2"}}).c.tempOffsetC, -1.2);
+  EXPECT_EQ(load({{"TempMeasureOffsetC", "-1.5"}}).c.tempOffsetC, -1.5);
+  EXPECT_EQ(load({{"TempMeasureOffsetC", "inf"}}).c.tempOffsetC, 0.0);
+  EXPECT_EQ(load({{"TempMeasureOffsetC", "nan"}}).c.tempOffsetC, 0.0);
 }
 
 TEST(Settings, LanguageIsCorrectedInTheFileOnlyWhenOutOfRange) {

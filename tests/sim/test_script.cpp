@@ -127,6 +127,22 @@ TEST(SimScript, TimelineGivesEachGestureItsLength) {
   EXPECT_EQ(s[i - 1].pos, QPoint(100, 0));
 }
 
+TEST(SimScript, ASlowDragMovesNoMoreOftenThanThereArePixels) {
+  QVector<sim::ScriptAction> a;
+  QString error;
+  ASSERT_TRUE(sim::parseScript(QStringLiteral("drag 10 10 14 12 3600000\n"
+                                              "drag 20 20 20 20 3600000\n"),
+                               &a, &error));
+  const QVector<sim::ScriptStep> s = sim::scriptTimeline(a);
+  // Press, 4 moves, release; press, 1 move, release: each still lasts its hour.
+  ASSERT_EQ(s.size(), 9);
+  EXPECT_EQ(s[1].pos, QPoint(11, 10));
+  EXPECT_EQ(s[4].pos, QPoint(14, 12));
+  EXPECT_EQ(s[5].atMs, 3600000);
+  EXPECT_EQ(s[8].atMs, 7200000);
+  EXPECT_EQ(s[7].pos, QPoint(20, 20));
+}
+
 // Touches reach the widget under the point at its own coordinates, which
 // keeps them until the release; keys reach the board's device; screenshots
 // are written in turn.
