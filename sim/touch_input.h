@@ -3,7 +3,8 @@
 // and releases at window coordinates, delivered to the widget under the
 // finger, which keeps every event up to the release as Qt's implicit grab
 // does. A second press soon after the first and close to it also arrives as
-// a double-click. Used by scripts and by the workbench's enlarged screen,
+// a double-click. The device's dialogs (separate windows on a PC) take the
+// touches that fall on them. Used by scripts and by the workbench's enlarged screen,
 // whose window is never on screen itself.
 #include <QEvent>
 #include <QPoint>

@@ -25,6 +25,7 @@
 #include <QStyleFactory>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -187,11 +188,8 @@ class DeviceScreen : public QWidget {
 
   void refresh() {
     if (!device_) return;
-    image_.fill(Qt::black);
-    // The window's own paint lays the panel's picture first, then its
-    // widgets, exactly as a screenshot renders it.
-    device_->render(&image_, QPoint(), QRegion(),
-                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    // Exactly as a screenshot renders it.
+    renderScreen(device_, &image_);
     update();
   }
 
@@ -338,6 +336,7 @@ Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
   auto* housingLayout = new QVBoxLayout(housing_);
   housingLayout->setContentsMargins(0, 0, 0, 0);
   screen_ = new DeviceScreen(parts_.device, housing_);
+  screen_->setObjectName(QStringLiteral("screen"));
   housingLayout->addWidget(screen_);
   top->addWidget(housing_, 0, Qt::AlignTop);
 
@@ -407,6 +406,7 @@ Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
   }
   setScale(scale);
 
+  qApp->installEventFilter(this);
   statusTimer_.setInterval(kStatusMs);
   connect(&statusTimer_, &QTimer::timeout, this, &Workbench::refreshStatus);
   statusTimer_.start();
@@ -414,7 +414,29 @@ Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
   screen_->refresh();
 }
 
+bool Workbench::eventFilter(QObject* watched, QEvent* event) {
+  // A dialog the device opens stays off the desktop like the device's window
+  // (polished just before it would be put on screen): the enlarged screen
+  // shows it in place, and touches reach it there.
+  if (event->type() == QEvent::Polish && watched->isWidgetType()) {
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->isWindow() && w != parts_.device && w->parentWidget() &&
+        w->parentWidget()->window() == parts_.device) {
+      w->setAttribute(Qt::WA_DontShowOnScreen);
+      // Modal to the device alone: modal to the whole program, it would
+      // block the workbench, the only way to reach it.
+      if (w->windowModality() == Qt::ApplicationModal) {
+        w->setWindowModality(Qt::WindowModal);
+        // The platform window exists already and keeps what it was made with.
+        if (QWindow* handle = w->windowHandle()) handle->setModality(Qt::WindowModal);
+      }
+    }
+  }
+  return false;
+}
+
 Workbench::~Workbench() {
+  qApp->removeEventFilter(this);
   // A key held on screen must not stay down on the board.
   if (parts_.keypad) parts_.keypad->releaseAll();
 }

@@ -100,6 +100,7 @@ class Workbench : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildKeys(QWidget* box);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDialog>
+#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -163,6 +165,42 @@ TEST(SimWorkbench, ControlsReachKeysPowerAndTheDevicesWidgets) {
   QTest::mouseClick(bench.screenshotButton(), Qt::LeftButton);
   ASSERT_FALSE(bench.lastScreenshot().isEmpty());
   EXPECT_EQ(QImage(bench.lastScreenshot()).size(), QSize(360, 320));
+}
+
+TEST(SimWorkbench, TheDevicesDialogShowsInPlaceAndTakesTheTouch) {
+  sim::SimKeypad keypad;
+  FakeDevice device;
+  sim::WorkbenchParts parts;
+  parts.device = &device.window;
+  parts.keypad = &keypad;
+  sim::Workbench bench(parts, 2);
+  bench.show();
+  QWidget* view = bench.findChild<QWidget*>(QStringLiteral("screen"));
+
+  QDialog dialog(&device.window, Qt::Dialog | Qt::FramelessWindowHint);
+  dialog.setFixedSize(160, 100);
+  dialog.setStyleSheet(QStringLiteral("QDialog{background:#ff0000}"));
+  auto* yes = new QPushButton(QStringLiteral("Yes"), &dialog);
+  yes->setGeometry(10, 50, 60, 40);
+  QObject::connect(yes, &QPushButton::clicked, &dialog, &QDialog::accept);
+  dialog.move(device.window.mapToGlobal(QPoint(100, 110)));
+  bool checked = false;
+  QTimer::singleShot(50, [&] {
+    EXPECT_TRUE(dialog.testAttribute(Qt::WA_DontShowOnScreen));
+    bench.refreshScreen();
+    const QImage screen = bench.deviceScreen();
+    EXPECT_EQ(screen.pixel(105, 115), qRgb(255, 0, 0));  // the dialog, where it stands
+    EXPECT_NE(screen.pixel(95, 115), qRgb(255, 0, 0));   // the window beside it
+    EXPECT_EQ(screen, sim::grabScreen(&device.window));  // screenshots show it too
+    // Behind a modal dialog nothing is touched; on it, its button is.
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(2 * 310, 2 * 270));
+    EXPECT_EQ(device.clicks, 0);
+    checked = true;
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(2 * 130, 2 * 180));
+  });
+  QTimer::singleShot(3000, &dialog, &QDialog::reject);  // a guard, should the tap miss
+  EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+  EXPECT_TRUE(checked);
 }
 
 TEST(SimWorkbench, LettingGoOfTheBenchReleasesHeldKeys) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QTimer>
 #include <QWindow>
 #include <QPushButton>
 #include <QTest>
@@ -74,6 +76,23 @@ TEST(WorkbenchWindow, ShutterCardAndTouchFromTheBench) {
   QTest::mouseClick(screen, Qt::LeftButton, Qt::NoModifier, middle);
   QTest::mouseClick(screen, Qt::LeftButton, Qt::NoModifier, middle, 80);
   ASSERT_TRUE(e2e::waitUntil([&] { return d.window().zoomTenths() == 20; }, 2000));
+
+  // A modal dialog of the device's: it shows on the enlarged screen, and a
+  // real click there (through the window system, where modality applies)
+  // answers it.
+  QDialog dialog(&d.window(), Qt::Dialog | Qt::FramelessWindowHint);
+  dialog.setModal(true);
+  dialog.setFixedSize(160, 100);
+  auto* yes = new QPushButton(QStringLiteral("Yes"), &dialog);
+  yes->setGeometry(10, 50, 60, 40);
+  QObject::connect(yes, &QPushButton::clicked, &dialog, &QDialog::accept);
+  dialog.move(d.window().mapToGlobal(QPoint(100, 110)));
+  QTimer::singleShot(100, [&] {
+    const QPoint onYes = screen->mapTo(&bench, QPoint(2 * 140, 2 * 180));
+    QTest::mouseClick(bench.windowHandle(), Qt::LeftButton, Qt::NoModifier, onYes);
+  });
+  QTimer::singleShot(4000, &dialog, &QDialog::reject);  // a guard, should the click miss
+  EXPECT_EQ(dialog.exec(), QDialog::Accepted);
 
   // What the window shows is the device's screen, enlarged pixel for pixel.
   bench.refreshScreen();
