@@ -37,6 +37,8 @@
 #include "sim/thermal_scene.h"
 #include "sim/touch_input.h"
 
+static void initWorkbenchResources() { Q_INIT_RESOURCE(workbench); }
+
 namespace sim {
 
 void FrameRateMeter::sample(uint64_t commits, int64_t ms) {
@@ -63,25 +65,39 @@ constexpr int kDeviceW = 360, kDeviceH = 320;
 // animations smooth; the live picture itself comes at the camera's 25 Hz.
 constexpr int kScreenRefreshMs = 20;
 constexpr int kStatusMs = 500;
+constexpr int kKeysMs = 40;
 constexpr int kTitleBarAllowance = 48;  // window manager decorations, roughly
 
 // The housing's margins around the screen, in screen pixels at scale 1.
 constexpr int kSide = 14, kTop = 26, kBottom = 18;
 
 const char* const kStyle = R"(
+QWidget { font-size: 13px; }
 QWidget#workbench, QWidget#bench { background: #1e2226; }
-QWidget { color: #dfe3e7; font-size: 13px; }
+QLabel, QCheckBox { color: #dfe3e7; }
+QLabel:disabled, QCheckBox:disabled { color: #69737d; }
+QComboBox, QDoubleSpinBox { background: #2d333a; color: #dfe3e7; border: 1px solid #434b54;
+  border-radius: 4px; padding: 3px 8px; min-height: 20px; }
+QComboBox:disabled, QDoubleSpinBox:disabled { color: #69737d; background: #252a30; border-color: #343a41; }
+QComboBox::drop-down { border: none; width: 22px; }
+QComboBox::down-arrow, QDoubleSpinBox::down-arrow { image: url(:/sim/workbench/down.png); }
+QDoubleSpinBox::up-arrow { image: url(:/sim/workbench/up.png); }
+QComboBox::down-arrow:disabled, QDoubleSpinBox::down-arrow:disabled {
+  image: url(:/sim/workbench/down-disabled.png); }
+QDoubleSpinBox::up-arrow:disabled { image: url(:/sim/workbench/up-disabled.png); }
+QDoubleSpinBox::up-button, QDoubleSpinBox::down-button { border: none; width: 20px; }
+QComboBox QAbstractItemView { background: #2d333a; color: #dfe3e7; border: 1px solid #434b54;
+  selection-background-color: #c2561a; selection-color: #ffffff; outline: none; }
+QToolTip { background: #2d333a; color: #dfe3e7; border: 1px solid #434b54; }
 QGroupBox { border: 1px solid #363c42; border-radius: 6px; margin-top: 14px; padding: 10px 8px 8px 8px; }
 QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; color: #8fa0b0;
   font-weight: bold; text-transform: uppercase; }
-QPushButton { background: #2d333a; border: 1px solid #434b54; border-radius: 5px; padding: 6px 12px; }
+QPushButton { background: #2d333a; color: #dfe3e7; border: 1px solid #434b54; border-radius: 5px; padding: 6px 12px; }
 QPushButton:hover { background: #353c44; }
 QPushButton:pressed, QPushButton:checked { background: #c2561a; border-color: #e8793a; color: #ffffff; }
 QSlider::groove:horizontal { height: 6px; background: #2d333a; border-radius: 3px; }
 QSlider::sub-page:horizontal { background: #4caf50; border-radius: 3px; }
 QSlider::handle:horizontal { width: 16px; margin: -6px 0; border-radius: 8px; background: #dfe3e7; }
-QCheckBox::indicator { width: 34px; height: 18px; border-radius: 9px; background: #434b54; }
-QCheckBox::indicator:checked { background: #4caf50; }
 QLabel#status { color: #aab4be; padding: 4px 10px; }
 QLabel#hint { color: #7d8894; font-size: 12px; }
 QWidget#statusbar { background: #16191c; border-top: 1px solid #2d333a; }
@@ -156,6 +172,39 @@ class KeyButton : public QPushButton {
 
  private:
   QString name_, cap_;
+};
+
+// A switch: a pill with a knob, green when on, its label beside it.
+class Switch : public QCheckBox {
+ public:
+  Switch(const QString& text, QWidget* parent) : QCheckBox(text, parent) {
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+    setMinimumHeight(24);
+  }
+  QSize sizeHint() const override {
+    return QSize(kPill + 10 + fontMetrics().horizontalAdvance(text()), 24);
+  }
+
+ protected:
+  bool hitButton(const QPoint&) const override { return true; }
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF pill(0.5, height() / 2.0 - 9, kPill, 18);
+    p.setPen(Qt::NoPen);
+    p.setBrush(isChecked() ? QColor(0x4caf50) : QColor(0x434b54));
+    if (!isEnabled()) p.setOpacity(0.5);
+    p.drawRoundedRect(pill, 9, 9);
+    p.setBrush(QColor(0xf2f4f6));
+    const double x = isChecked() ? pill.right() - 16 : pill.left() + 2;
+    p.drawEllipse(QRectF(x, pill.top() + 2, 14, 14));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(rect().adjusted(kPill + 10, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
+  }
+
+ private:
+  static constexpr int kPill = 36;
 };
 
 }  // namespace
@@ -294,6 +343,7 @@ QLabel* hint(const QString& text, QWidget* parent) {
 
 Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
     : QWidget(parent), parts_(parts) {
+  initWorkbenchResources();
   setObjectName(QStringLiteral("workbench"));
   setWindowTitle(QStringLiteral("Heatlume simulator"));
   // The device's font follows its own screen scale; the bench keeps a
@@ -407,6 +457,17 @@ Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
   setScale(scale);
 
   qApp->installEventFilter(this);
+  // The on-screen keys show what the keyboard holds, too.
+  keysTimer_.setInterval(kKeysMs);
+  connect(&keysTimer_, &QTimer::timeout, this, [this] {
+    if (!parts_.keypad) return;
+    for (BoardKey key : {BoardKey::Shutter, BoardKey::Up, BoardKey::Power}) {
+      QPushButton* b = keys_[static_cast<int>(key)];
+      const bool down = parts_.keypad->isDown(key);
+      if (b->isDown() != down) b->setDown(down);
+    }
+  });
+  keysTimer_.start();
   statusTimer_.setInterval(kStatusMs);
   connect(&statusTimer_, &QTimer::timeout, this, &Workbench::refreshStatus);
   statusTimer_.start();
@@ -479,11 +540,9 @@ void Workbench::buildPower(QWidget* box) {
   batteryText_->setMinimumWidth(38);
   batteryText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   l->addWidget(batteryText_, 0, 2);
-  charger_ = new QCheckBox(QStringLiteral("Charger connected   (C)"), box);
-  charger_->setFocusPolicy(Qt::NoFocus);
+  charger_ = new Switch(QStringLiteral("Charger connected   (C)"), box);
   l->addWidget(charger_, 1, 0, 1, 3);
-  handled_ = new QCheckBox(QStringLiteral("Picked up, moving   (M)"), box);
-  handled_->setFocusPolicy(Qt::NoFocus);
+  handled_ = new Switch(QStringLiteral("Picked up, moving   (M)"), box);
   handled_->setToolTip(QStringLiteral("Off: the device lies still and goes to sleep when idle"));
   l->addWidget(handled_, 2, 0, 1, 3);
   cardText_ = new QLabel(box);

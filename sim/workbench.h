@@ -131,6 +131,7 @@ class Workbench : public QWidget {
   QLabel* status_ = nullptr;
   QLabel* folder_ = nullptr;
   QTimer statusTimer_;
+  QTimer keysTimer_;
   FrameRateMeter rate_;
   QElapsedTimer clock_;
   bool recording_ = false;
