@@ -152,7 +152,7 @@ QString simUsage() {
     if (o.value) head += QLatin1Char(' ') + QString::fromLatin1(o.value);
     const QStringList lines = QString::fromLatin1(o.help).split(QLatin1Char('\n'));
     if (head.size() + 1 > kColumn) {
-      out += head + QLatin1Char(' ') + lines.first() + QLatin1Char('\n');
+      out += head + QStringLiteral("  ") + lines.first() + QLatin1Char('\n');
     } else {
       out += head.leftJustified(kColumn) + lines.first() + QLatin1Char('\n');
     }

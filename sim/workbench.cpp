@@ -217,6 +217,7 @@ class DeviceScreen : public QWidget {
       : QWidget(parent),
         device_(device),
         image_(kDeviceW, kDeviceH, QImage::Format_ARGB32_Premultiplied),
+        next_(kDeviceW, kDeviceH, QImage::Format_ARGB32_Premultiplied),
         touch_(device) {
     image_.fill(Qt::black);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -237,8 +238,11 @@ class DeviceScreen : public QWidget {
 
   void refresh() {
     if (!device_) return;
-    // Exactly as a screenshot renders it.
-    renderScreen(device_, &image_);
+    // Exactly as a screenshot renders it; drawn again only when it changed
+    // (a menu, the sleeping panel), enlarging costs more than rendering.
+    renderScreen(device_, &next_);
+    if (next_ == image_) return;
+    std::swap(next_, image_);
     update();
   }
 
@@ -272,7 +276,7 @@ class DeviceScreen : public QWidget {
   }
 
   QPointer<QWidget> device_;
-  QImage image_;
+  QImage image_, next_;
   TouchInput touch_;
   QElapsedTimer clock_;
   QTimer timer_;
