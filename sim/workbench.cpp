@@ -92,7 +92,7 @@ QToolTip { background: #2d333a; color: #dfe3e7; border: 1px solid #434b54; }
 QGroupBox { border: 1px solid #363c42; border-radius: 6px; margin-top: 14px; padding: 10px 8px 8px 8px; }
 QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; color: #8fa0b0;
   font-weight: bold; text-transform: uppercase; }
-QPushButton { background: #2d333a; color: #dfe3e7; border: 1px solid #434b54; border-radius: 5px; padding: 6px 12px; }
+QPushButton { background: #2d333a; color: #dfe3e7; border: 1px solid #434b54; border-radius: 5px; padding: 5px 12px; }
 QPushButton:hover { background: #353c44; }
 QPushButton:pressed, QPushButton:checked { background: #c2561a; border-color: #e8793a; color: #ffffff; }
 QSlider::groove:horizontal { height: 6px; background: #2d333a; border-radius: 3px; }
@@ -409,37 +409,32 @@ Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
   auto* scene = new QGroupBox(QStringLiteral("Scene"), bench);
   buildScene(scene);
   benchLayout->addWidget(scene);
-  auto* view = new QGroupBox(QStringLiteral("Window"), bench);
-  auto* viewLayout = new QGridLayout(view);
-  viewLayout->addWidget(new QLabel(QStringLiteral("Screen size"), view), 0, 0);
-  scaleBox_ = new QComboBox(view);
-  scaleBox_->addItems({QStringLiteral("1\u00d7  (360 \u00d7 320)"),
-                       QStringLiteral("2\u00d7  (720 \u00d7 640)"),
-                       QStringLiteral("3\u00d7  (1080 \u00d7 960)")});
-  viewLayout->addWidget(scaleBox_, 0, 1);
-  shotButton_ = new QPushButton(QStringLiteral("Save screenshot"), view);
-  shotButton_->setToolTip(QStringLiteral("Saves the device's screen, 360 x 320, as a PNG"));
-  shotButton_->setFocusPolicy(Qt::NoFocus);
-  viewLayout->addWidget(shotButton_, 1, 0, 1, 2);
-  benchLayout->addWidget(view);
   benchLayout->addStretch(1);
   top->addWidget(bench, 0, Qt::AlignTop);
   top->addStretch(1);
 
+  // The status line, with the window's own controls at its end.
   auto* bar = new QWidget(this);
   bar->setObjectName(QStringLiteral("statusbar"));
   bar->setAttribute(Qt::WA_StyledBackground);
   auto* barLayout = new QHBoxLayout(bar);
-  barLayout->setContentsMargins(6, 2, 6, 2);
+  barLayout->setContentsMargins(6, 4, 12, 4);
+  barLayout->setSpacing(8);
   status_ = new QLabel(bar);
   status_->setObjectName(QStringLiteral("status"));
   status_->setTextFormat(Qt::RichText);
   barLayout->addWidget(status_, 1);
-  folder_ = new QLabel(bar);
-  folder_->setObjectName(QStringLiteral("status"));
-  folder_->setOpenExternalLinks(true);
-  folder_->setTextInteractionFlags(Qt::TextBrowserInteraction);
-  barLayout->addWidget(folder_);
+  scaleBox_ = new QComboBox(bar);
+  scaleBox_->addItems({QStringLiteral("1\u00d7"), QStringLiteral("2\u00d7"),
+                       QStringLiteral("3\u00d7")});
+  scaleBox_->setToolTip(QStringLiteral("The screen's size: 360 x 320 pixels times this"));
+  scaleBox_->setFocusPolicy(Qt::NoFocus);
+  barLayout->addWidget(scaleBox_);
+  shotButton_ = new QPushButton(QStringLiteral("Screenshot"), bar);
+  shotButton_->setToolTip(
+      QStringLiteral("Saves the device's screen alone, 360 x 320, as a PNG in your pictures"));
+  shotButton_->setFocusPolicy(Qt::NoFocus);
+  barLayout->addWidget(shotButton_);
   outer->addWidget(bar);
 
   connect(scaleBox_, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -555,6 +550,10 @@ void Workbench::buildPower(QWidget* box) {
   cardButton_->setFocusPolicy(Qt::NoFocus);
   cardButton_->setToolTip(QStringLiteral("Take the SD card out or put it in. Key: S"));
   l->addWidget(cardButton_, 3, 1, 1, 2, Qt::AlignRight);
+  folder_ = new QLabel(box);
+  folder_->setOpenExternalLinks(true);
+  folder_->setTextInteractionFlags(Qt::TextBrowserInteraction);
+  l->addWidget(folder_, 4, 0, 1, 3);
   l->setColumnStretch(1, 1);
 
   if (!parts_.power) {
@@ -730,10 +729,12 @@ void Workbench::refreshStatus() {
     parts << shotNote_;
   }
   status_->setText(parts.join(QStringLiteral("&nbsp;&nbsp;\u00b7&nbsp;&nbsp;")));
+  // Long folders lose their middle; the tooltip has the whole.
   const QString url = QUrl::fromLocalFile(parts_.cardFolder).toString();
-  folder_->setText(QStringLiteral("<a style='color:#8fb8e0' href='%1'>%2</a>")
-                       .arg(url.toHtmlEscaped(), parts_.cardFolder.toHtmlEscaped()));
-  folder_->setToolTip(QStringLiteral("The SD card's folder on this PC"));
+  const QString shown = folder_->fontMetrics().elidedText(parts_.cardFolder, Qt::ElideMiddle, 170);
+  folder_->setText(QStringLiteral("On this PC: <a style='color:#8fb8e0' href='%1'>%2</a>")
+                       .arg(url.toHtmlEscaped(), shown.toHtmlEscaped()));
+  folder_->setToolTip(QStringLiteral("The SD card's folder on this PC:\n%1").arg(parts_.cardFolder));
 }
 
 void Workbench::updateFrameRate() {
