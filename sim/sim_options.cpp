@@ -1,64 +1,140 @@
 #include "sim/sim_options.h"
 
+#include <QCommandLineParser>
+#include <vector>
+
+#include "platform/constants.h"
+
 namespace sim {
+namespace {
+
+struct OptionText {
+  const char* name;
+  const char* value;  // null: a switch
+  const char* help;   // continuation lines start with '\n'
+};
+
+// One table for the parser and the help text, which keeps today's layout.
+const std::vector<OptionText>& optionTable() {
+  static const std::vector<OptionText> table = {
+      {"root", "DIR", "the simulated board's file tree (default: %1)"},
+      {"scene", "NAME", "thermal scene: field or bench (default: field)"},
+      {"blackbody", "CELSIUS", "set point of the bench's blackbody source (default: 37.0)"},
+      {"aim", "STOP",
+       "keep the bench's view on one reference: cup, ice, hand or\n"
+       "blackbody (default: the view visits each in turn)"},
+      {"scale", "1|2|3",
+       "size of the device's screen in the workbench window\n"
+       "(default: the largest that fits the desktop)"},
+      {"headless", nullptr, "no window on screen (offscreen platform)"},
+      {"run-for", "SECONDS", "quit after that long"},
+      {"screenshot", "FILE", "save the panel and interface as a PNG before quitting"},
+      {"script", "FILE", "run a script of timed actions"},
+      {"card-full-after", "BYTES",
+       "the SD card fills up once recordings have written\n"
+       "that many bytes"},
+      {"version", nullptr, "the simulator's version"},
+      {"help", nullptr, "this text"},
+  };
+  return table;
+}
+
+bool takesValue(const QString& arg) {
+  if (!arg.startsWith(QLatin1String("--")) || arg.contains(QLatin1Char('='))) return false;
+  const QByteArray name = arg.mid(2).toLatin1();
+  for (const OptionText& o : optionTable())
+    if (o.value && name == o.name) return true;
+  return false;
+}
+
+}  // namespace
 
 bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
-  SimOptions o;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    auto value = [&](QString* dst) {
-      if (i + 1 >= args.size()) {
-        *error = QStringLiteral("%1 needs a value").arg(a);
-        return false;
-      }
-      *dst = args[++i];
-      return true;
-    };
-    if (a == QLatin1String("--headless")) {
-      o.headless = true;
-    } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-      o.help = true;
-    } else if (a == QLatin1String("--root")) {
-      if (!value(&o.root)) return false;
-    } else if (a == QLatin1String("--screenshot")) {
-      if (!value(&o.screenshot)) return false;
-    } else if (a == QLatin1String("--scene")) {
-      if (!value(&o.scene)) return false;
-    } else if (a == QLatin1String("--aim")) {
-      if (!value(&o.aim)) return false;
-    } else if (a == QLatin1String("--blackbody")) {
-      QString v;
-      if (!value(&v)) return false;
-      bool ok = false;
-      o.blackbodyC = v.toDouble(&ok);
-      // From below freezing up to the hottest set point the calibration takes.
-      if (!ok || !(o.blackbodyC >= -40.0 && o.blackbodyC <= 550.0)) {
-        *error = QStringLiteral("--blackbody needs degrees Celsius (-40 to 550), not '%1'").arg(v);
-        return false;
-      }
-    } else if (a == QLatin1String("--card-full-after")) {
-      QString v;
-      if (!value(&v)) return false;
-      bool ok = false;
-      o.cardFullAfterBytes = v.toLongLong(&ok);
-      if (!ok || o.cardFullAfterBytes < 0) {
-        *error = QStringLiteral("--card-full-after needs a number of bytes, not '%1'").arg(v);
-        return false;
-      }
-    } else if (a == QLatin1String("--script")) {
-      if (!value(&o.script)) return false;
-    } else if (a == QLatin1String("--run-for")) {
-      QString v;
-      if (!value(&v)) return false;
-      bool ok = false;
-      o.runForSeconds = v.toDouble(&ok);
-      // Also refuses nan, infinity and spans a timer cannot hold.
-      if (!ok || !(o.runForSeconds >= 0 && o.runForSeconds <= 2e6)) {
-        *error = QStringLiteral("--run-for needs a number of seconds, not '%1'").arg(v);
-        return false;
-      }
+  // A value option as the last word: the parser's own message would name
+  // neither the option as typed nor what is missing in our words.
+  if (!args.isEmpty() && takesValue(args.last())) {
+    *error = QStringLiteral("%1 needs a value").arg(args.last());
+    return false;
+  }
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const OptionText& o : optionTable()) {
+    QStringList names{QString::fromLatin1(o.name)};
+    if (qstrcmp(o.name, "help") == 0) names << QStringLiteral("h");
+    QCommandLineOption option(names, QString::fromLatin1(o.help));
+    if (o.value) option.setValueName(QString::fromLatin1(o.value));
+    parser.addOption(option);
+  }
+  if (!parser.parse(QStringList{QStringLiteral("heatlume-sim")} + args)) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+      // As typed, dashes and all.
+      QString typed = unknown.first();
+      for (const QString& a : args)
+        if (a.section(QLatin1Char('='), 0, 0).endsWith(QLatin1Char('-') + unknown.first())) {
+          typed = a;
+          break;
+        }
+      *error = QStringLiteral("unknown option '%1'").arg(typed);
     } else {
-      *error = QStringLiteral("unknown option '%1'").arg(a);
+      *error = parser.errorText();
+    }
+    return false;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    *error = QStringLiteral("unknown option '%1'").arg(parser.positionalArguments().first());
+    return false;
+  }
+
+  SimOptions o;
+  o.help = parser.isSet(QStringLiteral("help"));
+  o.version = parser.isSet(QStringLiteral("version"));
+  o.headless = parser.isSet(QStringLiteral("headless"));
+  auto text = [&](const char* name, QString* dst) {
+    if (parser.isSet(QString::fromLatin1(name))) *dst = parser.value(QString::fromLatin1(name));
+  };
+  text("root", &o.root);
+  text("screenshot", &o.screenshot);
+  text("scene", &o.scene);
+  text("aim", &o.aim);
+  text("script", &o.script);
+  if (parser.isSet(QStringLiteral("blackbody"))) {
+    const QString v = parser.value(QStringLiteral("blackbody"));
+    bool ok = false;
+    o.blackbodyC = v.toDouble(&ok);
+    // From below freezing up to the hottest set point the calibration takes.
+    if (!ok || !(o.blackbodyC >= -40.0 && o.blackbodyC <= 550.0)) {
+      *error = QStringLiteral("--blackbody needs degrees Celsius (-40 to 550), not '%1'").arg(v);
+      return false;
+    }
+  }
+  if (parser.isSet(QStringLiteral("card-full-after"))) {
+    const QString v = parser.value(QStringLiteral("card-full-after"));
+    bool ok = false;
+    o.cardFullAfterBytes = v.toLongLong(&ok);
+    if (!ok || o.cardFullAfterBytes < 0) {
+      *error = QStringLiteral("--card-full-after needs a number of bytes, not '%1'").arg(v);
+      return false;
+    }
+  }
+  if (parser.isSet(QStringLiteral("run-for"))) {
+    const QString v = parser.value(QStringLiteral("run-for"));
+    bool ok = false;
+    o.runForSeconds = v.toDouble(&ok);
+    // Also refuses nan, infinity and spans a timer cannot hold.
+    if (!ok || !(o.runForSeconds >= 0 && o.runForSeconds <= 2e6)) {
+      *error = QStringLiteral("--run-for needs a number of seconds, not '%1'").arg(v);
+      return false;
+    }
+  }
+  if (parser.isSet(QStringLiteral("scale"))) {
+    const QString v = parser.value(QStringLiteral("scale"));
+    QString digits = v.trimmed();
+    if (digits.endsWith(QLatin1Char('x'))) digits.chop(1);
+    bool ok = false;
+    o.scale = digits.toInt(&ok);
+    if (!ok || o.scale < 1 || o.scale > 3) {
+      *error = QStringLiteral("--scale needs 1, 2 or 3, not '%1'").arg(v);
       return false;
     }
   }
@@ -67,21 +143,29 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
 }
 
 QString simUsage() {
-  return QStringLiteral(
+  QString out = QStringLiteral(
       "Usage: heatlume-sim [options]\n"
-      "The Heatlume thermal sight on a simulated board.\n\n"
-      "  --root DIR           the simulated board's file tree (default: %1)\n"
-      "  --scene NAME         thermal scene: field or bench (default: field)\n"
-      "  --blackbody CELSIUS  set point of the bench's blackbody source (default: 37.0)\n"
-      "  --aim STOP           keep the bench's view on one reference: cup, ice, hand or\n"
-      "                       blackbody (default: the view visits each in turn)\n"
-      "  --headless           no window on screen (offscreen platform)\n"
-      "  --run-for SECONDS    quit after that long\n"
-      "  --screenshot FILE    save the panel and interface as a PNG before quitting\n"
-      "  --script FILE        run a script of timed actions\n"
-      "  --card-full-after BYTES  the SD card fills up once recordings have written\n"
-      "                       that many bytes\n"
-      "  --help               this text\n");
+      "The Heatlume thermal sight on a simulated board.\n\n");
+  constexpr int kColumn = 23;  // where the descriptions start
+  for (const OptionText& o : optionTable()) {
+    QString head = QStringLiteral("  --") + QString::fromLatin1(o.name);
+    if (o.value) head += QLatin1Char(' ') + QString::fromLatin1(o.value);
+    const QStringList lines = QString::fromLatin1(o.help).split(QLatin1Char('\n'));
+    if (head.size() + 1 > kColumn) {
+      out += head + QStringLiteral("  ") + lines.first() + QLatin1Char('\n');
+    } else {
+      out += head.leftJustified(kColumn) + lines.first() + QLatin1Char('\n');
+    }
+    for (int i = 1; i < lines.size(); ++i)
+      out += QString(kColumn, QLatin1Char(' ')) + lines[i] + QLatin1Char('\n');
+  }
+  return out;
+}
+
+QString simVersion() {
+  QString v = QString::fromLatin1(heatlume::kVersionText);
+  v.remove(QStringLiteral("version:"));
+  return QStringLiteral("heatlume-sim ") + v;
 }
 
 }  // namespace sim

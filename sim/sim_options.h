@@ -15,12 +15,17 @@ struct SimOptions {
   QString aim;                              // --aim STOP: keep the view there
   QString script;                           // --script FILE
   long long cardFullAfterBytes = -1;        // --card-full-after BYTES; < 0: never
+  int scale = 0;                            // --scale 1|2|3; 0: what fits the desktop
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv[1..]; false with a message in *error for an unknown option or a
 // missing or bad value.
 bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error);
+// The help text; "%1" in it stands for the default board root.
 QString simUsage();
+// "heatlume-sim 1.0.6".
+QString simVersion();
 
 }  // namespace sim

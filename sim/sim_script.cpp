@@ -229,7 +229,8 @@ QVector<ScriptStep> scriptTimeline(const QVector<ScriptAction>& actions) {
 
 ScriptRunner::ScriptRunner(const QVector<ScriptAction>& actions, QWidget* window, SimKeypad* keypad,
                            QObject* parent)
-    : QObject(parent), steps_(scriptTimeline(actions)), window_(window), keypad_(keypad) {
+    : QObject(parent), steps_(scriptTimeline(actions)), window_(window), keypad_(keypad),
+      touch_(window) {
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &ScriptRunner::next);
@@ -330,47 +331,7 @@ bool applyBoardChange(PowerControls* controls, BoardChange change, int value) {
 }
 
 void ScriptRunner::sendMouse(int type, QPoint windowPos) {
-  if (!window_) return;
-  const qint64 now = clock_.elapsed();
-  QWidget* target = nullptr;
-  if (type == QEvent::MouseButtonPress) {
-    // The widget under the finger keeps every event until the release, as
-    // Qt's implicit grab does.
-    target = window_->childAt(windowPos);
-    if (!target) target = window_;
-    grab_ = target;
-  } else {
-    target = grab_ ? grab_.data() : window_->childAt(windowPos);
-    if (!target) target = window_;
-  }
-  const QPoint local = target->mapFrom(window_, windowPos);
-  const QPoint global = window_->mapToGlobal(windowPos);
-  const bool down = grab_ && type != QEvent::MouseButtonRelease;
-  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-  QMouseEvent event(static_cast<QEvent::Type>(type), local, windowPos, global, button,
-                    down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-  event.setTimestamp(static_cast<ulong>(now));
-  QCoreApplication::sendEvent(target, &event);
-  if (type == QEvent::MouseButtonPress) {
-    // A second press soon after the first and close to it is also a
-    // double-click, as Qt reports it to widgets.
-    const QPoint d = windowPos - lastPressPos_;
-    const bool doubleClick = lastPressMs_ >= 0 &&
-                             now - lastPressMs_ < QApplication::doubleClickInterval() &&
-                             std::abs(d.x()) <= 5 && std::abs(d.y()) <= 5 && grab_;
-    if (doubleClick) {
-      QMouseEvent dbl(QEvent::MouseButtonDblClick, local, windowPos, global, Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-      dbl.setTimestamp(static_cast<ulong>(now));
-      QCoreApplication::sendEvent(grab_.data(), &dbl);
-      lastPressMs_ = -1;
-    } else {
-      lastPressMs_ = now;
-      lastPressPos_ = windowPos;
-    }
-  } else if (type == QEvent::MouseButtonRelease) {
-    grab_ = nullptr;
-  }
+  touch_.send(static_cast<QEvent::Type>(type), windowPos, clock_.elapsed());
 }
 
 }  // namespace sim

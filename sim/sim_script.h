@@ -32,6 +32,7 @@
 #include <functional>
 
 #include "sim/sim_input.h"
+#include "sim/touch_input.h"
 
 class QWidget;
 
@@ -132,9 +133,7 @@ class ScriptRunner : public QObject {
   QTimer timer_;
   QElapsedTimer clock_;
   qint64 shift_ = 0;        // how far the steps have been moved back
-  QPointer<QWidget> grab_;  // the widget that took the press, as Qt's implicit grab
-  QPoint lastPressPos_;
-  qint64 lastPressMs_ = -1;
+  TouchInput touch_;
   int shotFailures_ = 0;
 };
 

@@ -65,6 +65,30 @@ bool ThermalCore::holdView(const QString& stop) {
   return scene_.holdView(stop);
 }
 
+QStringList ThermalCore::stopNames() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return scene_.stopNames();
+}
+
+bool ThermalCore::switchScene(const QString& name, double blackbodyC, const QString& holdStop,
+                              QString* error) {
+  ThermalScene next;
+  if (!next.loadBuiltin(name, error)) return false;
+  if (!std::isnan(next.param("blackbody", NAN)) && !next.setParam("blackbody", blackbodyC)) {
+    *error = QStringLiteral("bad blackbody set point");
+    return false;
+  }
+  if (!holdStop.isEmpty() && !next.holdView(holdStop)) {
+    *error = QStringLiteral("scene '%1' has no view '%2'").arg(name, holdStop);
+    return false;
+  }
+  // Built aside and swapped in: the frame thread waits only for the swap.
+  std::lock_guard<std::mutex> lock(mu_);
+  std::swap(scene_, next);
+  agcValid_ = false;
+  return true;
+}
+
 void ThermalCore::setClock(std::function<double()> clock) {
   std::lock_guard<std::mutex> lock(mu_);
   if (clock) clock_ = std::move(clock);

@@ -10,6 +10,7 @@
 // Thread-safe: the camera's frame thread and the sub-device's callers may use
 // one core at once.
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -52,6 +53,12 @@ class ThermalCore {
   bool setSceneParam(const std::string& name, double value);
   double sceneParam(const std::string& name) const;
   bool holdView(const QString& stop);
+  QStringList stopNames() const;
+  // Changes scene, blackbody set point (where the scene has one) and held view
+  // (empty: tour) in one step, so no frame shows the new scene with the old
+  // settings. False with a message and everything kept as it was.
+  bool switchScene(const QString& name, double blackbodyC, const QString& holdStop,
+                   QString* error);
 
   // Scene time in seconds: a monotonic clock from construction, or the
   // caller's clock (tests).

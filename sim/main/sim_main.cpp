@@ -23,6 +23,7 @@
 #include "sim/sim_board.h"
 #include "sim/sim_options.h"
 #include "sim/sim_script.h"
+#include "sim/workbench.h"
 
 int main(int argc, char** argv) {
   QStringList args;
@@ -36,6 +37,10 @@ int main(int argc, char** argv) {
   }
   if (opt.help) {
     std::printf("%s", qPrintable(sim::simUsage().arg(sim::defaultBoardRoot())));
+    return 0;
+  }
+  if (opt.version) {
+    std::printf("%s\n", qPrintable(sim::simVersion()));
     return 0;
   }
   // A script is checked whole before anything starts.
@@ -89,10 +94,34 @@ int main(int argc, char** argv) {
     auto state = std::make_unique<AppController>();
     auto window = std::make_unique<MainWindow>(state.get());
     sim::PanelUnderlay panel(&board.kms(), window.get());
-    // Space, U and P are the board's keys while the window has the keyboard;
-    // [ ] C S M work the power hardware.
-    new sim::KeyboardKeys(&board.keypad(), window.get(), &power);
+    // On a desktop the device's window stays 360 x 320 and off the screen:
+    // the workbench shows it enlarged beside the bench's controls, so photos
+    // and screenshots, which render that window, hold the device alone.
+    std::unique_ptr<sim::Workbench> bench;
+    if (!opt.headless) {
+      window->setAttribute(Qt::WA_DontShowOnScreen);
+      sim::WorkbenchParts parts;
+      parts.device = window.get();
+      parts.keypad = &board.keypad();
+      parts.power = &power;
+      parts.core = &board.core();
+      parts.kms = &board.kms();
+      parts.cardFolder = platform::qpath("/mnt/sdcard");
+      parts.scene = opt.scene;
+      parts.blackbodyC = opt.blackbodyC;
+      parts.aim = opt.aim;
+      bench = std::make_unique<sim::Workbench>(parts, opt.scale);
+      QObject::connect(state.get(), &AppController::recordingChanged, bench.get(),
+                       [&bench, &state] { bench->setRecording(state->recording()); });
+      QObject::connect(bench.get(), &sim::Workbench::closed, &app,
+                       [] { QCoreApplication::exit(0); });
+    }
+    // Space, U and P are the board's keys while the simulator has the
+    // keyboard; [ ] C S M work the power hardware.
+    new sim::KeyboardKeys(&board.keypad(), bench ? static_cast<QWidget*>(bench.get()) : window.get(),
+                          &power);
     window->show();
+    if (bench) bench->show();
     // Every way out (run time over, the script's quit, power-off by key, the
     // window closed) passes here, so --screenshot is always written.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
@@ -110,6 +139,7 @@ int main(int argc, char** argv) {
     }
     rc = app.exec();
     runner.reset();
+    bench.reset();
     window.reset();
     state.reset();
   }

@@ -35,3 +35,65 @@ TEST(SimOptions, SceneBlackbodyAndAimReachTheBoard) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SimOptions, ScaleVersionHelpAndTodaysMessages) {
+  sim::SimOptions o;
+  QString error;
+  ASSERT_TRUE(sim::parseSimOptions({}, &o, &error));
+  EXPECT_EQ(o.scale, 0);  // what fits the desktop
+  const struct {
+    const char* value;
+    int scale;  // 0: refused
+  } scales[] = {{"1", 1}, {"2", 2}, {"3x", 3}, {"0", 0}, {"4", 0}, {"big", 0}, {"2.5", 0}};
+  for (const auto& s : scales) {
+    error.clear();
+    const bool ok = sim::parseSimOptions({"--scale", s.value}, &o, &error);
+    EXPECT_EQ(ok, s.scale != 0) << s.value;
+    if (ok) EXPECT_EQ(o.scale, s.scale) << s.value;
+    else EXPECT_EQ(error, QStringLiteral("--scale needs 1, 2 or 3, not '%1'").arg(s.value));
+  }
+
+  ASSERT_TRUE(sim::parseSimOptions({"--version"}, &o, &error));
+  EXPECT_TRUE(o.version);
+  EXPECT_TRUE(sim::simVersion().startsWith(QLatin1String("heatlume-sim 1.")));
+  for (const char* h : {"--help", "-h"}) {
+    ASSERT_TRUE(sim::parseSimOptions({h}, &o, &error)) << h;
+    EXPECT_TRUE(o.help);
+  }
+  ASSERT_TRUE(sim::parseSimOptions({"--headless", "--run-for", "2.5", "--root", "/tmp/x",
+                                    "--card-full-after", "1000", "--screenshot", "a.png"},
+                                   &o, &error))
+      << error.toStdString();
+  EXPECT_TRUE(o.headless);
+  EXPECT_DOUBLE_EQ(o.runForSeconds, 2.5);
+  EXPECT_EQ(o.root, QStringLiteral("/tmp/x"));
+  EXPECT_EQ(o.cardFullAfterBytes, 1000);
+  EXPECT_EQ(o.screenshot, QStringLiteral("a.png"));
+
+  // The messages people already know.
+  const struct {
+    QStringList args;
+    const char* message;
+  } bad[] = {
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"--headless", "extra"}, "unknown option 'extra'"},
+      {{"--run-for"}, "--run-for needs a value"},
+      {{"--run-for", "-1"}, "--run-for needs a number of seconds, not '-1'"},
+      {{"--run-for", "inf"}, "--run-for needs a number of seconds, not 'inf'"},
+      {{"--card-full-after", "lots"}, "--card-full-after needs a number of bytes, not 'lots'"},
+  };
+  for (const auto& b : bad) {
+    error.clear();
+    EXPECT_FALSE(sim::parseSimOptions(b.args, &o, &error)) << b.args.join(' ').toStdString();
+    EXPECT_EQ(error, QString::fromLatin1(b.message));
+  }
+  // Every option is in the help.
+  for (const char* name : {"--root", "--scene", "--blackbody", "--aim", "--scale", "--headless",
+                           "--run-for", "--screenshot", "--script", "--card-full-after",
+                           "--version", "--help"})
+    EXPECT_TRUE(sim::simUsage().contains(QLatin1String(name))) << name;
+}
+
+}  // namespace
