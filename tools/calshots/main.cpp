@@ -15,12 +15,13 @@
 #include <cstdio>
 
 #include "platform/paths.h"
+#include "tools/shotkit/shotkit.h"
 #include "ui/temppages.h"
 
 namespace {
 
-constexpr int kW = 360;
-constexpr int kH = 320;
+constexpr int kW = shotkit::kWidth;
+constexpr int kH = shotkit::kHeight;
 constexpr double kScale = 2.0;
 constexpr int kGap = 12;
 constexpr int kCaption = 26;
@@ -53,40 +54,6 @@ QImage benchScene() {
   return img;
 }
 
-QImage shoot(QWidget* page, const QImage& scene) {
-  page->resize(kW, kH);
-  page->show();
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
-  QImage out = scene.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  page->render(&out, QPoint(), QRegion(), QWidget::DrawChildren);
-  page->hide();
-  return out;
-}
-
-struct Shot {
-  QString caption;
-  QImage image;
-};
-
-QImage sheet(const QList<Shot>& shots, int columns) {
-  const int rows = (shots.size() + columns - 1) / columns;
-  QImage img(kGap + columns * (kW + kGap), kGap + rows * (kCaption + kH + kGap),
-             QImage::Format_RGB32);
-  img.fill(QColor(24, 26, 30));
-  QPainter p(&img);
-  QFont f(QStringLiteral("DejaVu Sans"));
-  f.setPixelSize(14);
-  p.setFont(f);
-  p.setPen(QColor(200, 204, 210));
-  for (int i = 0; i < shots.size(); ++i) {
-    const int x = kGap + (i % columns) * (kW + kGap);
-    const int y = kGap + (i / columns) * (kCaption + kH + kGap);
-    p.drawText(QRect(x, y, kW, kCaption - 6), Qt::AlignLeft | Qt::AlignBottom, shots[i].caption);
-    p.drawImage(x, y + kCaption, shots[i].image);
-  }
-  return img;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,33 +72,33 @@ int main(int argc, char** argv) {
   const char* const langs[] = {"zh", "en", "ru"};
   bool ok = true;
   for (int lang = 0; lang < 3; ++lang) {
-    QList<Shot> shots;
+    QList<shotkit::Shot> shots;
     TempMeasurePage measure(nullptr, kScale);
     measure.setState(true, lang);
-    shots.append({QStringLiteral("TempMeasurePage (on)"), shoot(&measure, scene)});
+    shots.append({QStringLiteral("TempMeasurePage (on)"), shotkit::shoot(&measure, scene)});
 
     TempCalRefPage ref(nullptr, kScale);
     ref.applyLanguage(lang);
-    shots.append({QStringLiteral("TempCalRefPage"), shoot(&ref, scene)});
+    shots.append({QStringLiteral("TempCalRefPage"), shotkit::shoot(&ref, scene)});
 
     TempCalBlackbodyPage blackbody(nullptr, kScale);
     blackbody.setSetPoint(lang, 120.5);
-    shots.append({QStringLiteral("TempCalBlackbodyPage (120.5)"), shoot(&blackbody, scene)});
+    shots.append({QStringLiteral("TempCalBlackbodyPage (120.5)"), shotkit::shoot(&blackbody, scene)});
 
     TempCalGuidePage guide(nullptr, kScale);
     guide.setReference(0, lang, 100.0);
-    shots.append({QStringLiteral("TempCalGuidePage (boiling water)"), shoot(&guide, scene)});
+    shots.append({QStringLiteral("TempCalGuidePage (boiling water)"), shotkit::shoot(&guide, scene)});
 
     TempCalResultPage result(nullptr, kScale);
     result.setResult(lang, 35.0, 36.2, -1.2);
-    shots.append({QStringLiteral("TempCalResultPage"), shoot(&result, scene)});
+    shots.append({QStringLiteral("TempCalResultPage"), shotkit::shoot(&result, scene)});
 
     TempCalResultPage failed(nullptr, kScale);
     failed.setFailedResult(lang, 100.0);
-    shots.append({QStringLiteral("TempCalResultPage (failed run)"), shoot(&failed, scene)});
+    shots.append({QStringLiteral("TempCalResultPage (failed run)"), shotkit::shoot(&failed, scene)});
 
     const QString file = QDir(out).filePath(QStringLiteral("temperature_%1.png").arg(langs[lang]));
-    if (!sheet(shots, 3).save(file)) {
+    if (!shotkit::contactSheet(shots, 3).save(file)) {
       std::fprintf(stderr, "calshots: cannot write %s\n", qPrintable(file));
       ok = false;
     }

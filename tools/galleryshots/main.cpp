@@ -22,6 +22,7 @@
 #include "platform/paths.h"
 #include "record/thumbnail_box.h"
 #include "sim/sim_board.h"
+#include "tools/shotkit/shotkit.h"
 
 namespace {
 
@@ -29,22 +30,6 @@ constexpr int kW = 360;
 constexpr int kH = 320;
 constexpr double kScale = 2.0;
 
-QRgb iron(double t) {
-  static const double st[][4] = {{0.00, 4, 2, 14},    {0.30, 40, 6, 80},    {0.50, 120, 14, 120},
-                                 {0.68, 210, 60, 40}, {0.85, 250, 160, 20}, {1.00, 255, 250, 210}};
-  t = std::clamp(t, 0.0, 1.0);
-  for (int i = 1; i < 6; ++i)
-    if (t <= st[i][0]) {
-      const double u = (t - st[i - 1][0]) / (st[i][0] - st[i - 1][0]);
-      return qRgb(int(st[i - 1][1] + (st[i][1] - st[i - 1][1]) * u),
-                  int(st[i - 1][2] + (st[i][2] - st[i - 1][2]) * u),
-                  int(st[i - 1][3] + (st[i][3] - st[i - 1][3]) * u));
-    }
-  return qRgb(255, 250, 210);
-}
-
-// A night scene with warm subjects at places chosen by `seed`.
-// White-hot grey, as the device records with its first palette.
 QRgb whiteHot(double t) {
   const int v = int(std::clamp(t, 0.0, 1.0) * 235 + 10);
   return qRgb(v, v, v);
@@ -63,7 +48,7 @@ QImage scene(int seed, bool reticle, bool grey = false) {
       };
       double t = 0.10 + 0.16 * y / kH + 0.62 * blob(cx, cy, 22, 48) + 0.66 * blob(cx, cy - 62, 13, 14) +
                  0.40 * blob(vx, 250, 58, 22) + 0.05 * std::sin(x * 0.07 + seed);
-      line[x] = grey ? whiteHot(t) : iron(t);
+      line[x] = grey ? whiteHot(t) : shotkit::iron(t);
     }
   }
   if (reticle) {
@@ -96,15 +81,6 @@ bool ffmpegVideo(const QString& out, double seconds) {
           {"-y", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=360x320:rate=25", "-t",
            QString::number(seconds), "-c:v", "libx264", "-pix_fmt", "yuv420p", out});
   return p.waitForFinished(300000) && p.exitCode() == 0;
-}
-
-QImage shoot(QWidget* w, const QImage& background) {
-  w->resize(kW, kH);
-  w->show();
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
-  QImage out = background.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  w->render(&out, QPoint(), QRegion(), QWidget::DrawChildren);
-  return out;
 }
 
 int shots(const QString& outDir) {
@@ -141,7 +117,7 @@ int shots(const QString& outDir) {
     photos.refresh();
     photos.step(+1);
     photos.finishStep();
-    place(shoot(&photos, live), 0);
+    place(shotkit::shoot(&photos, live, true), 0);
 
     gallery::GalleryPage videos(gallery::MediaKind::Video, nullptr, kScale);
     videos.applyLanguage(lang);
@@ -150,15 +126,15 @@ int shots(const QString& outDir) {
     videos.finishStep();
     videos.step(+1);
     videos.finishStep();  // video_2 (no thumbnail) in the middle
-    const QImage videoShot = shoot(&videos, live);
+    const QImage videoShot = shotkit::shoot(&videos, live, true);
     place(videoShot, 1);
 
     photos.openViewer(photos.media().at(2));
-    place(shoot(&photos, live), 2);
+    place(shotkit::shoot(&photos, live, true), 2);
 
     // The question over the gallery, centred as on the device.
     photos.backToList();
-    QImage withDialog = shoot(&photos, live);
+    QImage withDialog = shotkit::shoot(&photos, live, true);
     gallery::DeleteConfirmDialog dialog(gallery::MediaKind::Photo, lang, kScale);
     dialog.show();
     for (int i = 0; i < 5; ++i) QApplication::processEvents();

@@ -25,94 +25,12 @@
 #include "ui/energysavingpage.h"
 #include "ui/factoryresetpage.h"
 #include "ui/languagepage.h"
+#include "tools/shotkit/shotkit.h"
 #include "ui/palettepage.h"
 
 namespace {
 
-constexpr int kW = 360;
-constexpr int kH = 320;
 double kScale = 2.0;
-
-QRgb iron(double t) {
-  struct Stop {
-    double t;
-    int r, g, b;
-  } stops[] = {{0.00, 4, 2, 14},    {0.30, 40, 6, 80},    {0.50, 120, 14, 120},
-               {0.68, 210, 60, 40}, {0.85, 250, 160, 20}, {1.00, 255, 250, 210}};
-  t = std::clamp(t, 0.0, 1.0);
-  for (int i = 1; i < 6; ++i) {
-    if (t <= stops[i].t) {
-      const Stop& a = stops[i - 1];
-      const Stop& b = stops[i];
-      const double u = (t - a.t) / (b.t - a.t);
-      return qRgb(int(a.r + (b.r - a.r) * u), int(a.g + (b.g - a.g) * u),
-                  int(a.b + (b.b - a.b) * u));
-    }
-  }
-  return qRgb(255, 250, 210);
-}
-
-// A cool night field with a warm figure and a warm vehicle.
-QImage thermalScene() {
-  QImage img(kW, kH, QImage::Format_RGB32);
-  auto blob = [](double x, double y, double cx, double cy, double sx, double sy) {
-    const double dx = (x - cx) / sx;
-    const double dy = (y - cy) / sy;
-    return std::exp(-(dx * dx + dy * dy));
-  };
-  unsigned seed = 12345;
-  for (int y = 0; y < kH; ++y) {
-    QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-    for (int x = 0; x < kW; ++x) {
-      double t = 0.10 + 0.16 * y / kH;
-      t += 0.62 * blob(x, y, 236, 172, 27, 56);
-      t += 0.66 * blob(x, y, 236, 104, 15, 16);
-      t += 0.40 * blob(x, y, 92, 230, 58, 22);
-      t += 0.22 * blob(x, y, 70, 208, 90, 36);
-      seed = seed * 1103515245u + 12345u;
-      t += ((seed >> 16) % 1000) / 1000.0 * 0.03;
-      line[x] = iron(t);
-    }
-  }
-  return img;
-}
-
-QImage shoot(QWidget* page, const QImage& scene) {
-  page->resize(kW, kH);
-  page->show();
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
-  QImage out = scene.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  page->render(&out, QPoint(), QRegion(), QWidget::DrawChildren);
-  page->hide();
-  return out;
-}
-
-struct Shot {
-  QString name;
-  QImage image;
-};
-
-QImage contactSheet(const QList<Shot>& shots) {
-  constexpr int kCols = 3;
-  constexpr int kGap = 12;
-  constexpr int kCaption = 22;
-  const int rows = (shots.size() + kCols - 1) / kCols;
-  QImage sheet(kCols * kW + (kCols + 1) * kGap, rows * (kH + kCaption + kGap) + kGap,
-               QImage::Format_RGB32);
-  sheet.fill(QColor(32, 34, 36));
-  QPainter p(&sheet);
-  QFont f = p.font();
-  f.setPixelSize(14);
-  p.setFont(f);
-  p.setPen(QColor(220, 220, 220));
-  for (int i = 0; i < shots.size(); ++i) {
-    const int x = kGap + (i % kCols) * (kW + kGap);
-    const int y = kGap + (i / kCols) * (kH + kCaption + kGap);
-    p.drawText(QRect(x, y, kW, kCaption), Qt::AlignLeft | Qt::AlignVCenter, shots[i].name);
-    p.drawImage(x, y + kCaption, shots[i].image);
-  }
-  return sheet;
-}
 
 }  // namespace
 
@@ -135,13 +53,13 @@ int main(int argc, char** argv) {
 
   const QDir out(QString::fromLocal8Bit(argv[1]));
   QDir().mkpath(out.path());
-  const QImage scene = thermalScene();
+  const QImage scene = shotkit::fieldScene();
   const char* const langs[] = {"zh", "en", "ru"};
   bool ok = true;
   for (int lang = 0; lang < 3; ++lang) {
-    QList<Shot> shots;
+    QList<shotkit::Shot> shots;
     auto add = [&](const QString& name, QWidget* page) {
-      shots.append({name, shoot(page, scene)});
+      shots.append({name, shotkit::shoot(page, scene)});
     };
 
     PalettePage palette(nullptr, kScale);
@@ -187,15 +105,15 @@ int main(int argc, char** argv) {
     reset.setDeleteMediaChecked(true);
     add(QStringLiteral("factoryreset"), &reset);
 
-    for (const Shot& s : shots) {
-      const QString file = out.filePath(QStringLiteral("%1_%2.png").arg(s.name, langs[lang]));
+    for (const shotkit::Shot& s : shots) {
+      const QString file = out.filePath(QStringLiteral("%1_%2.png").arg(s.caption, langs[lang]));
       if (!s.image.save(file)) {
         std::fprintf(stderr, "settingshots: cannot write %s\n", qPrintable(file));
         ok = false;
       }
     }
     const QString sheet = out.filePath(QStringLiteral("settings_%1.png").arg(langs[lang]));
-    if (!contactSheet(shots).save(sheet)) {
+    if (!shotkit::contactSheet(shots).save(sheet)) {
       std::fprintf(stderr, "settingshots: cannot write %s\n", qPrintable(sheet));
       ok = false;
     }
