@@ -73,7 +73,7 @@ GalleryPage::GalleryPage(MediaKind kind, QWidget* parent, double uiScale)
 }
 
 void GalleryPage::build() {
-  auto transparentLabel = [this](QWidget* parent) {
+  auto transparentLabel = [](QWidget* parent) {
     auto* l = new QLabel(parent);
     l->setAttribute(Qt::WA_TransparentForMouseEvents);
     l->setAlignment(Qt::AlignCenter);
