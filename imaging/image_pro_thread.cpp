@@ -21,6 +21,7 @@
 #include "display/display.h"
 #include "imaging/camera.h"
 #include "imaging/record_osd.h"
+#include "platform/diag.h"
 #include "platform/jpeg/jpeg_enc.h"
 #include "platform/paths.h"
 #include "platform/rga/rga.h"
@@ -57,12 +58,12 @@ ImageProThread::ImageProThread(const ImageThreadConfig& config)
   }
   displayReady_ = true;
   if (RK_MPI_SYS_Init() != RK_SUCCESS) {
-    std::printf("RK_MPI_SYS_Init failed\n");
+    diag::out("RK_MPI_SYS_Init failed\n");
     return;
   }
   mediaReady_ = true;
   ReceiveSrEnabled(false);
-  std::printf("RK_MPI_SYS_Init success\n");
+  diag::out("RK_MPI_SYS_Init success\n");
 }
 
 ImageProThread::~ImageProThread() {
@@ -122,7 +123,7 @@ void ImageProThread::ReceivePause(bool flag) {
 void ImageProThread::ReceiveSrEnabled(bool enable) {
   std::lock_guard<std::mutex> lock(poolLock_);
   releasePoolLocked();
-  std::printf("Create Pool start (disp enc %dx%d)!\n", kEncWidth, kEncHeight);
+  diag::out("Create Pool start (disp enc %dx%d)!\n", kEncWidth, kEncHeight);
   MB_POOL_CONFIG_S cfg;
   std::memset(&cfg, 0, sizeof cfg);
   cfg.u64MBSize = kEncFrameBytes;
@@ -182,7 +183,7 @@ void ImageProThread::ReceiveVideoEnc(bool isEnc) {
   }
   if (isEnc) {
     const RK_S32 ret = RK_MPI_VENC_RequestIDR(0, RK_TRUE);
-    std::printf("VENC RequestIDR ret=%d\n", ret);
+    diag::out("VENC RequestIDR ret=%d\n", ret);
   } else {
     emit videoFeedStopped(lastPts);
   }
@@ -207,7 +208,7 @@ void ImageProThread::ReceiveSavePhotoWithOsd(QString path, QByteArray rgba, int 
   QImage base(kEncWidth, kEncHeight, QImage::Format_RGB888);
   if (base.bytesPerLine() != kEncWidth * 3 ||
       display_rga_copy_last_to(base.bits(), kEncWidth, kEncHeight, 270, RK_FORMAT_RGB_888) != 0) {
-    std::printf("ReceiveSavePhotoWithOsd: rga copy RGB failed\n");
+    diag::out("ReceiveSavePhotoWithOsd: rga copy RGB failed\n");
     emit photoSaved(path, false);
     return;
   }
@@ -222,9 +223,9 @@ void ImageProThread::ReceiveSavePhotoWithOsd(QString path, QByteArray rgba, int 
   const bool ok = base.save(file, "JPEG", 90);
   if (ok) {
     platform::sys().syncFilesystems();
-    std::printf("ReceiveSavePhotoWithOsd: saved %s\n", QFile::encodeName(path).constData());
+    diag::out("ReceiveSavePhotoWithOsd: saved %s\n", QFile::encodeName(path).constData());
   } else {
-    std::printf("ReceiveSavePhotoWithOsd: save failed %s\n", QFile::encodeName(path).constData());
+    diag::out("ReceiveSavePhotoWithOsd: save failed %s\n", QFile::encodeName(path).constData());
   }
   emit photoSaved(path, ok);
 }
@@ -378,14 +379,14 @@ bool ImageProThread::sendVideoFrame() {
   if (!ok) {
     ++vencFailCount_;
     if (vencFailCount_ % 30 == 1)
-      std::printf("VENC send frame failed %d, total %u\n", ret, vencFailCount_);
+      diag::out("VENC send frame failed %d, total %u\n", ret, vencFailCount_);
   } else {
     if (vencFailCount_ != 0) {
-      std::printf("VENC send frame recovered, had %u fails\n", vencFailCount_);
+      diag::out("VENC send frame recovered, had %u fails\n", vencFailCount_);
       vencFailCount_ = 0;
     }
     if (vencTimeRef_ % 50 == 1)
-      std::printf("VENC send ok, ref=%u size=%dx%d\n", vencTimeRef_, kEncWidth, kEncHeight);
+      diag::out("VENC send ok, ref=%u size=%dx%d\n", vencTimeRef_, kEncWidth, kEncHeight);
   }
   // The encoder holds its own reference while it needs the frame.
   RK_MPI_MB_ReleaseMB(block);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/diag.h"
 #include "platform/media/rk_mpi.h"
 
 namespace {
@@ -66,7 +67,7 @@ int record_osd_start(int width, int height) {
   g_width = width;
   g_height = height;
   g_started = true;
-  std::printf("record_osd: started %dx%d on VENC0\n", width, height);
+  diag::out("record_osd: started %dx%d on VENC0\n", width, height);
   return 0;
 }
 
@@ -94,7 +95,7 @@ void record_osd_stop() {
   g_width = 0;
   g_height = 0;
   g_started = false;
-  std::printf("record_osd: stopped\n");
+  diag::out("record_osd: stopped\n");
 }
 
 bool record_osd_started() { return g_started; }

@@ -150,7 +150,7 @@ void SaveVideoThread::ReceiveSaveVideo(bool isSave) {
     const int fd = ::open(QFile::encodeName(platform::qpath(raw)).constData(),
                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-      std::printf("ERROR: Create video file failed!\n");
+      diag::out("ERROR: Create video file failed!\n");
       diag::note("video", "%s: %s", QFile::encodeName(raw).constData(), std::strerror(errno));
     } else {
       videoFileNum_ = n > 3000 ? 0 : n;
@@ -375,7 +375,7 @@ void SaveVideoThread::closeRecording(Recording rec) {
                  std::strerror(errno));
     ::close(rec.fd);
   }
-  std::printf("save video: closed %s, bytes=%ld\n", QFile::encodeName(rec.rawPath).constData(),
+  diag::out("save video: closed %s, bytes=%ld\n", QFile::encodeName(rec.rawPath).constData(),
               static_cast<long>(rec.bytes));
   const bool ok = record::finishRawStream(rec.rawPath, rec.jpeg, false);
   emit recordingClosed(ok ? record::mp4PathFor(rec.rawPath) : rec.rawPath, ok);

@@ -32,7 +32,7 @@ void appendThumbnail(const QString& mp4Fs, const QByteArray& jpeg) {
   if (jpeg.isEmpty()) return;
   const qint64 size = QFileInfo(mp4Fs).size();
   if (!appendThumbnailBox(mp4Fs, jpeg)) {
-    std::printf("ERROR: append thm box failed: %s\n", QFile::encodeName(mp4Fs).constData());
+    diag::out("ERROR: append thm box failed: %s\n", QFile::encodeName(mp4Fs).constData());
     QFile::resize(mp4Fs, size);
   }
 }
@@ -47,7 +47,7 @@ bool remux(const QString& rawPath, const QString& mp4Path) {
     const std::vector<std::string> argv = {
         "ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-framerate", "25",
         "-i",     raw,        "-c:v",         "copy",      "-f",    "mp4", mp4};
-    std::printf("ffmpeg -y -framerate 25 -i %s -c:v copy -f mp4 %s\n", raw.c_str(), mp4.c_str());
+    diag::out("ffmpeg -y -framerate 25 -i %s -c:v copy -f mp4 %s\n", raw.c_str(), mp4.c_str());
     std::fflush(stdout);
     QElapsedTimer t;
     t.start();
@@ -75,7 +75,7 @@ bool finishRawStream(const QString& rawPath, const QByteArray& jpeg, bool recove
     if (readThumbnailBox(mp4Fs).isEmpty()) appendThumbnail(mp4Fs, firstFrameJpegOfRawStream(rawFs));
     done = true;
   } else if (size < kMinRawBytes) {
-    std::printf("ERROR: h264 too small (%lld), skip ffmpeg remux\n", static_cast<long long>(size));
+    diag::out("ERROR: h264 too small (%lld), skip ffmpeg remux\n", static_cast<long long>(size));
     if (!recovering) platform::sys().removeFile(rawPath.toStdString());
     platform::sys().syncFilesystems();
     return false;
