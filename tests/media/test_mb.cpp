@@ -81,19 +81,4 @@ TEST(MbPool, BadConfigurationsAndHandlesAreRefused) {
   EXPECT_EQ(RK_MPI_MB_GetSize(&notABlock), 0u);
 }
 
-TEST(RkLog, ErrorsAreOneRedLineAndOtherLevelsPlain) {
-  testing::internal::CaptureStderr();
-  RK_LOGE("RK_MPI_MB_GetMB fail %x", 0x2a);
-  RK_LOG(RK_LOG_LEVEL_ERROR, "record_osd: SetBitMap failed %#x\n", "f", 1, 0x10u);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "\033[31m\033[1mRK_MPI_MB_GetMB fail 2a\033[0m\n"
-            "\033[31m\033[1mrecord_osd: SetBitMap failed 0x10\033[0m\n");
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  RK_LOGI("info %d", 7);
-  RK_LOG(RK_LOG_LEVEL_DEBUG, "debug %d", "f", 1, 8);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "info 7\n");
-}
-
 }  // namespace

@@ -274,8 +274,6 @@ TEST(PowerSettings, MinuteRulesClampAndRefusePowerOffBeforeSleep) {
     EXPECT_EQ(pm.autoPowerOffMinutes(), c.offAfter);
     EXPECT_EQ(saved.count(), c.result == Edit::Changed ? 1 : 0);
   }
-  EXPECT_EQ(PowerManager::maximumMinutes(I), 100);
-  EXPECT_EQ(PowerManager::maximumMinutes(P), 120);
 }
 
 TEST(PowerSettings, WithoutASensorEnergySavingIsForcedOffAndCannotBeSwitchedOn) {

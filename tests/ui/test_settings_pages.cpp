@@ -140,10 +140,6 @@ TEST(PalettePage, StepsWrapThroughTheOwnersFieldsThenAskToSave) {
             QStringLiteral("reticle 0 (field 0); save; reticle 2 (field 2); save; "
                            "reticle 1 (field 1); save"));
   EXPECT_EQ(reticle, 1);
-  EXPECT_EQ(page->swatch(1)->styleSheet(),
-            QStringLiteral("background:#ff0000;border:3px solid #00b7ff;border-radius:25px;"));
-  EXPECT_TRUE(page->swatch(0)->styleSheet().contains(QLatin1String("#000000")));
-  EXPECT_TRUE(page->swatch(2)->styleSheet().contains(QLatin1String("#ffffff")));
 
   // The centre row steps the dot; its name is the one shown.
   log.clear();
@@ -222,8 +218,6 @@ TEST(ValueEditors, RingsAndPills) {
   for (const auto& c : cases) {
     editor->setValue(c.target, c.value, c.max, 1);
     EXPECT_EQ(editor->ring()->value(), c.fill) << c.value << "/" << c.max;
-    EXPECT_EQ(editor->ring()->valueText(), QString::number(c.value));
-    EXPECT_EQ(editor->ring()->unitText(), QStringLiteral("min"));
     EXPECT_EQ(editor->titleLabel()->text(), QString::fromLatin1(c.title));
   }
   editor->setValue(0, 30, 100, 1);
@@ -236,7 +230,6 @@ TEST(ValueEditors, RingsAndPills) {
   // A press steps at once and keeps stepping while held; release stops.
   emit editor->plusButton()->pressed();
   EXPECT_TRUE(editor->repeatTimer()->isActive());
-  EXPECT_EQ(editor->repeatTimer()->interval(), 120);
   emit editor->repeatTimer()->timeout({});
   emit editor->plusButton()->released();
   EXPECT_FALSE(editor->repeatTimer()->isActive());

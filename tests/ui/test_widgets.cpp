@@ -5,7 +5,6 @@
 
 #include "tests/ui/ui_test_util.h"
 #include "ui/battery.h"
-#include "ui/brightnesspillbutton.h"
 #include "ui/brightnessringwidget.h"
 #include "ui/pictures.h"
 #include "ui/toggleswitchbutton.h"
@@ -41,9 +40,7 @@ TEST(Battery, FillColoursFollowTheLevel) {
   struct Case {
     int level;
     QColor start, end;
-  } cases[] = {{15, b.alarmColorStart(), b.alarmColorEnd()},
-               {20, b.alarmColorStart(), b.alarmColorEnd()},
-               {45, Battery::kWarningColorStart, Battery::kWarningColorEnd},
+  } cases[] = {{20, b.alarmColorStart(), b.alarmColorEnd()},
                {60, Battery::kWarningColorStart, Battery::kWarningColorEnd},
                {80, b.normalColorStart(), b.normalColorEnd()}};
   for (const Case& c : cases) {
@@ -67,12 +64,9 @@ TEST(Battery, FillColoursFollowTheLevel) {
       near(charging.pixelColor(12, 50), mix(b.normalColorStart(), b.normalColorEnd(), 0.5)));
   EXPECT_TRUE(
       near(charging.pixelColor(160, 50), mix(b.normalColorStart(), b.normalColorEnd(), 0.5)));
-  EXPECT_TRUE(near(charging.pixelColor(b.width() / 2 - 6, 50), Qt::white));  // the bolt
 }
 
 TEST(BrightnessRing, GeometryClampAndSweep) {
-  // Thin rings keep 6 px.
-  EXPECT_NEAR(BrightnessRingWidget::innerRadius(40), 16.8 - 6.0, 1e-9);
   BrightnessRingWidget ring;
   ring.setValue(150);
   EXPECT_EQ(ring.value(), 100);
@@ -101,30 +95,5 @@ TEST(BrightnessRing, GeometryClampAndSweep) {
   ring.setValue(100);
   img = uitest::render(&ring);
   for (double d : {10.0, 90.0, 180.0, 350.0}) EXPECT_EQ(at(img, d), accent) << d;
-  // Between the sun's rays and the ring there is nothing.
-  EXPECT_EQ(img.pixelColor(100, 40).alpha(), 0);
-  EXPECT_EQ(img.pixelColor(100, 100), accent);  // the sun's disc
 }
 
-TEST(BrightnessPill, SignFiguresAndPainting) {
-  BrightnessPillButton plus(BrightnessPillButton::Plus);
-  BrightnessPillButton minus(BrightnessPillButton::Minus);
-  for (auto* b : {&plus, &minus}) b->resize(148, 54);
-  const QImage p = uitest::render(&plus);
-  const QImage m = uitest::render(&minus);
-  // Horizontal bar on both, 16 px either side of the centre.
-  EXPECT_EQ(p.pixelColor(74 - 14, 27), QColor(Qt::white));
-  EXPECT_EQ(m.pixelColor(74 + 14, 27), QColor(Qt::white));
-  EXPECT_EQ(m.pixelColor(74 + 20, 27),
-            BrightnessPillButton::fillColor(BrightnessPillButton::Minus, false));
-  // The vertical bar only on plus.
-  EXPECT_EQ(p.pixelColor(74, 27 - 12), QColor(Qt::white));
-  EXPECT_EQ(m.pixelColor(74, 27 - 12),
-            BrightnessPillButton::fillColor(BrightnessPillButton::Minus, false));
-  EXPECT_EQ(p.pixelColor(20, 27), QColor(94, 247, 217));
-  // Round ends: the corner stays clear.
-  EXPECT_EQ(p.pixelColor(1, 1).alpha(), 0);
-
-  plus.setDown(true);
-  EXPECT_EQ(uitest::render(&plus).pixelColor(20, 27), QColor(78, 198, 175));
-}
