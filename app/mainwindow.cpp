@@ -12,7 +12,7 @@
 #include "app/appcontroller.h"
 #include "platform/constants.h"
 #include "app/mainzeroingpage.h"
-#include "devices/power_monitor.h"
+#include "app/device_power.h"
 #include "record/photo_capture.h"
 #include "app/settings_pages.h"
 #include "app/media_pages.h"
@@ -60,13 +60,8 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   }
 
   // 6.
-  power_ = new PowerMonitor(this);
-  connectPowerMonitor();
-  batteryTimer_ = new QTimer(this);
-  batteryTimer_->setInterval(1000);
-  connect(batteryTimer_, &QTimer::timeout, this, &MainWindow::pollBatteryPercent);
-  batteryTimer_->start();
-  pollBatteryPercent();
+  power_->setInterface(overlay_, home_);
+  power_->startBatteryPoll();
   refreshStatusBar();
 
   // 7.
@@ -85,6 +80,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   }
   imageThread_->ReceiveScale(cfg_.zoomTenths);
   mediaPages_->setImageThread(imageThread_);
+  power_->setImageThread(imageThread_);
   photos_ = new PhotoCapture(central_, imageThread_, this);
   photos_->setFeedbackWidgets({toasts_->label(), toasts_->flashWidget()});
   connect(photos_, &PhotoCapture::saved, this,
@@ -93,13 +89,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
 
   // 8.
   applyState();
-  power_->resetCharger();
-  power_->refreshCharger();
-  // The first battery reading came before the image thread existed; a device
-  // started on a flat battery must not run its camera until the next change.
-  if (power_->lowPower())
-    QMetaObject::invokeMethod(imageThread_, "ReceiveLowPower", Qt::QueuedConnection,
-                              Q_ARG(bool, true));
+  power_->refreshChargerAfresh();
 
   // 9.
   buildRecorder();
@@ -110,7 +100,10 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   keyReader_->start(QThread::InheritPriority);
 
   // 11.
-  openMotionSensor();
+  if (power_->openMotionSensor())
+    refreshEnergyPages();
+  else
+    refreshPowerState();
 
   // 12.
   tempPollTimer_ = new QTimer(this);
@@ -285,9 +278,7 @@ void MainWindow::saveSettings() {
 
 void MainWindow::resetSettingsToDefaults(QSettings& s) {
   resetControllerSettings(s, cfg_, state_);
-  if (powerManager_)
-    powerManager_->setEnergySettings(cfg_.energySavingEnabled, cfg_.idleSleepMinutes,
-                                     cfg_.autoPowerOffMinutes);
+  if (power_) power_->reloadEnergySettings();
   applyState();
   retranslateUi();
 }
@@ -321,7 +312,7 @@ void MainWindow::retranslateUi() {
   for (QWidget* p : pages_)
     if (auto* page = qobject_cast<UiPage*>(p)) page->applyLanguage(cfg_.language);
   if (overlay_) overlay_->slot_recv_language(cfg_.language);
-  if (settingsPages_) settingsPages_->refresh(gsensorAvailable_);
+  if (settingsPages_) settingsPages_->refresh(gsensorAvailable());
   if (tempPages_) tempPages_->setLanguage(cfg_.language);
 }
 
@@ -354,7 +345,7 @@ void MainWindow::wireSettingsPages() {
   connect(sp, &SettingsPages::gsensorUnavailable, this, [this] { showToast(Toast::NoGsensor); });
   connect(sp, &SettingsPages::energyMinutesNudged, this, &MainWindow::nudgeEnergyMinutes);
   connect(sp, &SettingsPages::factoryResetConfirmed, this, &MainWindow::factoryReset);
-  sp->refreshEnergySaving(gsensorAvailable_);
+  sp->refreshEnergySaving(gsensorAvailable());
 }
 
 void MainWindow::setLanguage(int lang) {
@@ -387,7 +378,7 @@ void MainWindow::onPageChanged() {
   // Leaving a gallery: playback ends and the list starts from the newest.
   if (mediaPages_) mediaPages_->pageChanged(previousPage_, current);
   previousPage_ = current;
-  if (powerManager_) powerManager_->setOnHomePage(current == kHomePage);
+  if (power_) power_->manager()->setOnHomePage(current == kHomePage);
   if (current == kPalettePage) {
     overlay_->slot_recv_reticle_mode(RETICLE_MODE_ALWAYS);
     overlay_->slot_update(-1.0);
@@ -445,8 +436,6 @@ QWidget* MainWindow::calibrationPanel() const { return tempPages_->banner(); }
 CalibrationFlow* MainWindow::calibrationFlow() const { return tempPages_->flow(); }
 QLabel* MainWindow::toastLabel() const { return toasts_ ? toasts_->label() : nullptr; }
 QWidget* MainWindow::flashOverlay() const { return toasts_ ? toasts_->flashWidget() : nullptr; }
-bool MainWindow::lowPower() const { return power_ && power_->lowPower(); }
-bool MainWindow::sdPresent() const { return power_ && power_->sdPresent(); }
 
 // ------------------------------------------------------------------ slots
 
@@ -479,7 +468,7 @@ void MainWindow::buildRecorder() {
   connect(mediaPages_->library(), &gallery::MediaLibrary::videoCounterResetRequested, recorder_,
           &Recorder::resetVideoCounter);
   // The final exit waits until a recording is on the card.
-  powerManager_->setWriterBusy([this] { return recorder_ && (recorder_->recording() || recorder_->closing()); });
+  power_->manager()->setWriterBusy([this] { return recorder_ && (recorder_->recording() || recorder_->closing()); });
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

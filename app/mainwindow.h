@@ -12,7 +12,6 @@
 #include "app/home_gestures.h"
 #include "app/page_table.h"
 #include "app/settings_store.h"
-#include "devices/accelerometer.h"
 #include "devices/rv_key.h"
 
 class AppController;
@@ -24,6 +23,7 @@ class MainZeroingPage;
 class MenuPage;
 class PhotoCapture;
 class PowerMonitor;
+class DevicePower;
 class Recorder;
 class PowerManager;
 class MediaPages;
@@ -89,7 +89,7 @@ class MainWindow : public QMainWindow, public Pages {
   int zoomTenths() const { return cfg_.zoomTenths; }
   int language() const { return cfg_.language; }
   bool srEnabled() const { return cfg_.srEnabled; }
-  bool gsensorAvailable() const { return gsensorAvailable_; }
+  bool gsensorAvailable() const;
   QPoint reticleCenter() const { return reticleCenter_; }
   QStackedWidget* stack() const { return stack_; }
   QWidget* page(int index) const;
@@ -105,8 +105,8 @@ class MainWindow : public QMainWindow, public Pages {
   QWidget* flashOverlay() const;
   QWidget* calibrationPanel() const;
   CalibrationFlow* calibrationFlow() const;
-  PowerMonitor* powerMonitor() const { return power_; }
-  PowerManager* powerManager() const { return powerManager_; }
+  PowerMonitor* powerMonitor() const;
+  PowerManager* powerManager() const;
   MediaPages* mediaPages() const { return mediaPages_; }
   bool lowPower() const;
   bool sdPresent() const;
@@ -129,9 +129,7 @@ class MainWindow : public QMainWindow, public Pages {
   QWidget* makePage(int index);
   void buildOverlay();
   void wireSettingsPages();
-  void connectPowerMonitor();
   void buildPowerManagement();
-  void openMotionSensor();
   void onIdleSleepChanged(bool sleeping);
   void onPowerOffStarted();
   void buildGallery();
@@ -163,9 +161,7 @@ class MainWindow : public QMainWindow, public Pages {
   HomeGestures gestures_;
   std::function<qint64()> clock_;
   ZeroingGesture* zeroGesture_ = nullptr;
-  PowerMonitor* power_ = nullptr;
-  PowerManager* powerManager_ = nullptr;
-  Accelerometer accel_;
+  DevicePower* power_ = nullptr;
   MediaPages* mediaPages_ = nullptr;
   int previousPage_ = 0;
   PhotoCapture* photos_ = nullptr;
@@ -184,14 +180,11 @@ class MainWindow : public QMainWindow, public Pages {
 
   // Run-time flags.
   bool calibrating_ = false;
-  bool gsensorAvailable_ = false;
   int zeroOffsetX_ = 0;
   int zeroOffsetY_ = 0;
   QPoint reticleCenter_{180, 160};
 
   // Timers.
-  QTimer* batteryTimer_ = nullptr;
-  QTimer* motionTimer_ = nullptr;
   QTimer* tempPollTimer_ = nullptr;
   QTimer* calibrationTimer_ = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
+#include "app/device_power.h"
 #include "devices/power_monitor.h"
 #include "app/settings_pages.h"
 #include "imaging/image_pro_thread.h"
@@ -13,39 +14,8 @@
 #include "overlay/aim.h"
 #include "ui/homepage.h"
 
-void MainWindow::connectPowerMonitor() {
-  connect(power_, &PowerMonitor::batteryPercentRead, this, [this](int percent) {
-    if (state_) state_->setBatteryPercent(percent);
-    if (overlay_) overlay_->slot_recv_battery_percent(percent);
-  });
-  connect(power_, &PowerMonitor::lowPowerChanged, this, [this](bool low) {
-    if (overlay_) overlay_->slot_recv_lowpower(low);
-    if (imageThread_)
-      QMetaObject::invokeMethod(imageThread_, "ReceiveLowPower", Qt::QueuedConnection,
-                                Q_ARG(bool, low));
-  });
-  connect(power_, &PowerMonitor::chargingChanged, this, [this](bool charging) {
-    if (home_) home_->setCharging(charging);
-    if (overlay_) overlay_->slot_recv_charge(charging);
-  });
-  connect(power_, &PowerMonitor::chargerOnlineChanged, this, [this](bool connected) {
-    if (overlay_) {
-      overlay_->slot_recv_chargeOnline(connected);
-      if (state_) overlay_->slot_recv_battery_percent(state_->batteryPercent());
-      overlay_->raise();
-    }
-    if (imageThread_)
-      QMetaObject::invokeMethod(imageThread_, "ReceiveCharge", Qt::QueuedConnection,
-                                Q_ARG(bool, connected));
-    if (home_) home_->setBatteryVisible(!connected);
-  });
-  connect(power_, &PowerMonitor::sdPresentRead, this, [this](bool present) {
-    if (home_) home_->setSdCardPresent(present);
-  });
-}
-
 void MainWindow::pollBatteryPercent() {
-  if (power_) power_->poll();
+  if (power_) power_->pollBattery();
 }
 
 void MainWindow::applyBacklight() {
@@ -58,60 +28,37 @@ void MainWindow::applyBacklight() {
 // Idle sleep, the countdown and the power-off sequence are decided by the
 // power manager; the window does the showing, hiding and telling.
 void MainWindow::buildPowerManagement() {
-  powerManager_ = new PowerManager(this);
-  powerManager_->setEnergySettings(cfg_.energySavingEnabled, cfg_.idleSleepMinutes,
-                                   cfg_.autoPowerOffMinutes);
-  powerManager_->setMotionSource([this](float out[3]) { return accel_.readTrimmed(out); });
-  connect(powerManager_, &PowerManager::energySettingsChanged, this,
-          [this](bool on, int idle, int off) {
-            cfg_.energySavingEnabled = on;
-            cfg_.idleSleepMinutes = idle;
-            cfg_.autoPowerOffMinutes = off;
-            saveSettings();
-            refreshEnergyPages();
-          });
-  connect(powerManager_, &PowerManager::idleSleepChanged, this, &MainWindow::onIdleSleepChanged);
-  connect(powerManager_, &PowerManager::sleepCountdownChanged, this, [this](int seconds) {
-    if (!home_) return;
-    if (seconds > 0) home_->setSleepCountdown(seconds);
-    home_->setSleepCountdownVisible(seconds > 0);
+  power_ = new DevicePower(&cfg_, state_, this);
+  connect(power_, &DevicePower::energySettingsStored, this, [this] {
+    saveSettings();
+    refreshEnergyPages();
   });
-  connect(powerManager_, &PowerManager::powerOffStarted, this, &MainWindow::onPowerOffStarted);
-  connect(powerManager_, &PowerManager::exitRequested, this, &MainWindow::appExit);
-}
-
-void MainWindow::openMotionSensor() {
-  gsensorAvailable_ = accel_.init() == 0;
-  if (!gsensorAvailable_) {
-    qWarning("GSensor init failed, idle auto-sleep disabled");
-    // Forces energy saving off, which is saved through energySettingsChanged.
-    powerManager_->setSensorAvailable(false);
-    refreshPowerState();
-    return;
-  }
-  powerManager_->setSensorAvailable(true);
-  motionTimer_ = new QTimer(this);
-  motionTimer_->setInterval(PowerManager::kTickMs);
-  connect(motionTimer_, &QTimer::timeout, this, &MainWindow::pollAccelMotion);
-  motionTimer_->start();
-  refreshEnergyPages();
+  PowerManager* manager = power_->manager();
+  connect(manager, &PowerManager::idleSleepChanged, this, &MainWindow::onIdleSleepChanged);
+  connect(manager, &PowerManager::powerOffStarted, this, &MainWindow::onPowerOffStarted);
+  connect(manager, &PowerManager::exitRequested, this, &MainWindow::appExit);
 }
 
 void MainWindow::pollAccelMotion() {
-  if (powerManager_) powerManager_->pollAccelMotion();
+  if (power_) power_->pollMotion();
 }
 
 void MainWindow::refreshPowerState() {
-  if (powerManager_) powerManager_->refreshPowerState();
+  if (power_) power_->manager()->refreshPowerState();
   refreshEnergyPages();
 }
 
 void MainWindow::refreshEnergyPages() {
-  if (settingsPages_) settingsPages_->refreshEnergySaving(gsensorAvailable_);
+  if (settingsPages_) settingsPages_->refreshEnergySaving(gsensorAvailable());
 }
 
-bool MainWindow::idleSleeping() const { return powerManager_ && powerManager_->idleSleeping(); }
-bool MainWindow::poweringOff() const { return powerManager_ && powerManager_->poweringOff(); }
+bool MainWindow::idleSleeping() const { return power_ && power_->manager()->idleSleeping(); }
+bool MainWindow::poweringOff() const { return power_ && power_->manager()->poweringOff(); }
+bool MainWindow::gsensorAvailable() const { return power_ && power_->gsensorAvailable(); }
+bool MainWindow::lowPower() const { return power_ && power_->monitor()->lowPower(); }
+bool MainWindow::sdPresent() const { return power_ && power_->monitor()->sdPresent(); }
+PowerMonitor* MainWindow::powerMonitor() const { return power_ ? power_->monitor() : nullptr; }
+PowerManager* MainWindow::powerManager() const { return power_ ? power_->manager() : nullptr; }
 
 void MainWindow::onIdleSleepChanged(bool sleeping) {
   if (sleeping) {
@@ -132,7 +79,7 @@ void MainWindow::onIdleSleepChanged(bool sleeping) {
 
 // One power-off sequence for the key and the automatic path.
 void MainWindow::powerOff() {
-  if (powerManager_) powerManager_->requestPowerOff();
+  if (power_) power_->manager()->requestPowerOff();
 }
 
 void MainWindow::onPowerOffStarted() {
@@ -148,14 +95,14 @@ void MainWindow::onPowerOffStarted() {
 }
 
 void MainWindow::setEnergySavingEnabled(bool on) {
-  if (powerManager_->setEnergySavingEnabled(on) == PowerManager::Edit::SensorMissing)
+  if (power_->manager()->setEnergySavingEnabled(on) == PowerManager::Edit::SensorMissing)
     showToast(Toast::NoGsensor);
   refreshEnergyPages();
 }
 
 void MainWindow::nudgeEnergyMinutes(int delta) {
   const int target = settingsPages_->energyAdjustTarget();
-  switch (powerManager_->nudgeEnergyMinutes(target, delta)) {
+  switch (power_->manager()->nudgeEnergyMinutes(target, delta)) {
     case PowerManager::Edit::BelowIdleSleep:
       showToast(Toast::PowerOffBelowIdle);
       break;
