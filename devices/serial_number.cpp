@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QList>
+#include <QRegularExpression>
 
 #include "platform/paths.h"
 
@@ -46,7 +47,13 @@ QString fromCpuinfo(const QByteArray& text) {
   return QString();
 }
 
-QString fromDeviceTree(const QByteArray& bytes) { return upToNul(bytes).trimmed(); }
+// A serial is one token on one line of the information page: anything past
+// the first line of the property is not part of it.
+QString fromDeviceTree(const QByteArray& bytes) {
+  const QString value = upToNul(bytes).trimmed();
+  const int eol = value.indexOf(QRegularExpression(QStringLiteral("[\\r\\n]")));
+  return (eol >= 0 ? value.left(eol) : value).trimmed();
+}
 
 QString read() {
   QByteArray bytes;

@@ -95,7 +95,10 @@ void sortMedia(QStringList* paths, MediaKind kind) {
   }
   std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
     if (a.number != b.number) return a.number > b.number;
-    return QString::compare(a.name, b.name) < 0;
+    // The whole path last, so the order is total and a refresh never
+    // shuffles items that compare equal otherwise.
+    const int byName = QString::compare(a.name, b.name);
+    return byName != 0 ? byName < 0 : a.path < b.path;
   });
   paths->clear();
   for (Key& k : keys) paths->append(std::move(k.path));

@@ -21,6 +21,7 @@ TEST(SerialNumber, CpuinfoLineAndDeviceTreeNode) {
   EXPECT_EQ(serial_number::fromDeviceTree(QByteArray("c3d4e5f6a7b8\0", 13)),
             QStringLiteral("c3d4e5f6a7b8"));
   EXPECT_EQ(serial_number::fromDeviceTree(" 1234 \n"), QStringLiteral("1234"));
+  EXPECT_EQ(serial_number::fromDeviceTree("ab12\r\nHardware\t: x"), QStringLiteral("ab12"));
 }
 
 TEST(SerialNumber, ReadsCpuinfoFirstThenTheDeviceTree) {
