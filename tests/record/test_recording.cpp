@@ -162,8 +162,11 @@ TEST(Recording, TheInterfaceIsBurnedIntoTheRecordedPicture) {
   mark->setStyleSheet("background: #ff0000");
   RecordOsdBuilder builder(central, rig.image.get());
 
-  rig.writer->ReceiveSaveVideo(true);
+  // The window starts the overlay before the writer switches the feed on
+  // (the writer answers a queued call): so here, or a slow machine encodes
+  // the first frame before the first picture is in place.
   builder.start();
+  rig.writer->ReceiveSaveVideo(true);
   pump(1000);
   builder.stop();
   rig.writer->ReceiveSaveVideo(false);
