@@ -11,7 +11,7 @@
 #include "platform/rga/rga.h"
 #include "sim/panel_underlay.h"
 #include "sim/sim_board.h"
-#include "tests/support/temp_root.h"
+#include "tests/support/panel_bench.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -24,17 +24,10 @@ void showGrey(std::vector<uint8_t>& frame) {
 int centreGrey(const sim::PanelUnderlay& panel) { return qGray(panel.picture().pixel(180, 160)); }
 
 TEST(SleepPanel, ReleasingTheDisplayDarkensThePanelAndWakingLightsIt) {
-  TempRoot root;
-  sim::SimBoard board;
-  QString error;
-  ASSERT_TRUE(board.create(sim::SimBoardOptions{}, &error)) << error.toStdString();
-  board.install();
-  QMainWindow window;
-  window.setAttribute(Qt::WA_TranslucentBackground);
-  window.setFixedSize(360, 320);
-  window.setCentralWidget(new QWidget);
-  sim::PanelUnderlay panel(&board.kms(), &window);
-  window.show();
+  testsupport::PanelBench bench;
+  ASSERT_TRUE(bench.ok);
+  QMainWindow& window = bench.window;
+  sim::PanelUnderlay& panel = *bench.panel;
 
   std::vector<uint8_t> frame(256 * 192 * 3 / 2, 128);
   std::fill(frame.begin(), frame.begin() + 256 * 192, 180);

@@ -14,7 +14,7 @@
 #include "sim/panel_underlay.h"
 #include "sim/sim_board.h"
 #include "tests/sim/kms_client.h"
-#include "tests/support/temp_root.h"
+#include "tests/support/panel_bench.h"
 
 namespace {
 
@@ -26,18 +26,11 @@ const char kMaxPath[] = "/sys/class/backlight/22120000.dsi.0/max_brightness";
 int shownGrey(QMainWindow& window) { return qGray(window.grab().toImage().pixel(180, 160)); }
 
 TEST(PanelUnderlay, BacklightDimsThePictureInProportion) {
-  TempRoot root;
-  sim::SimBoard board;
-  QString error;
-  ASSERT_TRUE(board.create(sim::SimBoardOptions{}, &error)) << error.toStdString();
-  board.install();
-
-  QMainWindow window;
-  window.setAttribute(Qt::WA_TranslucentBackground);
-  window.setFixedSize(360, 320);
-  window.setCentralWidget(new QWidget);
-  sim::PanelUnderlay panel(&board.kms(), &window);
-  window.show();
+  testsupport::PanelBench bench;
+  ASSERT_TRUE(bench.ok);
+  TempRoot& root = bench.root;
+  QMainWindow& window = bench.window;
+  sim::PanelUnderlay& panel = *bench.panel;
 
   // A flat grey picture on the overlay plane.
   const int fd = platform::drm().open("rockchip", nullptr);

@@ -13,7 +13,7 @@
 #include "sim/panel_underlay.h"
 #include "sim/sim_board.h"
 #include "tests/sim/kms_client.h"
-#include "tests/support/temp_root.h"
+#include "tests/support/panel_bench.h"
 
 namespace {
 
@@ -48,19 +48,11 @@ QImage landscape(const simtest::Buffer& b) {
 }
 
 TEST(PanelUnderlay, ShowsTheOverlayTurnedBackBeneathTheWindow) {
-  TempRoot root;
-  sim::SimBoard board;
-  QString error;
-  ASSERT_TRUE(board.create(sim::SimBoardOptions{}, &error)) << error.toStdString();
-  board.install();
-
-  QMainWindow window;
-  window.setAttribute(Qt::WA_TranslucentBackground);
-  window.setFixedSize(360, 320);
-  auto* central = new QWidget;
-  window.setCentralWidget(central);
-  sim::PanelUnderlay panel(&board.kms(), &window);
-  window.show();
+  testsupport::PanelBench bench;
+  ASSERT_TRUE(bench.ok);
+  QMainWindow& window = bench.window;
+  sim::PanelUnderlay& panel = *bench.panel;
+  QWidget* central = bench.central;
   EXPECT_EQ(panel.picture().pixel(180, 160), qRgb(0, 0, 0));  // dark before the first commit
 
   const int fd = platform::drm().open("rockchip", nullptr);
