@@ -196,7 +196,7 @@ void MainWindow::buildUi() {
   // 6.
   connect(stack_, &QStackedWidget::currentChanged, this, [this] {
     onPageChanged();
-    if (mediaPages_) mediaPages_->refresh();
+    if (mediaPages_) mediaPages_->refresh(stack_->currentIndex());
   });
   onPageChanged();
 
@@ -323,7 +323,7 @@ void MainWindow::buildGallery() {
   connect(mediaPages_, &MediaPages::playbackStarted, this, [this] {
     stack_->hide();
     if (overlay_) overlay_->hide();
-    if (toasts_) toasts_->hideForCapture();
+    if (toasts_) toasts_->hideAll();
   });
   connect(mediaPages_, &MediaPages::playbackFinished, this, [this] {
     stack_->show();
@@ -463,7 +463,7 @@ void MainWindow::buildRecorder() {
     showToast(Toast::RecordingStopped);
   });
   connect(recorder_, &Recorder::closed, this, [this] {
-    if (stack_->currentIndex() == kVideoGalleryPage) mediaPages_->refreshVideos();
+    mediaPages_->refresh(stack_->currentIndex());
   });
   connect(mediaPages_->library(), &gallery::MediaLibrary::videoCounterResetRequested, recorder_,
           &Recorder::resetVideoCounter);
@@ -474,5 +474,5 @@ void MainWindow::buildRecorder() {
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (menu_) menu_->relayout();
-  if (mediaPages_) mediaPages_->refresh();
+  if (mediaPages_) mediaPages_->refresh(stack_->currentIndex());
 }

@@ -85,7 +85,6 @@ class MainWindow : public QMainWindow, public Pages {
 
   // Read access for tests and for the simulator's screenshot.
   double uiScale() const { return uiScale_; }
-  const ControllerSettings& settingsMirror() const { return cfg_; }
   int zoomTenths() const { return cfg_.zoomTenths; }
   int language() const { return cfg_.language; }
   bool srEnabled() const { return cfg_.srEnabled; }
@@ -94,7 +93,6 @@ class MainWindow : public QMainWindow, public Pages {
   QStackedWidget* stack() const { return stack_; }
   QWidget* page(int index) const;
   HomePage* homePage() const { return home_; }
-  MenuPage* menuPage() const { return menu_; }
   aim* overlay() const { return overlay_; }
   ImageProThread* imageThread() const { return imageThread_; }
   Recorder* recorder() const { return recorder_; }

@@ -45,12 +45,10 @@ void MediaPages::pageChanged(int previous, int current) {
   if (previous == Pages::kVideoGalleryPage) videos_->resetSelection();
 }
 
-void MediaPages::refresh() {
-  photos_->refresh();
-  videos_->refresh();
+void MediaPages::refresh(int current) {
+  if (current == Pages::kPhotoGalleryPage) photos_->refresh();
+  if (current == Pages::kVideoGalleryPage) videos_->refresh();
 }
-
-void MediaPages::refreshVideos() { videos_->refresh(); }
 
 void MediaPages::deleteAll() { library_->deleteAll(); }
 

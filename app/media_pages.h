@@ -27,9 +27,9 @@ class MediaPages : public QObject {
   // The stack moved from page `previous` to `current`: playback ends, a
   // gallery left behind starts from its newest item next time.
   void pageChanged(int previous, int current);
-  // Rebuilds the visible lists (the card may have changed).
-  void refresh();
-  void refreshVideos();
+  // Rebuilds the list of the gallery on page `current`, if it is one (the
+  // card may have changed); a gallery not on screen is rebuilt when it is.
+  void refresh(int current);
   // Every photo and video goes, counters reset.
   void deleteAll();
   // Stops playback and waits at most `ms` for its thread.

@@ -22,7 +22,6 @@ class PowerMonitor : public QObject {
   int batteryPercent() const { return percent_; }
   bool lowPower() const { return lowPower_; }
   bool sdPresent() const { return sdPresent_; }
-  int chargerOnline() const { return chargerOnline_; }
   bool charging() const { return chargingState_ == 1; }
 
  signals:

@@ -81,7 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int blocks = settings::loadVideoEncMBCnt();
   check(blocks >= 2 && blocks <= 8, "encoder blocks");
   settings::readVideoFileNum();
-  settings::readSrEnabled(false);
   const int photo = PhotoCapture::takePictureNumber();
   check(photo >= 0 && photo <= 10000, "photo number");
   return 0;

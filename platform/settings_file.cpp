@@ -52,6 +52,5 @@ int loadVideoEncMBCnt() {
   return v;
 }
 
-bool readSrEnabled(bool current) { return readBoolOrInit(key::kSrEnabled, current); }
 
 }  // namespace settings

@@ -49,8 +49,5 @@ void writeVideoFileNum(int n);
 // Encoder buffer count, clamped to [2, 8]; the clamped value is always written back.
 int loadVideoEncMBCnt();
 
-// Super-resolution flag as the image thread reads it when it starts running:
-// the stored value, or `current` (written) when missing.
-bool readSrEnabled(bool current);
 
 }  // namespace settings

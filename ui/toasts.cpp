@@ -70,15 +70,8 @@ void Toasts::flash() {
   QTimer::singleShot(70, flash_, &QWidget::hide);
 }
 
-void Toasts::hideForCapture() {
-  labelWasShown_ = label_->isVisible();
-  flashWasShown_ = flash_->isVisible();
-  if (labelWasShown_) label_->hide();
-  if (flashWasShown_) flash_->hide();
-}
-
-void Toasts::restore() {
-  if (labelWasShown_) label_->show();
-  if (flashWasShown_) flash_->show();
-  labelWasShown_ = flashWasShown_ = false;
+void Toasts::hideAll() {
+  timer_->stop();
+  label_->hide();
+  flash_->hide();
 }

@@ -24,10 +24,8 @@ class Toasts : public QObject {
   void show(const UiText& text, Shape shape);
   // The photo flash: shown at once, gone after 70 ms.
   void flash();
-  // Hides both for a moment, e.g. while the interface is rendered into a
-  // photo; restore() shows what was visible again.
-  void hideForCapture();
-  void restore();
+  // Hides the toast and the flash at once (a video takes the screen).
+  void hideAll();
 
   QLabel* label() const { return label_; }
   QWidget* flashWidget() const { return flash_; }
@@ -38,6 +36,4 @@ class Toasts : public QObject {
   QWidget* flash_;
   QTimer* timer_;
   int language_ = 1;
-  bool labelWasShown_ = false;
-  bool flashWasShown_ = false;
 };
