@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/paths.h"
+#include "platform/unique_fd.h"
 
 namespace power_supply {
 
@@ -35,11 +36,10 @@ int applyBacklightBrightness(int percent) {
   const int value = (percent * 255 + 50) / 100;
   const std::string path = platform::path(kBacklightPath);
   // O_TRUNC: sysfs ignores it; the simulated board keeps the value in a plain file.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) return -1;
+  const platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+  if (!fd.valid()) return -1;
   const QByteArray text = QByteArray::number(value);
-  const ssize_t n = ::write(fd, text.constData(), static_cast<size_t>(text.size()));
-  ::close(fd);
+  const ssize_t n = ::write(fd.get(), text.constData(), static_cast<size_t>(text.size()));
   return n == text.size() ? 0 : -1;
 }
 

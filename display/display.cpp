@@ -36,7 +36,7 @@ diag::Throttle g_copyFailures;
 // (drm_display.h) over the module's four buffers.
 void releaseBuffers(DisplayState& s) {
   for (DrmBuffer& b : s.buffers)
-    if (b.map || b.fbId || b.dmaFd >= 0) drmReleaseBuffer(s.device.fd.get(), &b);
+    if (b.held()) drmReleaseBuffer(s.device.fd.get(), &b);
 }
 
 }  // namespace
@@ -97,8 +97,8 @@ int drm_commit(DisplayState* state, int index, void* src, int srcFd, int srcForm
   s.rotation = rga_rotation_code(rotation);
   rga_set_rect(&s.rect, x, y, w, h, srcWidth, srcHeight, srcFormat);
   rga_info_t d{};
-  d.fd = b.dmaFd;
-  d.virAddr = b.dmaFd >= 0 ? nullptr : b.map;
+  d.fd = b.dmaFd.get();
+  d.virAddr = b.dmaFd.valid() ? nullptr : b.map;
   d.mmuFlag = 1;
   rga_set_rect(&d.rect, 0, 0, state->width, state->height, state->width, state->height,
                state->rgaFormat);
@@ -134,7 +134,7 @@ int display_rga_copy_last_to(void* dst, int dstWidth, int dstHeight, int rotatio
   int fd, width, height;
   {
     std::lock_guard<std::mutex> g(s.lock);
-    fd = s.buffers[s.lastIndex].dmaFd;
+    fd = s.buffers[s.lastIndex].dmaFd.get();
     width = s.width;
     height = s.height;
   }

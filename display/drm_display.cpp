@@ -193,7 +193,7 @@ int drmInit(DrmDevice* dev) {
     return kNoDevice;
   }
   if (const char* missing = missingCommitProperty(overlay)) {
-    diag::note("drm", "overlay plane %u has no \"%s\" property: frames cannot be committed",
+    diag::warning(diag::kDisplay, "overlay plane %u has no \"%s\" property: frames cannot be committed",
                overlay.plane->plane_id, missing);
     return kNoDevice;
   }
@@ -262,14 +262,15 @@ int drmGetBuffer(int fd, int width, int height, uint32_t fourcc, DrmBuffer* buff
     api.destroyDumbBuffer(fd, handle);
     return kInvalid;
   }
-  int dmaFd = -1;
+  int exported = -1;
   // Close-on-exec: helper programs (the remux) must not inherit scan-out memory.
-  if (api.primeHandleToFD(fd, handle, DRM_CLOEXEC | DRM_RDWR, &dmaFd) != 0) {
+  if (api.primeHandleToFD(fd, handle, DRM_CLOEXEC | DRM_RDWR, &exported) != 0) {
     diag::out("failed to get dmabuf fd: %s\n", std::strerror(errno));
     api.munmap(map, size);
     api.destroyDumbBuffer(fd, handle);
     return kInvalid;
   }
+  platform::UniqueFd dmaFd(exported);
   uint32_t handles[4] = {handle, 0, 0, 0};
   uint32_t pitches[4] = {pitch, 0, 0, 0};
   uint32_t offsets[4] = {0, 0, 0, 0};
@@ -283,29 +284,52 @@ int drmGetBuffer(int fd, int width, int height, uint32_t fourcc, DrmBuffer* buff
                    pitches, offsets, &fbId, 0);
   if (ret != 0) {
     diag::out("failed to create fb_id %d\n", ret);
-    ::close(dmaFd);
     api.munmap(map, size);
     api.destroyDumbBuffer(fd, handle);
     return ret;
   }
+  buffer->release();
   buffer->fbId = fbId;
   buffer->handle = handle;
   buffer->size = size;
   buffer->pitch = pitch;
   buffer->map = map;
-  buffer->dmaFd = dmaFd;
+  buffer->dmaFd = std::move(dmaFd);
+  buffer->api_ = &api;
+  buffer->deviceFd_ = fd;
   // The framebuffer and the exported descriptor keep the memory alive.
   api.destroyDumbBuffer(fd, handle);
   return 0;
 }
 
-int drmReleaseBuffer(int fd, DrmBuffer* buffer) {
+void DrmBuffer::release() {
+  if (api_) {
+    if (fbId) api_->rmFB(deviceFd_, fbId);
+    if (map) api_->munmap(map, size);
+  }
+  dmaFd.reset();
+  fbId = handle = pitch = 0;
+  size = 0;
+  map = nullptr;
+  api_ = nullptr;
+  deviceFd_ = -1;
+}
+
+void DrmBuffer::take(DrmBuffer& other) {
+  fbId = std::exchange(other.fbId, 0);
+  handle = std::exchange(other.handle, 0);
+  size = std::exchange(other.size, 0);
+  pitch = std::exchange(other.pitch, 0);
+  map = std::exchange(other.map, nullptr);
+  dmaFd = std::move(other.dmaFd);
+  api_ = std::exchange(other.api_, nullptr);
+  deviceFd_ = std::exchange(other.deviceFd_, -1);
+}
+
+// The buffer remembers the device that made it; `fd` is that device.
+int drmReleaseBuffer(int /*fd*/, DrmBuffer* buffer) {
   if (!buffer) return kInvalid;
-  platform::DrmApi& api = platform::drm();
-  if (buffer->fbId) api.rmFB(fd, buffer->fbId);
-  if (buffer->dmaFd >= 0) ::close(buffer->dmaFd);
-  if (buffer->map) api.munmap(buffer->map, buffer->size);
-  *buffer = DrmBuffer();
+  buffer->release();
   return 0;
 }
 

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "platform/drm/drm_objects.h"
+#include "platform/unique_fd.h"
 
 // One plane of the device with the property ids a commit sets on it. Not to
 // be confused with platform::DrmModePlane, the owner of libdrm's record.
@@ -38,13 +39,39 @@ struct DrmDevice {
   mutable std::mutex requestLock;
 };
 
+// One scan-out buffer. It owns what drmGetBuffer made: letting go of it
+// (drmReleaseBuffer, destruction, or a move over it) removes the framebuffer
+// on the device that made it, unmaps it and closes the exported descriptor.
 struct DrmBuffer {
   uint32_t fbId = 0;
   uint32_t handle = 0;
   uint64_t size = 0;
   uint32_t pitch = 0;
   void* map = nullptr;
-  int dmaFd = -1;
+  platform::UniqueFd dmaFd;
+
+  DrmBuffer() = default;
+  ~DrmBuffer() { release(); }
+  DrmBuffer(DrmBuffer&& other) noexcept { take(other); }
+  DrmBuffer& operator=(DrmBuffer&& other) noexcept {
+    if (this != &other) {
+      release();
+      take(other);
+    }
+    return *this;
+  }
+  DrmBuffer(const DrmBuffer&) = delete;
+  DrmBuffer& operator=(const DrmBuffer&) = delete;
+
+  bool held() const { return fbId || map || dmaFd.valid(); }
+  void release();
+
+ private:
+  friend int drmGetBuffer(int, int, int, uint32_t, DrmBuffer*);
+  void take(DrmBuffer& other);
+  // The device the framebuffer lives on, and the DrmApi that reaches it.
+  platform::DrmApi* api_ = nullptr;
+  int deviceFd_ = -1;
 };
 
 // The device path only; display_init (display.h) also makes the buffers.

@@ -5,10 +5,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "imaging/thread_impl.h"
-#include "platform/device_fd.h"
+#include "platform/unique_fd.h"
 #include "platform/diag.h"
 
 struct sr_dde;
@@ -37,12 +38,6 @@ class IrCamera : public CThreadImpl {
   void SetScale(int tenths) { scale_.store(tenths, std::memory_order_relaxed); }
   void SetPause(bool paused) { paused_.store(paused, std::memory_order_relaxed); }
   void SetImageMode(int mode) { imageMode_.store(mode, std::memory_order_relaxed); }
-
-  // The centred crop shown at a zoom (tenths), for the frame size in use.
-  struct Crop {
-    int x, y, w, h;
-  };
-  static Crop CropFor(int scaleTenths, bool sr);
 
   uint32_t BufferType() const { return bufferType_; }
   uint32_t BufferCount() const { return static_cast<uint32_t>(buffers_.size()); }
@@ -96,6 +91,7 @@ class IrCamera : public CThreadImpl {
   void ProcessFrame(uint32_t index);
 
   platform::DeviceFd fd_;
+  std::string node_;  // the capture node ("/dev/video0"), named in messages
   std::vector<Mapping> buffers_;
   uint32_t width_ = kSensorWidth;
   uint32_t height_ = kSensorHeight;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/paths.h"
+#include "platform/unique_fd.h"
 
 namespace platform {
 
@@ -16,7 +17,7 @@ int LinuxDeviceIo::open(const char* systemPath, int flags, mode_t mode) {
   const std::string p = path(systemPath ? systemPath : "");
   return ::open(p.c_str(), flags, mode);
 }
-int LinuxDeviceIo::close(int fd) { return ::close(fd); }
+int LinuxDeviceIo::close(int fd) { return closeDescriptor(fd); }
 int LinuxDeviceIo::ioctl(int fd, unsigned long request, void* arg) {
   return ::ioctl(fd, request, arg);
 }

@@ -40,7 +40,7 @@ SimAccel::SimAccel(const SimAccelOptions& options) : o_(options), rng_(options.s
 
 SimAccel::~SimAccel() {
   std::lock_guard<std::mutex> lock(mu_);
-  for (auto& [fd, c] : clients_) ::close(fd);
+  clients_.clear();
 }
 
 void SimAccel::resetRegistersLocked() {
@@ -116,14 +116,13 @@ int SimAccel::open(int) {
   const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (fd < 0) return -1;
   std::lock_guard<std::mutex> lock(mu_);
-  clients_[fd] = Client{};
+  clients_[fd].fd.reset(fd);
   return fd;
 }
 
 void SimAccel::release(int fd) {
   std::lock_guard<std::mutex> lock(mu_);
   clients_.erase(fd);
-  ::close(fd);
 }
 
 int SimAccel::ioctl(int fd, unsigned long request, void* arg) {

@@ -26,6 +26,7 @@
 #include <set>
 
 #include "sim/sim_device_io.h"
+#include "platform/unique_fd.h"
 
 namespace sim {
 
@@ -79,6 +80,7 @@ class SimAccel : public SimDevice {
 
  private:
   struct Client {
+    platform::UniqueFd fd;
     int address = -1;
   };
   void resetRegistersLocked();

@@ -45,7 +45,6 @@ SimCamera::~SimCamera() {
   std::unique_lock<std::mutex> lock(mu_);
   stopStreamingLocked(lock);
   freeBuffersLocked();
-  for (int fd : fds_) ::close(fd);
   fds_.clear();
 }
 
@@ -85,7 +84,7 @@ int SimCamera::open(int flags) {
   const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE);
   if (fd < 0) return -1;
   std::lock_guard<std::mutex> lock(mu_);
-  fds_.insert(fd);
+  fds_.emplace(fd, platform::UniqueFd(fd));
   if (flags & O_NONBLOCK) nonblocking_.insert(fd);
   return fd;
 }
@@ -97,9 +96,8 @@ void SimCamera::release(int fd) {
     stopStreamingLocked(lock);
     freeBuffersLocked();
   }
-  fds_.erase(fd);
   nonblocking_.erase(fd);
-  ::close(fd);
+  fds_.erase(fd);
 }
 
 bool SimCamera::typeOk(uint32_t type) const {
@@ -244,8 +242,7 @@ int SimCamera::setFormat(int fd, v4l2_format* f, bool apply) {
 void SimCamera::freeBuffersLocked() {
   if (map_) ::munmap(map_, stride_ * buffers_.size());
   map_ = nullptr;
-  if (memfd_ >= 0) ::close(memfd_);
-  memfd_ = -1;
+  memfd_.reset();
   buffers_.clear();
   owner_ = -1;
 }
@@ -266,13 +263,13 @@ int SimCamera::reqBufs(int fd, v4l2_requestbuffers* r) {
   count = std::min(count, kMaxBuffers);
   const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   stride_ = (kFrameBytes + page - 1) / page * page;
-  memfd_ = ::memfd_create("sim-video0", MFD_CLOEXEC);
-  if (memfd_ < 0 || ::ftruncate(memfd_, static_cast<off_t>(stride_ * count)) != 0) {
+  memfd_.reset(::memfd_create("sim-video0", MFD_CLOEXEC));
+  if (!memfd_.valid() || ::ftruncate(memfd_.get(), static_cast<off_t>(stride_ * count)) != 0) {
     const int err = errno;
     freeBuffersLocked();
     return fail(err == 0 ? ENOMEM : err);
   }
-  void* m = ::mmap(nullptr, stride_ * count, PROT_READ | PROT_WRITE, MAP_SHARED, memfd_, 0);
+  void* m = ::mmap(nullptr, stride_ * count, PROT_READ | PROT_WRITE, MAP_SHARED, memfd_.get(), 0);
   if (m == MAP_FAILED) {
     const int err = errno;
     freeBuffersLocked();
@@ -405,12 +402,12 @@ void* SimCamera::mmap(int, void* addr, size_t length, int prot, int flags, off_t
   }
   // Only a whole buffer, at its own offset.
   const size_t off = static_cast<size_t>(offset);
-  if (memfd_ < 0 || stride_ == 0 || off % stride_ != 0 || off / stride_ >= buffers_.size() ||
+  if (!memfd_.valid() || stride_ == 0 || off % stride_ != 0 || off / stride_ >= buffers_.size() ||
       length > stride_) {
     errno = EINVAL;
     return MAP_FAILED;
   }
-  return ::mmap(addr, length, prot, flags, memfd_, offset);
+  return ::mmap(addr, length, prot, flags, memfd_.get(), offset);
 }
 
 void SimCamera::produce() {

@@ -12,12 +12,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <map>
 #include <set>
 #include <thread>
 #include <vector>
 
 #include "sim/sim_device_io.h"
 #include "sim/thermal_core.h"
+#include "platform/unique_fd.h"
 
 namespace sim {
 
@@ -86,11 +88,11 @@ class SimCamera : public SimDevice {
   mutable std::mutex mu_;
   std::condition_variable cv_;
   SimCameraOptions opt_;
-  std::set<int> fds_;
+  std::map<int, platform::UniqueFd> fds_;
   std::set<int> nonblocking_;
   int owner_ = -1;     // descriptor holding the buffers
   uint32_t type_ = 0;  // buffer type of the current format
-  int memfd_ = -1;
+  platform::UniqueFd memfd_;
   uint8_t* map_ = nullptr;  // the device's own view of the buffers
   size_t stride_ = 0;       // bytes between buffers in the memfd
   std::vector<Buffer> buffers_;

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/paths.h"
+#include "platform/unique_fd.h"
 
 namespace sim {
 
@@ -111,7 +112,7 @@ int SimDeviceIo::close(int fd) {
       open_.erase(it);
     }
   }
-  if (!d) return ::close(fd);
+  if (!d) return platform::closeDescriptor(fd);
   // The kernel descriptor stays open until release, so its number cannot be
   // handed out again while the device still knows it.
   d->release(fd);

@@ -20,23 +20,21 @@ SimInputDevice::SimInputDevice() {
     std::fprintf(stderr, "SimInputDevice: pipe: %s\n", std::strerror(errno));
     return;
   }
-  readEnd_ = ends[0];
-  writeEnd_ = ends[1];
+  readEnd_.reset(ends[0]);
+  writeEnd_.reset(ends[1]);
 }
 
 SimInputDevice::~SimInputDevice() {
   std::lock_guard<std::mutex> lock(mu_);
-  for (int fd : fds_) ::close(fd);
-  if (readEnd_ >= 0) ::close(readEnd_);
-  if (writeEnd_ >= 0) ::close(writeEnd_);
+  fds_.clear();
 }
 
 bool SimInputDevice::writeRecords(const input_event* records, size_t n) {
-  if (writeEnd_ < 0) return false;
+  if (!writeEnd_.valid()) return false;
   const size_t bytes = n * sizeof(input_event);
   // Up to PIPE_BUF bytes go in whole or not at all, so a reader never sees
   // half a record, nor a key record without its marker.
-  const ssize_t w = ::write(writeEnd_, records, bytes);
+  const ssize_t w = ::write(writeEnd_.get(), records, bytes);
   if (w == static_cast<ssize_t>(bytes)) return true;
   std::fprintf(stderr, "SimInputDevice: key record lost (%s)\n",
                w < 0 ? std::strerror(errno) : "short write");
@@ -76,12 +74,12 @@ bool SimInputDevice::emitRecord(int type, int code, int value) {
 
 size_t SimInputDevice::pendingRecords() const {
   int bytes = 0;
-  if (readEnd_ < 0 || ::ioctl(readEnd_, FIONREAD, &bytes) != 0) return 0;
+  if (!readEnd_.valid() || ::ioctl(readEnd_.get(), FIONREAD, &bytes) != 0) return 0;
   return static_cast<size_t>(bytes) / sizeof(input_event);
 }
 
 int SimInputDevice::open(int flags) {
-  if (readEnd_ < 0) {
+  if (!readEnd_.valid()) {
     errno = ENODEV;
     return -1;
   }
@@ -90,16 +88,16 @@ int SimInputDevice::open(int flags) {
     errno = EACCES;
     return -1;
   }
-  const int fd = ::fcntl(readEnd_, F_DUPFD_CLOEXEC, 0);
+  const int fd = ::fcntl(readEnd_.get(), F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return -1;
   std::lock_guard<std::mutex> lock(mu_);
-  fds_.insert(fd);
+  fds_.emplace(fd, platform::UniqueFd(fd));
   return fd;
 }
 
 void SimInputDevice::release(int fd) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (fds_.erase(fd)) ::close(fd);
+  fds_.erase(fd);
 }
 
 ssize_t SimInputDevice::read(int fd, void* buf, size_t count) {

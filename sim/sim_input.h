@@ -10,9 +10,11 @@
 #include <QString>
 #include <memory>
 #include <mutex>
+#include <map>
 #include <set>
 
 #include "sim/sim_device_io.h"
+#include "platform/unique_fd.h"
 
 namespace sim {
 
@@ -21,7 +23,7 @@ class SimInputDevice : public SimDevice {
   SimInputDevice();
   ~SimInputDevice() override;
 
-  bool ok() const { return readEnd_ >= 0; }
+  bool ok() const { return readEnd_.valid(); }
   // Queues one key record (value 1 press, 0 release, 2 repeat) and the
   // report marker after it. False (one line on stderr) when the pipe is full
   // or broken: the key is then lost, as a flooded device would lose it.
@@ -38,10 +40,10 @@ class SimInputDevice : public SimDevice {
  private:
   bool writeRecords(const input_event* records, size_t n);
 
-  int readEnd_ = -1;
-  int writeEnd_ = -1;
+  platform::UniqueFd readEnd_;
+  platform::UniqueFd writeEnd_;
   mutable std::mutex mu_;
-  std::set<int> fds_;
+  std::map<int, platform::UniqueFd> fds_;
 };
 
 // The three keys of the board.

@@ -19,13 +19,12 @@
 namespace sim {
 
 struct SimKms::Memory {
-  int fd = -1;
+  platform::UniqueFd fd;
   uint8_t* map = nullptr;
   size_t size = 0;
   uint64_t offset = 0;  // fake offset for mmap on the DRM descriptor
   ~Memory() {
     if (map) ::munmap(map, size);
-    if (fd >= 0) ::close(fd);
   }
 };
 
@@ -172,7 +171,6 @@ SimKms::SimKms(const SimKmsTopology& topology) : topo_(topology) {
 
 SimKms::~SimKms() {
   std::lock_guard<std::mutex> lock(mu_);
-  for (auto& [fd, f] : files_) ::close(fd);
   files_.clear();
   fbs_.clear();
 }
@@ -271,7 +269,7 @@ int SimKms::open(const char* name, const char* busid) {
   const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (fd < 0) return -1;
   std::lock_guard<std::mutex> lock(mu_);
-  files_[fd] = File{};
+  files_[fd].fd.reset(fd);
   return fd;
 }
 
@@ -287,8 +285,7 @@ int SimKms::close(int fd) {
     for (const auto& [id, fb] : fbs_)
       if (fb.owner == fd) mine.push_back(id);
     for (uint32_t id : mine) dropFramebuffer(id);
-    files_.erase(fd);
-    rc = ::close(fd);
+    rc = files_.extract(fd).mapped().fd.reset();
     if (shown && !overlayValid_) listener = listener_;
   }
   if (listener) (*listener)();  // the panel goes dark
@@ -583,9 +580,10 @@ int SimKms::createDumbBuffer(int fd, uint32_t width, uint32_t height, uint32_t b
   const uint64_t stride = ((static_cast<uint64_t>(width) * ((bpp + 7) / 8)) + 63) / 64 * 64;
   const uint64_t bytes = stride * height;
   auto mem = std::make_shared<Memory>();
-  mem->fd = ::memfd_create("sim-dumb", MFD_CLOEXEC);
-  if (mem->fd < 0 || ::ftruncate(mem->fd, static_cast<off_t>(bytes)) != 0) return -ENOMEM;
-  void* m = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, mem->fd, 0);
+  mem->fd.reset(::memfd_create("sim-dumb", MFD_CLOEXEC));
+  if (!mem->fd.valid() || ::ftruncate(mem->fd.get(), static_cast<off_t>(bytes)) != 0)
+    return -ENOMEM;
+  void* m = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, mem->fd.get(), 0);
   if (m == MAP_FAILED) return -ENOMEM;
   mem->map = static_cast<uint8_t*>(m);
   mem->size = bytes;
@@ -632,7 +630,7 @@ void* SimKms::mmap(void* addr, size_t length, int prot, int flags, int fd, off_t
     }
   }
   if (!mem) return ::mmap(addr, length, prot, flags, fd, offset);  // not ours: a dma-buf, say
-  return ::mmap(addr, length, prot, flags, mem->fd, 0);
+  return ::mmap(addr, length, prot, flags, mem->fd.get(), 0);
 }
 
 int SimKms::munmap(void* addr, size_t length) { return ::munmap(addr, length); }
@@ -646,7 +644,7 @@ int SimKms::primeHandleToFD(int fd, uint32_t handle, uint32_t flags, int* primeF
     errno = primeFd ? ENOENT : EFAULT;
     return -1;
   }
-  const int out = ::fcntl(it->second->fd, (flags & DRM_CLOEXEC) ? F_DUPFD_CLOEXEC : F_DUPFD, 0);
+  const int out = ::fcntl(it->second->fd.get(), (flags & DRM_CLOEXEC) ? F_DUPFD_CLOEXEC : F_DUPFD, 0);
   if (out < 0) return -1;
   *primeFd = out;
   return 0;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/drm/drm_api.h"
+#include "platform/unique_fd.h"
 
 namespace sim {
 
@@ -147,6 +148,7 @@ class SimKms : public platform::DrmApi {
     uint32_t pitches[4] = {}, offsets[4] = {};
   };
   struct File {
+    platform::UniqueFd fd;  // the kernel descriptor standing for the open device
     bool universalPlanes = false;
     bool atomic = false;
     uint32_t nextHandle = 1;

@@ -34,7 +34,7 @@ SimSensorSubdev::SimSensorSubdev(std::shared_ptr<ThermalCore> core) : core_(std:
 
 SimSensorSubdev::~SimSensorSubdev() {
   std::lock_guard<std::mutex> lock(mu_);
-  for (int fd : fds_) ::close(fd);
+  fds_.clear();
 }
 
 std::vector<SensorFrameRecord> SimSensorSubdev::frames() const {
@@ -63,14 +63,13 @@ int SimSensorSubdev::open(int) {
   const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (fd < 0) return -1;
   std::lock_guard<std::mutex> lock(mu_);
-  fds_.insert(fd);
+  fds_.emplace(fd, platform::UniqueFd(fd));
   return fd;
 }
 
 void SimSensorSubdev::release(int fd) {
   std::lock_guard<std::mutex> lock(mu_);
   fds_.erase(fd);
-  ::close(fd);
 }
 
 int SimSensorSubdev::ioctl(int, unsigned long request, void* arg) {

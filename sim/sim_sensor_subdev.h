@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <map>
 #include <set>
 #include <vector>
 
 #include "platform/sensor_channel_abi.h"
 #include "sim/sim_device_io.h"
 #include "sim/thermal_core.h"
+#include "platform/unique_fd.h"
 
 namespace sim {
 
@@ -43,7 +45,7 @@ class SimSensorSubdev : public SimDevice {
 
   std::shared_ptr<ThermalCore> core_;
   mutable std::mutex mu_;
-  std::set<int> fds_;
+  std::map<int, platform::UniqueFd> fds_;
   std::vector<SensorFrameRecord> log_;
   std::array<uint8_t, platform::kSensorAnswerLength> answer_{};  // the register, zero at reset
   int queries_ = 0;

@@ -53,7 +53,7 @@ using DrmProperty = DrmHeld<drmModePropertyRes, &DrmApi::freeProperty>;
 using DrmAtomicRequest = DrmHeld<drmModeAtomicReq, &DrmApi::atomicFree>;
 
 // A descriptor from DrmApi::open, closed through the same DrmApi. Its twin
-// for other devices is platform::DeviceFd (device_fd.h).
+// for other devices is platform::DeviceFd (unique_fd.h).
 class DrmFd {
  public:
   DrmFd() = default;

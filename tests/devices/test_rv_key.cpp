@@ -11,6 +11,7 @@
 
 #include "devices/rv_key.h"
 #include "platform/devio.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -22,8 +23,8 @@ class PipeInputs : public platform::LinuxDeviceIo {
   }
   ~PipeInputs() override {
     for (auto& p : pipes_) {
-      ::close(p[0]);
-      ::close(p[1]);
+      platform::closeDescriptor(p[0]);
+      platform::closeDescriptor(p[1]);
     }
   }
   int open(const char* path, int, mode_t) override {

@@ -82,9 +82,9 @@ TEST(DrmInit, RefusesTopologiesWithoutAUsablePanelPath) {
       {"connector without dpms", [](Topology& t) { t.dpms = false; }, ""},
       // Every frame's commit would be refused.
       {"overlay without FB_ID", [](Topology& t) { t.overlayLacks = "FB_ID"; },
-       "drm: overlay plane 59 has no \"FB_ID\" property"},
+       "display: overlay plane 59 has no \"FB_ID\" property"},
       {"overlay without CRTC_H", [](Topology& t) { t.overlayLacks = "CRTC_H"; },
-       "drm: overlay plane 59 has no \"CRTC_H\" property"}};
+       "display: overlay plane 59 has no \"CRTC_H\" property"}};
   for (const auto& [name, change, message] : cases) {
     SCOPED_TRACE(name);
     Bench bench(withTopology(change));
@@ -124,6 +124,19 @@ TEST(DrmCommit, ZeroSizeShowsTheBufferAtTheModesFullSize) {
   // The interface's plane is left alone.
   EXPECT_EQ(kms.planeFb(Kms::kPlanePrimary), 0u);
   EXPECT_EQ(drmCommit(nullptr, 0, 0, 0, 0, &dev, 0), -22);
+  // A buffer let go of without a release (an early return, a move over it)
+  // still gives its framebuffer and memory back.
+  const size_t live = kms.liveBuffers();
+  {
+    DrmBuffer scoped;
+    ASSERT_EQ(drmGetBuffer(dev.fd.get(), 64, 48, DRM_FORMAT_NV12, &scoped), 0);
+    DrmBuffer moved = std::move(scoped);
+    EXPECT_FALSE(scoped.held());
+    moved = DrmBuffer();
+    ASSERT_EQ(drmGetBuffer(dev.fd.get(), 64, 48, DRM_FORMAT_NV12, &moved), 0);
+    EXPECT_GT(kms.liveBuffers(), live);
+  }
+  EXPECT_EQ(kms.liveBuffers(), live);
   EXPECT_EQ(drmReleaseBuffer(dev.fd.get(), nullptr), -22);
   EXPECT_EQ(drmReleaseBuffer(dev.fd.get(), &buf), 0);
   drmDeinit(&dev);

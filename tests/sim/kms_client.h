@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/drm/drm_api.h"
+#include "platform/unique_fd.h"
 
 namespace simtest {
 
@@ -32,7 +33,7 @@ struct Buffer {
   uint32_t handle = 0, pitch = 0, fb = 0;
   uint64_t size = 0;
   uint8_t* map = nullptr;
-  int prime = -1;
+  platform::UniqueFd prime;
 };
 
 // A mapped NV12 framebuffer, exported by PRIME; its handle is already gone,
@@ -46,7 +47,9 @@ inline Buffer makeNv12(int fd, uint32_t w, uint32_t h) {
   void* m = d.mmap(nullptr, b.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, offset);
   EXPECT_NE(m, MAP_FAILED);
   b.map = static_cast<uint8_t*>(m);
-  EXPECT_EQ(d.primeHandleToFD(fd, b.handle, DRM_CLOEXEC | DRM_RDWR, &b.prime), 0);
+  int prime = -1;
+  EXPECT_EQ(d.primeHandleToFD(fd, b.handle, DRM_CLOEXEC | DRM_RDWR, &prime), 0);
+  b.prime.reset(prime);
   const uint32_t handles[4] = {b.handle, b.handle}, pitches[4] = {b.pitch, b.pitch},
                  offsets[4] = {0, b.pitch * h};
   EXPECT_EQ(d.addFB2(fd, w, h, DRM_FORMAT_NV12, handles, pitches, offsets, &b.fb, 0), 0);

@@ -72,7 +72,7 @@ TEST_F(KmsTest, DumbBuffersAreSharedMemoryReachableByPrime) {
   Buffer b = makeNv12(fd_, 320, 360);
   EXPECT_GE(b.size, uint64_t{b.pitch} * 540u);
   // The exported descriptor maps the same memory.
-  void* viaPrime = ::mmap(nullptr, b.size, PROT_READ | PROT_WRITE, MAP_SHARED, b.prime, 0);
+  void* viaPrime = ::mmap(nullptr, b.size, PROT_READ | PROT_WRITE, MAP_SHARED, b.prime.get(), 0);
   ASSERT_NE(viaPrime, MAP_FAILED);
   b.map[1000] = 0x5A;
   EXPECT_EQ(static_cast<uint8_t*>(viaPrime)[1000], 0x5A);
@@ -105,7 +105,7 @@ TEST_F(KmsTest, DumbBuffersAreSharedMemoryReachableByPrime) {
   d.close(fd_);
   fd_ = -1;
   EXPECT_EQ(kms_->liveBuffers(), 0u);
-  ::close(b.prime);
+  b.prime.reset();
 }
 
 TEST_F(KmsTest, CommitLatchesTheBufferCommittedAtTheVerticalBlank) {
@@ -161,8 +161,8 @@ TEST_F(KmsTest, CommitLatchesTheBufferCommittedAtTheVerticalBlank) {
   EXPECT_FALSE(kms_->overlayFrame(&shown));
   EXPECT_EQ(listened, 7);
   EXPECT_EQ(platform::drm().rmFB(fd_, b.fb), -ENOENT);
-  ::close(a.prime);
-  ::close(b.prime);
+  a.prime.reset();
+  b.prime.reset();
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ TEST(PanelUnderlay, BacklightDimsThePictureInProportion) {
   EXPECT_NEAR(shownGrey(window), kLuma, 4);
 
   platform::drm().munmap(b.map, b.size);
-  ::close(b.prime);
+  b.prime.reset();
   platform::drm().close(fd);
 }
 

@@ -99,7 +99,7 @@ TEST(PanelUnderlay, ShowsTheOverlayTurnedBackBeneathTheWindow) {
 
   for (simtest::Buffer& b : bufs) {
     platform::drm().munmap(b.map, b.size);
-    ::close(b.prime);
+    b.prime.reset();
   }
   platform::drm().close(fd);
 }
