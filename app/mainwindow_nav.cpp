@@ -13,17 +13,9 @@
 #include "overlay/aim.h"
 #include "record/photo_capture.h"
 #include "platform/diag.h"
-#include "platform/sensor_channel_abi.h"
 #include "platform/system_actions.h"
 #include "thermal/sensor_channel.h"
 #include "ui/homepage.h"
-
-namespace {
-
-const uint8_t kSensorShutdown[18] = {0x01, 0x0F, 0x45, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8D, 0x5A};
-
-}  // namespace
 
 void MainWindow::onHardwareKey(user_key_value_e keyVal) {
   const bool onHome = stack_ && stack_->currentIndex() == kHomePage;
@@ -69,7 +61,7 @@ void MainWindow::onHardwareKey(user_key_value_e keyVal) {
 }
 
 void MainWindow::appExit() {
-  sendSensorCommand(platform::kSensorCommandAddress, kSensorShutdown, sizeof kSensorShutdown);
+  sendShutdown();
   platform::sys().finalExit();
   diag::out("AppExit\n\n");
 }

@@ -19,7 +19,7 @@
 #include "platform/devio.h"
 #include "platform/rga/rga.h"
 #include "platform/rga/rga_ops.h"
-#include "platform/sensor_channel_abi.h"
+#include "platform/visible_crop.h"
 #include "thermal/sensor_channel.h"
 
 namespace {
@@ -35,24 +35,6 @@ int xioctl(int fd, unsigned long request, void* arg) {
 // The negated errno of the call that just failed (never 0: a failure is a
 // failure even when the call forgot to say why).
 int lastError() { return errno > 0 ? -errno : -EIO; }
-
-// The four configuration frames the core expects when capture starts.
-const uint8_t kConfigFrames[4][18] = {
-    {0x10, 0x10, 0x46, 0x00, 0x01, 0x03, 0x32, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-     0xC6, 0x45},
-    {0x01, 0x04, 0x45, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-     0xF7, 0xAB},
-    {0x01, 0x04, 0x4A, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-     0x9A, 0x30},
-    {0x01, 0x04, 0x4D, 0x00, 0x50, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-     0xB8, 0x14},
-};
-
-// Rounded half away from zero, then cut down to a multiple of 8.
-int visibleSize(double v) {
-  const int r = static_cast<int>(std::lround(v));
-  return r - r % 8;
-}
 
 void sleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
@@ -86,20 +68,8 @@ IrCamera::~IrCamera() {
   if (IsInited()) Stop();
 }
 
-IrCamera::Crop IrCamera::CropFor(int scaleTenths, bool sr) {
-  // The crop must fit in the frame: never below x1.
-  const float s = static_cast<float>(std::max(scaleTenths, 10)) / 10.0f;
-  const int frameW = sr ? kSrWidth : kSensorWidth;
-  const int frameH = sr ? kSrHeight : kSensorHeight;
-  Crop c;
-  c.w = visibleSize((sr ? 648.0f : 216.0f) / s);
-  c.h = visibleSize((sr ? 576.0f : 192.0f) / s);
-  c.x = (frameW - c.w) >> 1;
-  c.y = (frameH - c.h) >> 1;
-  return c;
-}
-
 bool IrCamera::Init(const char* devicePath, bool srEnabled) {
+  node_ = devicePath ? devicePath : "";
   width_ = kSensorWidth;
   height_ = kSensorHeight;
   srEnabled_ = srEnabled;
@@ -114,7 +84,7 @@ bool IrCamera::Init(const char* devicePath, bool srEnabled) {
   }
   SendConfiguration();
   if (!Start()) {
-    diag::note("camera", "cannot start the capture thread");
+    diag::error(diag::kCamera, "%s: cannot start the capture thread", node_.c_str());
     Teardown();
     return false;
   }
@@ -126,7 +96,10 @@ int IrCamera::CreateContexts() {
   // No NPU context is no super-resolution, not a failed bring-up.
   rknn_ = sr_rknn_create(sr_model_data(), sr_model_size());
   dde_ = sr_dde_create(kSensorWidth, kSensorHeight);
-  if (!dde_) return -ENOMEM;
+  if (!dde_) {
+    diag::error(diag::kCamera, "%s: no detail enhancement context", node_.c_str());
+    return -ENOMEM;
+  }
   sr_dde_set_params(dde_, 1.8f, 1.5f);
   sr_dde_set_threshold(dde_, 1);
   return 0;
@@ -212,8 +185,8 @@ int IrCamera::RequestBuffers(const char* devicePath, uint32_t* granted) {
   // Every buffer needs its own slots; a driver granting more than there are
   // would have frames written past them.
   if (req.count > kSlotCount) {
-    diag::note("camera", "%s granted %u buffers, at most %d are usable", devicePath, req.count,
-               kSlotCount);
+    diag::error(diag::kCamera, "%s granted %u buffers, at most %d are usable", devicePath,
+                req.count, kSlotCount);
     return -EINVAL;
   }
   *granted = req.count;
@@ -265,16 +238,16 @@ int IrCamera::StreamOn() {
 }
 
 int IrCamera::OpenEncoderChannel() {
-  if (!createEncoderChannel()) return -EBUSY;
+  if (!createEncoderChannel()) {
+    diag::error(diag::kCamera, "%s: encoder channel 0 cannot be opened", node_.c_str());
+    return -EBUSY;
+  }
   channelOpen_ = true;
   return 0;
 }
 
 // The core answers nothing we act on: results are not looked at.
-void IrCamera::SendConfiguration() {
-  for (const auto& frame : kConfigFrames)
-    sendSensorCommand(platform::kSensorCommandAddress, frame, sizeof frame);
-}
+void IrCamera::SendConfiguration() { sendCaptureConfiguration(); }
 
 bool IrCamera::Requeue(uint32_t index) {
   v4l2_buffer buf;
@@ -379,8 +352,9 @@ void IrCamera::Run() {
       uint32_t n = 0;
       const bool restarted = RestartStream();
       if (strayIndexes_.next(&n))
-        diag::note("camera", "dequeued buffer %u of %u: stream %s (%u so far)", buf.index,
-                   BufferCount(), restarted ? "restarted" : "restart failed", n);
+        diag::warning(diag::kCamera, "%s: dequeued buffer %u of %u: stream %s (%u so far)",
+                      node_.c_str(), buf.index, BufferCount(),
+                      restarted ? "restarted" : "restart failed", n);
       sleepMs(10);
       continue;
     }
@@ -411,7 +385,8 @@ void IrCamera::ProcessFrame(uint32_t index) {
   ApplyPalette(shown, w, h, imageMode_.load(std::memory_order_relaxed));
 
   if (!paused_.load(std::memory_order_relaxed)) {
-    const Crop c = CropFor(scale_.load(std::memory_order_relaxed), srEnabled_);
+    const platform::VisibleCrop c =
+        platform::visibleCrop(scale_.load(std::memory_order_relaxed), srEnabled_);
     display_show(shown, -1, RK_FORMAT_YCbCr_420_SP, w, h, c.x, c.y, c.w, c.h, 90);
     framesShown_.fetch_add(1, std::memory_order_relaxed);
   }

@@ -9,18 +9,26 @@
 
 #include "platform/devio.h"
 #include "platform/sensor_channel_abi.h"
+#include "platform/unique_fd.h"
+#include "platform/visible_crop.h"
 
 namespace {
 
 // The image thread (configuration at capture start) and the interface thread
 // (temperature readout, power-off) both use the channel.
 std::mutex g_mutex;
-int g_fd = -1;
+
+// Never destroyed: power-off may still send the shutdown frame while static
+// destruction has begun, and the device seam behind it may be gone by then.
+platform::DeviceFd& channelFd() {
+  static auto* fd = new platform::DeviceFd;
+  return *fd;
+}
 
 bool ensureOpenLocked() {
-  if (g_fd >= 0) return true;
-  g_fd = platform::dev().open(platform::kSensorSubdevPath, O_RDWR | O_CLOEXEC);
-  return g_fd >= 0;
+  if (channelFd().valid()) return true;
+  channelFd().reset(platform::dev().open(platform::kSensorSubdevPath, O_RDWR | O_CLOEXEC));
+  return channelFd().valid();
 }
 
 bool transferLocked(unsigned long request, uint16_t address, void* buffer, size_t length) {
@@ -29,8 +37,25 @@ bool transferLocked(unsigned long request, uint16_t address, void* buffer, size_
   t.buffer = buffer;
   t.length = static_cast<uint16_t>(length);
   t.timeout = platform::kSensorTimeout;
-  return platform::dev().ioctl(g_fd, request, &t) >= 0;
+  return platform::dev().ioctl(channelFd().get(), request, &t) >= 0;
 }
+
+
+// The four configuration frames the core expects when capture starts.
+const uint8_t kConfigFrames[4][18] = {
+    {0x10, 0x10, 0x46, 0x00, 0x01, 0x03, 0x32, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+     0xC6, 0x45},
+    {0x01, 0x04, 0x45, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+     0xF7, 0xAB},
+    {0x01, 0x04, 0x4A, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+     0x9A, 0x30},
+    {0x01, 0x04, 0x4D, 0x00, 0x50, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+     0xB8, 0x14},
+};
+
+// Puts the core into its safe state before the power goes.
+const uint8_t kShutdownFrame[18] = {0x01, 0x0F, 0x45, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x8D, 0x5A};
 
 }  // namespace
 
@@ -41,6 +66,17 @@ bool sendSensorCommand(uint16_t address, const uint8_t* bytes, size_t length) {
   std::lock_guard<std::mutex> g(g_mutex);
   if (!ensureOpenLocked()) return false;
   return transferLocked(platform::kSensorIocWrite, address, local, length);
+}
+
+bool sendCaptureConfiguration() {
+  bool all = true;
+  for (const auto& frame : kConfigFrames)
+    all = sendSensorCommand(platform::kSensorCommandAddress, frame, sizeof frame) && all;
+  return all;
+}
+
+bool sendShutdown() {
+  return sendSensorCommand(platform::kSensorCommandAddress, kShutdownFrame, sizeof kShutdownFrame);
 }
 
 void buildRegionQuery(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1, uint8_t f[18]) {
@@ -81,17 +117,13 @@ bool queryRegionTemperature(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1, 
 bool mapScreenToThermalRegion(int screenX, int screenY, bool srEnabled, int zoomTenths,
                               int halfSize, int* x0, int* y0, int* x1, int* y1) {
   if (!x0 || !y0 || !x1 || !y1 || halfSize < 0) return false;
-  const double z = std::max(zoomTenths, 1) / 10.0;
   const int W = srEnabled ? 768 : 256;
   const int H = srEnabled ? 576 : 192;
-  auto visible = [](double v, int cap) {
-    const int r = static_cast<int>(std::lround(v));
-    return std::min(r - r % 8, cap);
-  };
-  const int vw = visible((srEnabled ? 648.0 : 216.0) / z, W);
-  const int vh = visible((srEnabled ? 576.0 : 192.0) / z, H);
-  const int offX = (W - vw) / 2;
-  const int offY = (H - vh) / 2;
+  const platform::VisibleCrop crop = platform::visibleCrop(zoomTenths, srEnabled);
+  const int vw = crop.w;
+  const int vh = crop.h;
+  const int offX = crop.x;
+  const int offY = crop.y;
   const double fx = std::clamp(screenX / 359.0, 0.0, 1.0);
   const double fy = std::clamp(screenY / 319.0, 0.0, 1.0);
   const long X = offX + std::clamp<long>(std::lround((vw - 1) * fx), 0, std::max(vw - 1, 0));
@@ -116,6 +148,5 @@ bool mapScreenToThermalRegion(int screenX, int screenY, bool srEnabled, int zoom
 
 void resetSensorChannel() {
   std::lock_guard<std::mutex> g(g_mutex);
-  if (g_fd >= 0) platform::dev().close(g_fd);
-  g_fd = -1;
+  channelFd().reset();
 }

@@ -9,6 +9,12 @@
 // driver accepted the request.
 bool sendSensorCommand(uint16_t address, const uint8_t* bytes, size_t length);
 
+// The four frames the core expects when capture starts; true when the driver
+// took every one (the core answers nothing to act on).
+bool sendCaptureConfiguration();
+// The shutdown frame, sent before the power goes.
+bool sendShutdown();
+
 // Mean temperature in degrees Celsius of the rectangle (x0, y0)-(x1, y1) of the
 // core's 252 x 192 grid. False (and *celsius untouched) on any failure.
 bool queryRegionTemperature(uint16_t x0, uint16_t y0, uint16_t x1, uint16_t y1, float* celsius);
