@@ -88,7 +88,7 @@ sr_rknn* sr_rknn_create(const void* model, uint32_t size) {
   // Frames are always sensor-sized: a model that wants another input would
   // be fed from outside the frame.
   if (c->inWidth != kSensorWidth || c->inHeight != kSensorHeight || c->inStride < c->inWidth) {
-    diag::note("sr_rknn", "model input %dx%d stride %d, not the sensor frame", c->inWidth,
+    diag::warning(diag::kNpu, "sr_rknn: model input %dx%d stride %d, not the sensor frame", c->inWidth,
                c->inHeight, c->inStride);
     return fail(c);
   }

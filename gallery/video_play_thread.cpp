@@ -172,7 +172,7 @@ void VideoPlayThread::play(const QString& path) {
   const AVStream* stream = s.format->streams[streamIndex];
   const AVCodecParameters* par = stream->codecpar;
   if (par->width < 2 || par->height < 2 || par->width > kMaxSide || par->height > kMaxSide) {
-    diag::note("VideoPlayThread", "picture size %dx%d refused", par->width, par->height);
+    diag::warning(diag::kPlayback, "picture size %dx%d refused", par->width, par->height);
     return;
   }
 
@@ -235,7 +235,7 @@ void VideoPlayThread::play(const QString& path) {
                                     AV_PIX_FMT_NV12, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!s.scaler) {
       if (badFrames.next())
-        diag::note("VideoPlayThread", "cannot convert a %dx%d picture (format %d)", f->width,
+        diag::warning(diag::kPlayback, "cannot convert a %dx%d picture (format %d)", f->width,
                    f->height, f->format);
       return false;
     }

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "platform/settings_file.h"
+#include "ui/logging.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ bool readCoordinate(QSettings& s, const char* key, double* out) {
   bool ok = false;
   const double v = s.value(QLatin1String(key)).toDouble(&ok);
   if (!ok || !std::isfinite(v)) {
-    qWarning("aim: ignoring unreadable %s", key);
+    qCWarning(lcInterface, "aim: ignoring unreadable %s", key);
     return false;
   }
   *out = v;

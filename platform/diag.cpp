@@ -2,7 +2,12 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace diag {
 namespace {
@@ -26,7 +31,101 @@ void emit(FILE* stream, const char* prefix, const char* fmt, va_list ap) {
   std::fflush(stream);
 }
 
+struct Rules {
+  std::mutex lock;
+  bool loaded = false;
+  std::vector<std::pair<std::string, Level>> rules;  // in order; the last match wins
+};
+
+// Never destroyed: threads may still log while static destruction runs.
+Rules& rules() {
+  static Rules* r = new Rules;
+  return *r;
+}
+
+bool parseLevel(const std::string& word, Level* level) {
+  static const std::pair<const char*, Level> kWords[] = {{"debug", Level::Debug},
+                                                         {"info", Level::Info},
+                                                         {"warning", Level::Warning},
+                                                         {"error", Level::Error},
+                                                         {"off", Level::Off}};
+  for (const auto& [name, value] : kWords)
+    if (word == name) {
+      *level = value;
+      return true;
+    }
+  return false;
+}
+
+std::string trimmed(const std::string& s) {
+  const size_t a = s.find_first_not_of(" \t");
+  if (a == std::string::npos) return {};
+  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+
+void loadLocked(Rules& r, const char* text) {
+  r.rules.clear();
+  r.loaded = true;
+  if (!text) return;
+  const std::string all(text);
+  size_t at = 0;
+  while (at <= all.size()) {
+    const size_t end = all.find_first_of(",;\n", at);
+    const std::string rule = all.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    const size_t eq = rule.find('=');
+    Level level;
+    if (eq != std::string::npos && parseLevel(trimmed(rule.substr(eq + 1)), &level)) {
+      const std::string name = trimmed(rule.substr(0, eq));
+      if (!name.empty()) r.rules.emplace_back(name, level);
+    }
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+}
+
+void vlog(Category category, Level level, const char* fmt, va_list ap) {
+  if (!enabled(category, level)) return;
+  emit(stderr, category.name, fmt, ap);
+}
+
 }  // namespace
+
+void setRules(const char* text) {
+  Rules& r = rules();
+  std::lock_guard<std::mutex> g(r.lock);
+  loadLocked(r, text ? text : std::getenv("HEATLUME_LOG"));
+}
+
+bool enabled(Category category, Level level) {
+  if (level >= Level::Off) return false;
+  Rules& r = rules();
+  std::lock_guard<std::mutex> g(r.lock);
+  if (!r.loaded) loadLocked(r, std::getenv("HEATLUME_LOG"));
+  Level least = Level::Info;
+  for (const auto& [name, value] : r.rules)
+    if (name == "*" || (category.name && name == category.name)) least = value;
+  return level >= least;
+}
+
+void log(Category category, Level level, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  vlog(category, level, fmt, ap);
+  va_end(ap);
+}
+
+#define HEATLUME_DIAG_LEVEL(fn, lvl)               \
+  void fn(Category category, const char* fmt, ...) { \
+    va_list ap;                                      \
+    va_start(ap, fmt);                               \
+    vlog(category, lvl, fmt, ap);                    \
+    va_end(ap);                                      \
+  }
+HEATLUME_DIAG_LEVEL(debug, Level::Debug)
+HEATLUME_DIAG_LEVEL(info, Level::Info)
+HEATLUME_DIAG_LEVEL(warning, Level::Warning)
+HEATLUME_DIAG_LEVEL(error, Level::Error)
+#undef HEATLUME_DIAG_LEVEL
 
 void out(const char* fmt, ...) {
   va_list ap;
@@ -42,11 +141,5 @@ void err(const char* fmt, ...) {
   va_end(ap);
 }
 
-void note(const char* subsystem, const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  emit(stderr, subsystem, fmt, ap);
-  va_end(ap);
-}
 
 }  // namespace diag

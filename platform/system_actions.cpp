@@ -28,7 +28,7 @@ void LinuxSystemActions::syncFilesystems() { ::sync(); }
 bool LinuxSystemActions::removeFile(const std::string& systemPath) {
   const std::string p = path(systemPath);
   if (::unlink(p.c_str()) != 0) {
-    diag::note("system", "cannot remove %s: %s", p.c_str(), std::strerror(errno));
+    diag::warning(diag::kSystem, "cannot remove %s: %s", p.c_str(), std::strerror(errno));
     return false;
   }
   return true;
@@ -43,7 +43,7 @@ int LinuxSystemActions::runProgram(const std::vector<std::string>& argv) {
   pid_t pid = 0;
   const int rc = ::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ);
   if (rc != 0) {
-    diag::note("system", "cannot run %s: %s", argv[0].c_str(), std::strerror(rc));
+    diag::warning(diag::kSystem, "cannot run %s: %s", argv[0].c_str(), std::strerror(rc));
     return -1;
   }
   int status = 0;
@@ -61,7 +61,7 @@ void LinuxSystemActions::finalExit() {
     const int fd = dev().open("/dev/watchdog", O_WRONLY | O_CLOEXEC);
     if (fd >= 0) {
       const char a[] = "A\n";
-      if (dev().write(fd, a, 2) != 2) diag::note("system", "watchdog write failed");
+      if (dev().write(fd, a, 2) != 2) diag::warning(diag::kSystem, "watchdog write failed");
       dev().close(fd);
     }
     runProgram({"reboot"});

@@ -108,7 +108,7 @@ void PowerManager::enterIdleSleep() {
   idleSleeping_ = true;
   sleepWindow_.clear();
   showCountdown(0);
-  diag::note("power", "idle sleep after %d still seconds", idleSeconds_);
+  diag::info(diag::kPower, "idle sleep after %d still seconds", idleSeconds_);
   emit idleSleepChanged(true);
 }
 
@@ -119,7 +119,7 @@ void PowerManager::exitIdleSleep() {
   deviceStill_ = false;
   idleSeconds_ = 0;
   idleMsAccum_ = 0;
-  diag::note("power", "awake");
+  diag::info(diag::kPower, "awake");
   emit idleSleepChanged(false);
 }
 
@@ -202,7 +202,7 @@ void PowerManager::exitStep() {
       exitTimer_.start(kWriterPollMs);
       return;
     }
-    diag::note("power", "recording still being finished after %d s; powering off anyway",
+    diag::warning(diag::kPower, "recording still being finished after %d s; powering off anyway",
                kWriterWaitLimitMs / 1000);
   }
   exitSent_ = true;

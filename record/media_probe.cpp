@@ -97,7 +97,7 @@ QByteArray firstFrameJpegOfRawStream(const QString& path) {
   av_frame_free(&frame);
   av_packet_free(&pkt);
   avcodec_free_context(&dec);
-  if (!got) diag::note("video", "no picture decodes from %s", name.constData());
+  if (!got) diag::warning(diag::kRecording, "no picture decodes from %s", name.constData());
   return jpeg;
 }
 

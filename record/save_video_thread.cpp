@@ -151,7 +151,7 @@ void SaveVideoThread::ReceiveSaveVideo(bool isSave) {
                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
       diag::out("ERROR: Create video file failed!\n");
-      diag::note("video", "%s: %s", QFile::encodeName(raw).constData(), std::strerror(errno));
+      diag::warning(diag::kRecording, "%s: %s", QFile::encodeName(raw).constData(), std::strerror(errno));
     } else {
       videoFileNum_ = n > 3000 ? 0 : n;
       settings::writeVideoFileNum(videoFileNum_);
@@ -263,7 +263,7 @@ bool SaveVideoThread::routePacketLocked(const uint8_t* data, uint32_t len, uint6
     if (to->headerSeen) {
       if (platform::cardWrite(to->fd, data, len) < 0) {
         const int e = errno;
-        diag::note("video", "writing %s failed: %s; the recording stops",
+        diag::warning(diag::kRecording, "writing %s failed: %s; the recording stops",
                    QFile::encodeName(to->rawPath).constData(), std::strerror(e));
         // What is in the file stays; nothing more is written to it.
         ::fdatasync(to->fd);
@@ -371,7 +371,7 @@ void SaveVideoThread::closeRecording(Recording rec) {
     // On the card before the remux reads it: a power cut from here on leaves
     // a raw stream that the next start recovers.
     if (::fdatasync(rec.fd) != 0)
-      diag::note("video", "fdatasync %s: %s", QFile::encodeName(rec.rawPath).constData(),
+      diag::warning(diag::kRecording, "fdatasync %s: %s", QFile::encodeName(rec.rawPath).constData(),
                  std::strerror(errno));
     ::close(rec.fd);
   }

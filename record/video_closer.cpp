@@ -53,7 +53,7 @@ bool remux(const QString& rawPath, const QString& mp4Path) {
     t.start();
     const int status = platform::sys().runProgram(argv);
     const bool ok = status == 0 && isPlayableMp4(mp4Fs);
-    diag::note("video", "remux of %s: exit status %d, %s, %lld ms", raw.c_str(), status,
+    diag::warning(diag::kRecording, "remux of %s: exit status %d, %s, %lld ms", raw.c_str(), status,
                ok ? "playable" : "no playable MP4", static_cast<long long>(t.elapsed()));
     if (ok) return true;
   }
@@ -86,7 +86,7 @@ bool finishRawStream(const QString& rawPath, const QByteArray& jpeg, bool recove
   if (done) {
     platform::sys().removeFile(rawPath.toStdString());
   } else {
-    diag::note("video", "%s stays on the card: no playable MP4 was made from it",
+    diag::warning(diag::kRecording, "%s stays on the card: no playable MP4 was made from it",
                QFile::encodeName(rawFs).constData());
   }
   platform::sys().syncFilesystems();

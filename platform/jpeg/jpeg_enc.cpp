@@ -28,7 +28,7 @@ struct Compressor {
 extern "C" int jpeg_enc(const void* nv12, const char* path, int width, int height, int quality) {
   if (!nv12 || !path || !*path || width <= 0 || height <= 0 || width > kMaxSide ||
       height > kMaxSide) {
-    diag::note("jpeg_enc", "bad arguments");
+    diag::warning(diag::kJpeg, "jpeg_enc: bad arguments");
     return -1;
   }
   quality = std::clamp(quality, 1, 100);
@@ -44,7 +44,7 @@ extern "C" int jpeg_enc(const void* nv12, const char* path, int width, int heigh
 
   Compressor c;
   if (!c.handle) {
-    diag::note("jpeg_enc", "%s", tjGetErrorStr2(nullptr));
+    diag::warning(diag::kJpeg, "jpeg_enc: %s", tjGetErrorStr2(nullptr));
     return -1;
   }
   const unsigned char* srcPlanes[3] = {y, u, v};
@@ -52,17 +52,17 @@ extern "C" int jpeg_enc(const void* nv12, const char* path, int width, int heigh
   unsigned long size = 0;
   if (tjCompressFromYUVPlanes(c.handle, srcPlanes, width, strides, height, TJSAMP_420, &c.out,
                               &size, quality, 0) != 0) {
-    diag::note("jpeg_enc", "%s", tjGetErrorStr2(c.handle));
+    diag::warning(diag::kJpeg, "jpeg_enc: %s", tjGetErrorStr2(c.handle));
     return -1;
   }
   FILE* f = std::fopen(path, "wb");
   if (!f) {
-    diag::note("jpeg_enc", "cannot create %s", path);
+    diag::warning(diag::kJpeg, "jpeg_enc: cannot create %s", path);
     return -1;
   }
   const bool written = std::fwrite(c.out, 1, size, f) == size;
   if (std::fclose(f) != 0 || !written) {
-    diag::note("jpeg_enc", "cannot write %s", path);
+    diag::warning(diag::kJpeg, "jpeg_enc: cannot write %s", path);
     std::remove(path);
     return -1;
   }

@@ -38,7 +38,7 @@ struct Side {
 };
 
 bool fail(const char* why) {
-  diag::note("c_RkRgaBlit", "%s", why);
+  diag::warning(diag::kRga, "c_RkRgaBlit: %s", why);
   return false;
 }
 
@@ -300,7 +300,7 @@ int c_RkRgaBlit(rga_info_t* src, rga_info_t* dst, rga_info_t* src1) {
   close(s);
   close(d);
   if (!ok) {
-    diag::note("c_RkRgaBlit", "conversion failed");
+    diag::warning(diag::kRga, "c_RkRgaBlit: conversion failed");
     return -1;
   }
   return 0;
