@@ -120,9 +120,8 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
 }
 
 MainWindow::~MainWindow() {
-  // Worker threads stop in a fixed order: playback, key reader, video writer
-  // (as it is added), then image processing, which owns the camera and the
-  // display.
+  // Worker threads stop in a fixed order: playback, key reader, video writer,
+  // then image processing, which owns the camera and the display.
   if (mediaPages_) mediaPages_->shutdown(2000);
   if (keyReader_) {
     keyReader_->stop();

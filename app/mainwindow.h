@@ -1,9 +1,10 @@
 #pragma once
 // The one controller of the program. It owns every page, the heads-up
-// overlay, the worker threads and the periodic timers, mirrors the persistent
-// settings and applies them; the work itself lives in units beside it (the
-// home gestures, the toasts, the power monitor, photo capture, ...) which it
-// creates and wires.
+// overlay, the image thread, the key reader and the units beside it, mirrors
+// the persistent settings and applies them. The work itself lives in those
+// units (the home gestures, the toasts, photo capture, ...), which it creates
+// and wires; the recorder, the playback controller and the device power own
+// their own threads and timers.
 #include <QMainWindow>
 #include <QPoint>
 #include <QVector>

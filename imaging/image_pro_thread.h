@@ -3,7 +3,8 @@
 // display and the media platform, decides from the power and interface state
 // when the camera runs, and feeds the encoder while recording. The object
 // lives on the interface thread (its slots run there); only run() executes on
-// the worker, and the two meet through atomics and one lock.
+// the worker, and the two meet through atomics and two locks: the encoder
+// pool's and the display bring-up's.
 #include <QByteArray>
 #include <QString>
 #include <QThread>

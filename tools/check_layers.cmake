@@ -1,4 +1,5 @@
-# Fails when a folder includes a header of a folder above it. The order is
+# Fails when a folder includes a header of a folder above it, or one of its
+# modules links a module of a folder above it. The order is
 # the one docs/architecture.md gives, lowest first: a folder may include its
 # own headers and those of the folders before it. The simulated board may
 # include anything but the application frame; the two programs' mains stand
@@ -43,9 +44,54 @@ foreach(folder IN LISTS order ITEMS sim)
     endforeach()
   endforeach()
 endforeach()
+
+# The same order for what each module links: a module's DEPS name only
+# modules of its own folder or of folders before it. Which folder a module
+# belongs to is read from its heatlume_module call.
+set(calls 0)
+foreach(folder IN LISTS order)
+  file(GLOB_RECURSE lists ${ROOT}/${folder}/CMakeLists.txt)
+  foreach(l IN LISTS lists)
+    file(READ ${l} text)
+    string(REGEX MATCHALL "heatlume_module\\([^)]*\\)" found "${text}")
+    foreach(call IN LISTS found)
+      string(REGEX REPLACE "^heatlume_module\\((.*)\\)$" "\\1" args "${call}")
+      separate_arguments(args UNIX_COMMAND "${args}")
+      list(GET args 0 name)
+      set(module_folder_${name} ${folder})
+      file(RELATIVE_PATH call_file_${calls} ${ROOT} ${l})
+      set(call_folder_${calls} ${folder})
+      set(call_args_${calls} ${args})
+      math(EXPR calls "${calls} + 1")
+    endforeach()
+  endforeach()
+endforeach()
+# The application frame's core is a plain library of app/.
+set(module_folder_hl_appcore app)
+set(i 0)
+while(i LESS calls)
+  set(folder ${call_folder_${i}})
+  set(rel ${call_file_${i}})
+  list(FIND order ${folder} level)
+  set(in_deps FALSE)
+  foreach(arg IN LISTS call_args_${i})
+    if(arg MATCHES "^(SOURCES|EXCLUDE)$")
+      set(in_deps FALSE)
+    elseif(arg STREQUAL "DEPS")
+      set(in_deps TRUE)
+    elseif(in_deps AND DEFINED module_folder_${arg})
+      list(FIND order ${module_folder_${arg}} dep_level)
+      if(dep_level GREATER level)
+        list(APPEND bad "${rel}: links ${arg} of ${module_folder_${arg}}/")
+      endif()
+    endif()
+  endforeach()
+  math(EXPR i "${i} + 1")
+endwhile()
+
 if(bad)
   list(JOIN bad "\n  " text)
-  message(FATAL_ERROR "Lower folders include higher ones (order: platform, enhance, display, "
+  message(FATAL_ERROR "Lower folders include or link higher ones (order: platform, enhance, display, "
                       "thermal, imaging, devices, record, power, ui, overlay, gallery, app):\n  ${text}")
 endif()
-message(STATUS "layers: every include goes down")
+message(STATUS "layers: every include and every link goes down")
