@@ -1,9 +1,12 @@
 #include "gallery/playback_controller.h"
 
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <cstdlib>
+
+#include "platform/diag.h"
 
 namespace gallery {
 
@@ -114,8 +117,18 @@ void PlaybackController::shutdown(int waitMs) {
   if (!thread_) return;
   thread_->disconnect(this);
   thread_->requestStop();
-  thread_->join(static_cast<unsigned long>(waitMs));
-  delete thread_;
+  // Queued, so it is dropped if the thread is deleted here instead.
+  connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
+  if (thread_->join(static_cast<unsigned long>(waitMs))) {
+    delete thread_;
+  } else {
+    // Stuck where a stop cannot reach it (a read of a card that no longer
+    // answers): waiting on would hold up the whole shutdown. The thread ends
+    // and deletes itself when the read returns.
+    diag::warning(diag::kPlayback, "%s did not stop within %d ms; left to end by itself",
+                  QFile::encodeName(path_).constData(), waitMs);
+    thread_->setParent(nullptr);
+  }
   thread_ = nullptr;
   stopping_ = false;
   path_.clear();

@@ -60,8 +60,8 @@ class PlaybackController : public QObject {
   void setClock(PlaybackClock* clock) { clock_ = clock; }
 
   // For the window's destructor: disconnects the thread, asks it to stop and
-  // waits at most waitMs before deleting it (its own destructor then waits
-  // for the rest).
+  // waits at most waitMs. A thread that stopped is deleted; one that did not
+  // is left to end and delete itself, so the caller never waits longer.
   void shutdown(int waitMs = kShutdownWaitMs);
 
  public slots:

@@ -4,10 +4,14 @@
 // the live picture afterwards.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <atomic>
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <tuple>
 #include <thread>
@@ -72,11 +76,14 @@ class FakeClock : public gallery::PlaybackClock {
       // A film that never ends: the sleep lasts until a stop.
       while (!stop.load()) std::this_thread::yield();
     }
+    // A read of a card that no longer answers: deaf to a stop.
+    while (hung.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     now_ = std::max(now_, deadline);
   }
   std::vector<int64_t> deadlines;
   std::function<void(int)> onSleep;
   bool stall = false;
+  std::atomic<bool> hung{false};
 
  private:
   int64_t now_ = 5'000'000;
@@ -262,6 +269,36 @@ TEST_F(PlaybackTest, TheWindowPlaysOneVideoAtATimeAndRestoresTheLivePicture) {
   ASSERT_TRUE(playback.start(video));
   playback.shutdown();
   EXPECT_FALSE(playback.isPlaying());
+}
+
+// The window's destruction waits for playback no longer than its deadline,
+// even when the player is stuck where a stop cannot reach it; the stuck
+// thread ends and goes away by itself later.
+TEST_F(PlaybackTest, AStuckPlayerHoldsUpTheShutdownNoLongerThanItsDeadline) {
+  QWidget window;
+  window.resize(360, 320);
+  PlaybackController playback(&window);
+  playback.setSettleMs(0);
+  FakeClock clock;
+  clock.hung = true;
+  playback.setClock(&clock);
+  ASSERT_TRUE(playback.start(video));
+  ASSERT_TRUE(testsupport::waitUntil([&] { return !clock.deadlines.empty(); }, 10000));
+  QPointer<VideoPlayThread> stuck(playback.thread());
+
+  QElapsedTimer took;
+  took.start();
+  playback.shutdown(300);
+  EXPECT_LT(took.elapsed(), 2000);
+  EXPECT_FALSE(playback.isPlaying());
+
+  clock.hung = false;
+  ASSERT_TRUE(testsupport::waitUntil(
+      [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return stuck.isNull();
+      },
+      10000));
 }
 
 }  // namespace
