@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 
 #include "sim/board_root.h"
@@ -17,8 +18,11 @@ constexpr const char* kStatus = "/sys/devices/platform/charger/power_supply/char
 constexpr const char* kOnline = "/sys/devices/platform/charger/power_supply/charger/online";
 constexpr const char* kCardNode = "/dev/mmcblk1p1";
 
-void say(const char* fmt, const QByteArray& what) {
-  std::printf(fmt, what.constData());
+__attribute__((format(printf, 1, 2))) void say(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::vprintf(fmt, ap);
+  va_end(ap);
   std::fflush(stdout);
 }
 
@@ -45,7 +49,7 @@ bool PowerControls::writeFile(const char* systemPath, const QByteArray& content)
 bool PowerControls::setBatteryPercent(int percent) {
   percent = std::clamp(percent, 0, 100);
   if (!writeFile(kCapacity, QByteArray::number(percent) + "\n")) return false;
-  say("heatlume-sim: battery %s %%\n", QByteArray::number(percent));
+  say("heatlume-sim: battery %d %%\n", percent);
   return true;
 }
 

@@ -80,7 +80,7 @@ class Ring {
 };
 
 struct Channel {
-  Channel(int id, size_t bufs) : id(id), jobs(bufs), ready(bufs) {}
+  Channel(int channelId, size_t slots) : id(channelId), jobs(slots), ready(slots) {}
 
   const int id;
   VENC_CHN_ATTR_S attr{};
