@@ -43,11 +43,8 @@ void DevicePower::connectMonitor() {
   });
   // The camera stops behind the low-battery and charging screens: a
   // recording would go on without frames, so it ends as it does for sleep.
-  auto stopRecording = [this] {
-    if (state_ && state_->recording()) state_->setRecording(false);
-  };
-  connect(monitor_, &PowerMonitor::lowPowerChanged, this, [this, stopRecording](bool low) {
-    if (low) stopRecording();
+  connect(monitor_, &PowerMonitor::lowPowerChanged, this, [this](bool low) {
+    if (low && state_ && state_->recording()) state_->setRecording(false);
     if (overlay_) overlay_->slot_recv_lowpower(low);
     if (imageThread_)
       QMetaObject::invokeMethod(imageThread_, "ReceiveLowPower", Qt::QueuedConnection,
@@ -57,8 +54,8 @@ void DevicePower::connectMonitor() {
     if (home_) home_->setCharging(charging);
     if (overlay_) overlay_->slot_recv_charge(charging);
   });
-  connect(monitor_, &PowerMonitor::chargerOnlineChanged, this, [this, stopRecording](bool connected) {
-    if (connected) stopRecording();
+  connect(monitor_, &PowerMonitor::chargerOnlineChanged, this, [this](bool connected) {
+    if (connected && state_ && state_->recording()) state_->setRecording(false);
     if (overlay_) {
       overlay_->slot_recv_chargeOnline(connected);
       if (state_) overlay_->slot_recv_battery_percent(state_->batteryPercent());

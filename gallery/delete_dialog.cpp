@@ -5,9 +5,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <algorithm>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/textfit.h"
 #include "ui/texts.h"
@@ -58,8 +58,8 @@ DeleteConfirmDialog::DeleteConfirmDialog(MediaKind kind, int lang, double uiScal
   auto* content = new QVBoxLayout;
   content->setContentsMargins(kMargin, kMargin, kMargin, 14);
   content->setSpacing(8);
-  auto* title = new QLabel(
-      pickText(lang, photo ? texts::kDeletePhotoTitle : texts::kDeleteVideoTitle), this);
+  auto* title =
+      new QLabel(pickText(lang, photo ? texts::kDeletePhotoTitle : texts::kDeleteVideoTitle), this);
   auto* question = new QLabel(
       pickText(lang, photo ? texts::kDeletePhotoQuestion : texts::kDeleteVideoQuestion), this);
   question->setWordWrap(true);

@@ -40,7 +40,9 @@ bool validHandle(RGN_HANDLE h) { return h >= 0 && h < RGN_HANDLE_MAX; }
 // Full-range BT.601, as the picture beneath is (the photos' JPEG formula) and
 // as the recording's stream says it is.
 inline uint8_t clamp8(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
-inline uint8_t lumaOf(int r, int g, int b) { return clamp8((77 * r + 150 * g + 29 * b + 128) >> 8); }
+inline uint8_t lumaOf(int r, int g, int b) {
+  return clamp8((77 * r + 150 * g + 29 * b + 128) >> 8);
+}
 inline uint8_t cbOf(int r, int g, int b) {
   return clamp8(((-43 * r - 85 * g + 128 * b + 128) >> 8) + 128);
 }

@@ -573,8 +573,7 @@ RK_S32 RK_MPI_VENC_GetH264Vui(VENC_CHN id, VENC_H264_VUI_S* pstH264Vui) {
 RK_S32 RK_MPI_VENC_SetH264Vui(VENC_CHN id, const VENC_H264_VUI_S* pstH264Vui) {
   if (!pstH264Vui) return RK_ERR_VENC_NULL_PTR;
   const VENC_VUI_VIDEO_SIGNAL_S& signal = pstH264Vui->stVuiVideoSignal;
-  if (signal.video_format > 7 || signal.video_full_range_flag > 1)
-    return RK_ERR_VENC_ILLEGAL_PARAM;
+  if (signal.video_format > 7 || signal.video_full_range_flag > 1) return RK_ERR_VENC_ILLEGAL_PARAM;
   auto ch = channel(id);
   if (!ch) return RK_ERR_VENC_UNEXIST;
   std::lock_guard<std::mutex> lock(ch->m);

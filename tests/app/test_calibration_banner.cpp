@@ -28,7 +28,8 @@ TEST(CalibrationBanner, EveryLineFitsItsLabel) {
           if (l->text().isEmpty()) continue;
           l->ensurePolished();
           const QFontMetrics fm(l->font());
-          EXPECT_LE(fm.height(), l->height()) << "scale " << scale << ": " << l->text().toStdString();
+          EXPECT_LE(fm.height(), l->height())
+              << "scale " << scale << ": " << l->text().toStdString();
           EXPECT_LE(fm.horizontalAdvance(l->text()), l->width()) << l->text().toStdString();
         }
         pages.flow()->tick();

@@ -96,7 +96,7 @@ TEST(Settings, AnOffsetThatIsNoCalibrationIsZero) {
     const char* stored;
     double offsetC;
   } cases[] = {{"-1.5", -1.5}, {"550", 550.0}, {"-212.3", -212.3}, {"inf", 0.0},
-               {"nan", 0.0},   {"1e308", 0.0}, {"-1e6", 0.0},     {"1000.5", 0.0}};
+               {"nan", 0.0},   {"1e308", 0.0}, {"-1e6", 0.0},      {"1000.5", 0.0}};
   for (const auto& c : cases)
     EXPECT_EQ(load({{"TempMeasureOffsetC", c.stored}}).c.tempOffsetC, c.offsetC) << c.stored;
 }

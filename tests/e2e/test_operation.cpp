@@ -5,19 +5,18 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <QLabel>
 #include <cstdlib>
 
 #include "record/media_probe.h"
 #include "record/recorder.h"
 #include "sim/sim_script.h"
-#include "ui/homepage.h"
 #include "tests/e2e/e2e_device.h"
 #include "tests/support/player_frame.h"
+#include "ui/homepage.h"
 
 using e2e::Device;
 

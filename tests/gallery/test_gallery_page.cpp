@@ -232,8 +232,8 @@ TEST(DeleteDialog, KeepsItsSizeAndFitsItsTextsInEveryLanguage) {
         EXPECT_EQ(dialog.size(), QSize(272, 178));
         for (QLabel* l : dialog.findChildren<QLabel*>()) {
           SCOPED_TRACE(l->text().toStdString());
-          const int needed = l->wordWrap() ? l->heightForWidth(l->width())
-                                           : QFontMetrics(l->font()).height();
+          const int needed =
+              l->wordWrap() ? l->heightForWidth(l->width()) : QFontMetrics(l->font()).height();
           EXPECT_LE(needed, l->height());
           EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()),
                     l->wordWrap() ? 2 * l->width() : l->width());

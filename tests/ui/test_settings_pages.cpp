@@ -357,8 +357,8 @@ TEST(SettingsPages, PowerSaveRowsShareTheirFontSizes) {
         first->ensurePolished();
         second->ensurePolished();
         EXPECT_EQ(first->font().pixelSize(), second->font().pixelSize())
-            << "scale " << scale << " language " << lang << ": "
-            << first->text().toStdString() << " / " << second->text().toStdString();
+            << "scale " << scale << " language " << lang << ": " << first->text().toStdString()
+            << " / " << second->text().toStdString();
       }
     }
   }

@@ -101,7 +101,6 @@ TEST(BrightnessRing, GeometryClampAndSweep) {
   for (double d : {10.0, 90.0, 180.0, 350.0}) EXPECT_EQ(at(img, d), accent) << d;
 }
 
-
 // Four quick taps are four steps on every pill page, however the second tap
 // of each pair arrives: a double-click is no press of its own.
 TEST(BrightnessPill, EveryTapIsOneStepAtAnyRhythm) {

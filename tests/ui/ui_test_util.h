@@ -41,10 +41,10 @@ inline void timedTap(QWidget* w, const QPoint& local, int gapMs, TapDelivery how
     QWindow* win = w->window()->windowHandle();
     const QPointF global = w->mapToGlobal(local);
     const QPointF at = win->mapFromGlobal(global.toPoint());
-    qt_handleMouseEvent(win, at, global, Qt::LeftButton, Qt::LeftButton,
-                        QEvent::MouseButtonPress, Qt::NoModifier, static_cast<int>(pressedAt));
-    qt_handleMouseEvent(win, at, global, Qt::NoButton, Qt::LeftButton,
-                        QEvent::MouseButtonRelease, Qt::NoModifier, static_cast<int>(releasedAt));
+    qt_handleMouseEvent(win, at, global, Qt::LeftButton, Qt::LeftButton, QEvent::MouseButtonPress,
+                        Qt::NoModifier, static_cast<int>(pressedAt));
+    qt_handleMouseEvent(win, at, global, Qt::NoButton, Qt::LeftButton, QEvent::MouseButtonRelease,
+                        Qt::NoModifier, static_cast<int>(releasedAt));
   } else {
     static ulong lastPress = 0;
     const bool second = lastPress != 0 && pressedAt - lastPress < 400;
