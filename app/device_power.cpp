@@ -41,7 +41,10 @@ void DevicePower::connectMonitor() {
     if (state_) state_->setBatteryPercent(percent);
     if (overlay_) overlay_->slot_recv_battery_percent(percent);
   });
+  // The camera stops behind the low-battery and charging screens: a
+  // recording would go on without frames, so it ends as it does for sleep.
   connect(monitor_, &PowerMonitor::lowPowerChanged, this, [this](bool low) {
+    if (low && state_ && state_->recording()) state_->setRecording(false);
     if (overlay_) overlay_->slot_recv_lowpower(low);
     if (imageThread_)
       QMetaObject::invokeMethod(imageThread_, "ReceiveLowPower", Qt::QueuedConnection,
@@ -52,6 +55,7 @@ void DevicePower::connectMonitor() {
     if (overlay_) overlay_->slot_recv_charge(charging);
   });
   connect(monitor_, &PowerMonitor::chargerOnlineChanged, this, [this](bool connected) {
+    if (connected && state_ && state_->recording()) state_->setRecording(false);
     if (overlay_) {
       overlay_->slot_recv_chargeOnline(connected);
       if (state_) overlay_->slot_recv_battery_percent(state_->batteryPercent());

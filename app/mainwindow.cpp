@@ -448,8 +448,9 @@ void MainWindow::refreshStatusBar() {
 
 void MainWindow::onRecordingChanged() {
   const bool recording = state_ && state_->recording();
-  if (recorder_) recorder_->setRecording(recording);
+  // The REC line first: the recorder draws its first overlay picture at once.
   if (home_) home_->setRecordingVisible(recording);
+  if (recorder_) recorder_->setRecording(recording);
 }
 
 void MainWindow::buildRecorder() {

@@ -20,6 +20,9 @@
 void MainWindow::onHardwareKey(user_key_value_e keyVal) {
   const bool onHome = stack_ && stack_->currentIndex() == kHomePage;
   const bool sdPresent = home_ && home_->sdCardPresent();
+  // Asleep, camera and display are off: a photo or a recording would be
+  // empty, and would still use up a number. Only motion wakes the device.
+  if (idleSleeping() && (keyVal == USER_KEY_SHUTTER || keyVal == USER_KEY_RECORD)) return;
   switch (keyVal) {
     case USER_KEY_SHUTTER:
       if (state_ && state_->recording()) {

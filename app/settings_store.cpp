@@ -27,6 +27,10 @@ double toDouble(const QVariant& v, double fallback) {
   return ok && std::isfinite(d) ? d : fallback;
 }
 
+// Far beyond what a calibration run can give (reference 0..550 degC against
+// a reading of the core's -273..212 degC): a larger offset is no calibration.
+constexpr double kMaxTempOffsetC = 1000.0;
+
 }  // namespace
 
 void loadControllerSettings(QSettings& s, ControllerSettings& c, AppController* state) {
@@ -60,6 +64,7 @@ void loadControllerSettings(QSettings& s, ControllerSettings& c, AppController* 
   c.srEnabled = read(kSrEnabled, c.srEnabled).toBool();
   c.tempMeasureEnabled = read(kTempMeasureEnabled, c.tempMeasureEnabled).toBool();
   c.tempOffsetC = toDouble(read(kTempMeasureOffsetC, c.tempOffsetC), 0.0);
+  if (std::fabs(c.tempOffsetC) > kMaxTempOffsetC) c.tempOffsetC = 0.0;
   c.energySavingEnabled = read(kEnergySavingEnabled, c.energySavingEnabled).toBool();
   c.idleSleepMinutes = toInt(read(kIdleSleepMinutes, c.idleSleepMinutes), 30);
   c.autoPowerOffMinutes = toInt(read(kAutoPowerOffMinutes, c.autoPowerOffMinutes), 60);

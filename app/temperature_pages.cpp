@@ -6,11 +6,20 @@
 #include "app/page_table.h"
 #include "thermal/calibration_flow.h"
 #include "ui/temppages.h"
+#include "ui/textfit.h"
 #include "ui/uistyle.h"
+
+namespace {
+constexpr int kBannerAimPx = 12;
+constexpr const char* kBannerAimCss = "color:#ffffff; background:transparent;";
+constexpr int kBannerCountPx = 22;
+constexpr const char* kBannerCountCss = "color:#4ec6af; font-weight:700; background:transparent;";
+}  // namespace
 
 TemperaturePages::TemperaturePages(QWidget* parent, QWidget* bannerHost, double uiScale,
                                    std::function<bool(float*)> measure)
     : QObject(parent),
+      uiScale_(uiScale),
       flow_(new CalibrationFlow(std::move(measure), this)),
       measure_(new TempMeasurePage(parent, uiScale)),
       ref_(new TempCalRefPage(parent, uiScale)),
@@ -52,8 +61,16 @@ TemperaturePages::TemperaturePages(QWidget* parent, QWidget* bannerHost, double 
   connect(flow_, &CalibrationFlow::calibratingChanged, this,
           &TemperaturePages::calibratingChanged);
   connect(flow_, &CalibrationFlow::bannerChanged, this, [this](int phase, int countdown) {
-    line1_->setText(calibrationBannerLine1(lang_));
-    line2_->setText(calibrationBannerLine2(lang_, phase, countdown));
+    // The lines' font sizes, scaled, are taller than their labels: fitted,
+    // descenders and all.
+    const QString aim = calibrationBannerLine1(lang_);
+    const QString count = calibrationBannerLine2(lang_, phase, countdown);
+    line1_->setText(aim);
+    setFittedStyle(line1_, aim, kBannerAimPx, QLatin1String(kBannerAimCss), uiScale_,
+                   line1_->size());
+    line2_->setText(count);
+    setFittedStyle(line2_, count, kBannerCountPx, QLatin1String(kBannerCountCss), uiScale_,
+                   line2_->size());
   });
   connect(flow_, &CalibrationFlow::bannerVisibleChanged, this, [this](bool visible) {
     if (!visible) {
@@ -88,13 +105,11 @@ void TemperaturePages::buildBanner(QWidget* host, double uiScale) {
   line1_ = new QLabel(banner_);
   line1_->setAlignment(Qt::AlignCenter);
   line1_->setGeometry(8, 8, W - 16, 28);
-  line1_->setStyleSheet(
-      styleWithFont(12, QStringLiteral("color:#ffffff; background:transparent;"), uiScale));
+  line1_->setStyleSheet(styleWithFont(kBannerAimPx, QLatin1String(kBannerAimCss), uiScale));
   line2_ = new QLabel(banner_);
   line2_->setAlignment(Qt::AlignCenter);
   line2_->setGeometry(8, 36, W - 16, 40);
-  line2_->setStyleSheet(styleWithFont(
-      22, QStringLiteral("color:#4ec6af; font-weight:700; background:transparent;"), uiScale));
+  line2_->setStyleSheet(styleWithFont(kBannerCountPx, QLatin1String(kBannerCountCss), uiScale));
   banner_->hide();
 }
 

@@ -50,6 +50,7 @@ class TemperaturePages : public QObject {
   void showBlackbody();
 
   int lang_ = 1;
+  double uiScale_;
   CalibrationFlow* flow_;
   TempMeasurePage* measure_;
   TempCalRefPage* ref_;

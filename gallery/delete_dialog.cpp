@@ -5,16 +5,20 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <algorithm>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "ui/textfit.h"
 #include "ui/texts.h"
 #include "ui/uistyle.h"
 
 namespace gallery {
 
 namespace {
+
+constexpr int kMargin = 18;
+constexpr int kMinPx = 10;  // the smallest size the scaled styles use
 
 // The font size goes inside each rule: a bare declaration before the
 // selectors would make the whole sheet invalid.
@@ -52,23 +56,37 @@ DeleteConfirmDialog::DeleteConfirmDialog(MediaKind kind, int lang, double uiScal
   outer->setSpacing(0);
 
   auto* content = new QVBoxLayout;
-  content->setContentsMargins(18, 18, 18, 14);
+  content->setContentsMargins(kMargin, kMargin, kMargin, 14);
   content->setSpacing(8);
-  auto* title = new QLabel(
-      pickText(lang, photo ? texts::kDeletePhotoTitle : texts::kDeleteVideoTitle), this);
-  title->setStyleSheet(
-      styleWithFont(12, QStringLiteral("color:#000000;font-weight:700;"), uiScale));
+  auto* title =
+      new QLabel(pickText(lang, photo ? texts::kDeletePhotoTitle : texts::kDeleteVideoTitle), this);
   auto* question = new QLabel(
       pickText(lang, photo ? texts::kDeletePhotoQuestion : texts::kDeleteVideoQuestion), this);
-  question->setStyleSheet(styleWithFont(10, QStringLiteral("color:#3c3c43;"), uiScale));
   question->setWordWrap(true);
   auto* note = new QLabel(pickText(lang, texts::kDeleteWarning), this);
-  note->setStyleSheet(styleWithFont(9, QStringLiteral("color:#636366;"), uiScale));
   note->setWordWrap(true);
-  for (QLabel* l : {title, question, note}) {
-    l->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    content->addWidget(l);
+  // Each text on one line where a smaller size allows it; the longer
+  // (Russian) ones would otherwise wrap and push the card past its size.
+  struct Line {
+    QLabel* label;
+    int px;
+    QString css;
+  } lines[] = {{title, 12, QStringLiteral("color:#000000;font-weight:700;")},
+               {question, 10, QStringLiteral("color:#3c3c43;")},
+               {note, 9, QStringLiteral("color:#636366;")}};
+  for (Line& l : lines) {
+    l.px = fittedPx(l.label, l.label->text(), l.px, l.css, uiScale,
+                    QSize(kWidth - 2 * kMargin, kHeight), false);
+    l.label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    content->addWidget(l.label);
   }
+  auto applyFonts = [&lines] {
+    for (Line& l : lines) {
+      l.label->setStyleSheet(QStringLiteral("font-size:%1px; %2").arg(l.px).arg(l.css));
+      l.label->ensurePolished();
+    }
+  };
+  applyFonts();
   outer->addLayout(content, 1);
   outer->addWidget(line(this, false));
 
@@ -92,9 +110,20 @@ DeleteConfirmDialog::DeleteConfirmDialog(MediaKind kind, int lang, double uiScal
   rowBox->addLayout(row);
   outer->addLayout(rowBox);
 
-  // 272 x 178, taller only where the interface scale's fonts would not fit.
-  setFixedWidth(kWidth);
-  setFixedHeight(std::max(kHeight, outer->totalHeightForWidth(kWidth)));
+  // 272 x 178 whatever the language: a taller card would cover the Delete
+  // button beneath it. Where the three lines still do not fit, they shrink
+  // together, never below the smallest size.
+  auto tooTall = [outer, content] {
+    content->invalidate();
+    outer->invalidate();
+    return outer->totalHeightForWidth(kWidth) > kHeight;
+  };
+  const int fitted[3] = {lines[0].px, lines[1].px, lines[2].px};
+  for (int percent = 95; tooTall() && percent >= 50; percent -= 5) {
+    for (int i = 0; i < 3; ++i) lines[i].px = std::max(kMinPx, fitted[i] * percent / 100);
+    applyFonts();
+  }
+  setFixedSize(kWidth, kHeight);
 
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(confirm_, &QPushButton::clicked, this, &QDialog::accept);

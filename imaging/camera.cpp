@@ -343,6 +343,11 @@ void IrCamera::Run() {
     v4l2_plane plane;
     PrepareBuffer(&buf, &plane, 0);
     if (xioctl(fd, VIDIOC_DQBUF, &buf) == -1) {
+      // A driver that fails every dequeue leaves the picture frozen: say why.
+      const int e = errno;
+      uint32_t n = 0;
+      if (dequeueFailures_.next(&n))
+        diag::note("camera", "VIDIOC_DQBUF failed: %s (%u so far)", std::strerror(e), n);
       sleepMs(10);
       continue;
     }

@@ -108,6 +108,7 @@ class IrCamera : public CThreadImpl {
   std::atomic<uint64_t> framesShown_{0};
   diag::Throttle selectFailures_;
   diag::Throttle queueFailures_;
+  diag::Throttle dequeueFailures_;
   diag::Throttle strayIndexes_;
 
   sr_dde* dde_ = nullptr;

@@ -11,6 +11,17 @@ bool createEncoderChannel() {
     diag::out("ERROR: Create h264 venc failed!\n");
     return false;
   }
+  // Starting from the channel's own VUI keeps what the encoder fills in.
+  VENC_H264_VUI_S vui;
+  std::memset(&vui, 0, sizeof vui);
+  RK_S32 ret = RK_MPI_VENC_GetH264Vui(0, &vui);
+  if (ret == RK_SUCCESS) {
+    setRecordingSignal(&vui);
+    ret = RK_MPI_VENC_SetH264Vui(0, &vui);
+  }
+  // Recordings still work without it, only their colours are guessed.
+  if (ret != RK_SUCCESS)
+    diag::note("encoder", "colour range not set on channel 0 (%#x)", static_cast<unsigned>(ret));
   VENC_RECV_PIC_PARAM_S recv;
   std::memset(&recv, 0, sizeof recv);
   recv.s32RecvPicNum = -1;

@@ -33,6 +33,20 @@ inline VENC_CHN_ATTR_S recordingChannelAttr() {
   return a;
 }
 
+// What the channel's stream says of its pictures: full-range BT.601, as
+// the display's frames are (and the photos read them). Without it players
+// take the samples for limited range and show every colour washed and dark.
+inline void setRecordingSignal(VENC_H264_VUI_S* vui) {
+  VENC_VUI_VIDEO_SIGNAL_S& s = vui->stVuiVideoSignal;
+  s.video_signal_type_present_flag = 1;
+  s.video_format = 5;  // unspecified
+  s.video_full_range_flag = 1;
+  s.colour_description_present_flag = 1;
+  s.colour_primaries = 2;  // unspecified: a thermal picture has no primaries
+  s.transfer_characteristics = 2;
+  s.matrix_coefficients = 6;  // BT.601
+}
+
 // Creates and starts the channel; false (after its message) on failure.
 // IrCamera::OpenEncoderChannel is the camera's step around it.
 bool createEncoderChannel();

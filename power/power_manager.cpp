@@ -18,6 +18,12 @@ PowerManager::PowerManager(QObject* parent) : QObject(parent) {
 }
 
 void PowerManager::setEnergySettings(bool enabled, int idleSleepMinutes, int autoPowerOffMinutes) {
+  // As for the switch and the minute editor: stillness counted under other
+  // settings (energy saving off, a factory reset's new minutes) must not
+  // make the new ones sleep or power off at once.
+  if (enabled &&
+      (!enabled_ || idleSleepMinutes != idleMinutes_ || autoPowerOffMinutes != offMinutes_))
+    restartStillness();
   enabled_ = enabled;
   idleMinutes_ = idleSleepMinutes;
   offMinutes_ = autoPowerOffMinutes;

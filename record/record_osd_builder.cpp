@@ -1,5 +1,6 @@
 #include "record/record_osd_builder.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QPainter>
 
@@ -48,6 +49,10 @@ QByteArray RecordOsdBuilder::render() {
   if (size.isEmpty()) return {};
   if (rendered_.size() != size) rendered_ = QImage(size, QImage::Format_ARGB32);
   if (rendered_.isNull()) return {};
+  // A label whose text just changed (the clock) is re-laid out only when the
+  // event loop gets to it; drawn before that, it shows the new text in the old
+  // width, cut off.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   rendered_.fill(Qt::transparent);
   source_->render(&rendered_, QPoint(0, 0), QRegion(QRect(QPoint(0, 0), size)),
                   QWidget::DrawWindowBackground | QWidget::DrawChildren);

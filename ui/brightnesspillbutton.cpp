@@ -1,5 +1,6 @@
 #include "ui/brightnesspillbutton.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 BrightnessPillButton::BrightnessPillButton(Kind kind, QWidget* parent)
@@ -18,6 +19,14 @@ QColor BrightnessPillButton::fillColor(Kind kind, bool pressed) {
 int BrightnessPillButton::signPenWidth(int height) { return height <= 65 ? 2 : height / 22; }
 
 int BrightnessPillButton::signHalfLength(int width) { return width <= 80 ? 8 : width / 9; }
+
+void BrightnessPillButton::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (isDown()) {
+    event->accept();
+    return;
+  }
+  QPushButton::mouseDoubleClickEvent(event);
+}
 
 void BrightnessPillButton::paintEvent(QPaintEvent*) {
   QPainter p(this);

@@ -20,6 +20,10 @@ class BrightnessPillButton : public QPushButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  // Qt delivers a quick second tap as a press followed by a double-click,
+  // and QAbstractButton takes the double-click for one more press: a step too
+  // many. The double-click of a pill already held down is no press.
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   Kind kind_;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "ui/textfit.h"
@@ -86,16 +87,28 @@ void EnergySavingPage::refresh() {
                  QSize(switchLabelWidth(), kSwitchRowBottom - kSwitchRowTop));
   switch_->setOn(shownOn());
   const UiText* names[2] = {&texts::kIdleSleep, &texts::kAutoPowerOff};
+  QString labels[2], values[2];
+  // The two rows read as one list: one size for both names and one for both
+  // values, the size at which the longer of each fits (a little air between
+  // a name and its value).
+  int labelPx = INT_MAX, valuePx = INT_MAX;
+  for (int row = 0; row < 2; ++row) {
+    labels[row] = pickText(lang_, *names[row]);
+    values[row] = pickText(lang_, texts::kMinutesValue).arg(minutes_[row]);
+    labelPx = std::min(labelPx, fittedPx(rows_[row].label, labels[row], look::kBodyPx,
+                                         QString::fromLatin1(look::kBodyCss), s,
+                                         kRowLabelBox - QSize(6, 0), false));
+    valuePx = std::min(valuePx, fittedPx(rows_[row].value, values[row], look::kBodyPx,
+                                         QString::fromLatin1(kValueCss), s, kRowValueBox, false));
+  }
   for (int row = 0; row < 2; ++row) {
     RowWidgets& r = rows_[row];
-    const QString label = pickText(lang_, *names[row]);
-    const QString value = pickText(lang_, texts::kMinutesValue).arg(minutes_[row]);
-    r.label->setText(label);
-    r.value->setText(value);
-    // A little air between the name and its value.
-    setFittedStyle(r.label, label, look::kBodyPx, QString::fromLatin1(look::kBodyCss), s,
-                   kRowLabelBox - QSize(6, 0));
-    setFittedStyle(r.value, value, look::kBodyPx, QString::fromLatin1(kValueCss), s, kRowValueBox);
+    r.label->setText(labels[row]);
+    r.value->setText(values[row]);
+    r.label->setStyleSheet(
+        QStringLiteral("font-size:%1px; %2").arg(labelPx).arg(QLatin1String(look::kBodyCss)));
+    r.value->setStyleSheet(
+        QStringLiteral("font-size:%1px; %2").arg(valuePx).arg(QLatin1String(kValueCss)));
     for (QWidget* w : {static_cast<QWidget*>(r.button), static_cast<QWidget*>(r.label),
                        static_cast<QWidget*>(r.value), static_cast<QWidget*>(r.chevron)})
       w->setVisible(shownOn());

@@ -30,6 +30,7 @@ class EnergySavingPage : public UiPage {
 
   ToggleSwitchButton* switchButton() const { return switch_; }
   QPushButton* rowButton(int row) const { return rows_[row].button; }
+  QLabel* rowLabel(int row) const { return rows_[row].label; }
   QLabel* rowValue(int row) const { return rows_[row].value; }
 
  signals:

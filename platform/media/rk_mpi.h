@@ -41,6 +41,7 @@ typedef int32_t RK_S32;
 typedef uint32_t RK_U32;
 typedef int64_t RK_S64;
 typedef uint64_t RK_U64;
+typedef uint16_t RK_U16;
 typedef uint8_t RK_U8;
 typedef void RK_VOID;
 
@@ -362,6 +363,46 @@ typedef struct {
   RK_U32 u32Seq;  // packets handed out by the channel so far, from 0
 } VENC_STREAM_S;
 
+// What the stream's sequence parameter set says about its pictures (the
+// H.264 VUI). Only the video signal part is used: range and matrix, without
+// which players guess limited-range colours.
+typedef struct {
+  RK_U8 aspect_ratio_info_present_flag;
+  RK_U8 aspect_ratio_idc;
+  RK_U8 overscan_info_present_flag;
+  RK_U8 overscan_appropriate_flag;
+  RK_U16 sar_width;
+  RK_U16 sar_height;
+} VENC_VUI_ASPECT_RATIO_S;
+
+typedef struct {
+  RK_U8 timing_info_present_flag;
+  RK_U8 fixed_frame_rate_flag;
+  RK_U32 num_units_in_tick;
+  RK_U32 time_scale;
+} VENC_VUI_H264_TIME_INFO_S;
+
+typedef struct {
+  RK_U8 video_signal_type_present_flag;
+  RK_U8 video_format;           // 0..7; 5 unspecified
+  RK_U8 video_full_range_flag;  // 1: samples span 0..255
+  RK_U8 colour_description_present_flag;
+  RK_U8 colour_primaries;  // ISO/IEC 23001-8 codes: 2 unspecified
+  RK_U8 transfer_characteristics;
+  RK_U8 matrix_coefficients;  // 6: BT.601 (SMPTE 170M)
+} VENC_VUI_VIDEO_SIGNAL_S;
+
+typedef struct {
+  RK_U8 bitstream_restriction_flag;
+} VENC_VUI_BITSTREAM_RESTRIC_S;
+
+typedef struct {
+  VENC_VUI_ASPECT_RATIO_S stVuiAspectRatio;
+  VENC_VUI_H264_TIME_INFO_S stVuiTimeInfo;
+  VENC_VUI_VIDEO_SIGNAL_S stVuiVideoSignal;
+  VENC_VUI_BITSTREAM_RESTRIC_S stVuiBitstreamRestric;
+} VENC_H264_VUI_S;
+
 typedef struct {
   RK_U32 u32LeftPics;          // frames accepted and not yet encoded
   RK_U32 u32LeftStreamFrames;  // packets ready and not yet taken
@@ -399,6 +440,12 @@ RK_S32 RK_MPI_VENC_ReleaseStream(VENC_CHN VeChn, VENC_STREAM_S* pstStream);
 // The next frame encoded is an IDR frame (with the parameter sets in front).
 RK_S32 RK_MPI_VENC_RequestIDR(VENC_CHN VeChn, RK_BOOL bInstant);
 RK_S32 RK_MPI_VENC_QueryStatus(VENC_CHN VeChn, VENC_CHN_STATUS_S* pstStatus);
+// The channel's VUI; a new channel's has nothing present (the encoder's own
+// defaults). Setting it is refused (RK_ERR_VENC_NOT_PERM) while the channel
+// receives frames: set it between RK_MPI_VENC_CreateChn and
+// RK_MPI_VENC_StartRecvFrame.
+RK_S32 RK_MPI_VENC_GetH264Vui(VENC_CHN VeChn, VENC_H264_VUI_S* pstH264Vui);
+RK_S32 RK_MPI_VENC_SetH264Vui(VENC_CHN VeChn, const VENC_H264_VUI_S* pstH264Vui);
 
 }  // extern "C"
 

@@ -37,15 +37,17 @@ std::array<Region, RGN_HANDLE_MAX> g_regions;
 
 bool validHandle(RGN_HANDLE h) { return h >= 0 && h < RGN_HANDLE_MAX; }
 
-// Limited-range BT.601, the matrix the encoder's stream is tagged with by default.
+// Full-range BT.601, as the picture beneath is (the photos' JPEG formula) and
+// as the recording's stream says it is.
+inline uint8_t clamp8(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 inline uint8_t lumaOf(int r, int g, int b) {
-  return static_cast<uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+  return clamp8((77 * r + 150 * g + 29 * b + 128) >> 8);
 }
 inline uint8_t cbOf(int r, int g, int b) {
-  return static_cast<uint8_t>(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
+  return clamp8(((-43 * r - 85 * g + 128 * b + 128) >> 8) + 128);
 }
 inline uint8_t crOf(int r, int g, int b) {
-  return static_cast<uint8_t>(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+  return clamp8(((128 * r - 107 * g - 21 * b + 128) >> 8) + 128);
 }
 
 bool showsOn(const Region& r, int chn) {

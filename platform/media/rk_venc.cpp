@@ -84,6 +84,7 @@ struct Channel {
 
   const int id;
   VENC_CHN_ATTR_S attr{};
+  VENC_H264_VUI_S vui{};
   int width = 0;
   int height = 0;
 
@@ -210,7 +211,7 @@ RK_S32 normalise(VENC_CHN_ATTR_S& a) {
   return RK_SUCCESS;
 }
 
-x264_t* openEncoder(const VENC_CHN_ATTR_S& a) {
+x264_t* openEncoder(const VENC_CHN_ATTR_S& a, const VENC_H264_VUI_S& vui) {
   const VENC_ATTR_S& v = a.stVencAttr;
   const VENC_RC_ATTR_S& rc = a.stRcAttr;
   x264_param_t p;
@@ -243,6 +244,16 @@ x264_t* openEncoder(const VENC_CHN_ATTR_S& a) {
     p.rc.i_vbv_max_bitrate = static_cast<int>(
         maxRate >= rc.stH264Vbr.u32BitRate ? maxRate : rc.stH264Vbr.u32BitRate * 3 / 2);
     p.rc.i_vbv_buffer_size = p.rc.i_vbv_max_bitrate;
+  }
+  const VENC_VUI_VIDEO_SIGNAL_S& signal = vui.stVuiVideoSignal;
+  if (signal.video_signal_type_present_flag) {
+    p.vui.i_vidformat = signal.video_format;
+    p.vui.b_fullrange = signal.video_full_range_flag;
+    if (signal.colour_description_present_flag) {
+      p.vui.i_colorprim = signal.colour_primaries;
+      p.vui.i_transfer = signal.transfer_characteristics;
+      p.vui.i_colmatrix = signal.matrix_coefficients;
+    }
   }
   p.i_log_level = X264_LOG_ERROR;
   p.pf_log = x264Log;
@@ -362,7 +373,7 @@ RK_S32 RK_MPI_VENC_CreateChn(VENC_CHN id, const VENC_CHN_ATTR_S* pstAttr) {
   ch->width = static_cast<int>(v.u32PicWidth);
   ch->height = static_cast<int>(v.u32PicHeight);
   ch->scratch.resize(static_cast<size_t>(ch->width) * ch->height * 3 / 2);
-  ch->enc = openEncoder(attr);
+  ch->enc = openEncoder(attr, ch->vui);
   if (!ch->enc) {
     RK_LOGE("RK_MPI_VENC_CreateChn: the encoder refused channel %d", id);
     return RK_ERR_VENC_ILLEGAL_PARAM;
@@ -547,6 +558,35 @@ RK_S32 RK_MPI_VENC_QueryStatus(VENC_CHN id, VENC_CHN_STATUS_S* pstStatus) {
     if (b.state == BufState::Taken) ++pstStatus->u32CurPacks;
   }
   pstStatus->u32LeftRecvPics = ch->recvLeft > 0 ? static_cast<RK_U32>(ch->recvLeft) : 0;
+  return RK_SUCCESS;
+}
+
+RK_S32 RK_MPI_VENC_GetH264Vui(VENC_CHN id, VENC_H264_VUI_S* pstH264Vui) {
+  if (!pstH264Vui) return RK_ERR_VENC_NULL_PTR;
+  auto ch = channel(id);
+  if (!ch) return RK_ERR_VENC_UNEXIST;
+  std::lock_guard<std::mutex> lock(ch->m);
+  *pstH264Vui = ch->vui;
+  return RK_SUCCESS;
+}
+
+RK_S32 RK_MPI_VENC_SetH264Vui(VENC_CHN id, const VENC_H264_VUI_S* pstH264Vui) {
+  if (!pstH264Vui) return RK_ERR_VENC_NULL_PTR;
+  const VENC_VUI_VIDEO_SIGNAL_S& signal = pstH264Vui->stVuiVideoSignal;
+  if (signal.video_format > 7 || signal.video_full_range_flag > 1) return RK_ERR_VENC_ILLEGAL_PARAM;
+  auto ch = channel(id);
+  if (!ch) return RK_ERR_VENC_UNEXIST;
+  std::lock_guard<std::mutex> lock(ch->m);
+  // The parameter sets are x264's at opening: a new VUI needs a new encoder,
+  // which only an idle worker (nothing received, nothing being encoded) allows.
+  const bool busy = std::any_of(ch->bufs.begin(), ch->bufs.end(),
+                                [](const StreamBuf& b) { return b.state == BufState::Reserved; });
+  if (ch->receiving || busy) return RK_ERR_VENC_NOT_PERM;
+  x264_t* enc = openEncoder(ch->attr, *pstH264Vui);
+  if (!enc) return RK_ERR_VENC_ILLEGAL_PARAM;
+  x264_encoder_close(ch->enc);
+  ch->enc = enc;
+  ch->vui = *pstH264Vui;
   return RK_SUCCESS;
 }
 

@@ -124,8 +124,10 @@ int main(int argc, char** argv) {
     if (bench) bench->show();
     // Every way out (run time over, the script's quit, power-off by key, the
     // window closed) passes here, so --screenshot is always written.
+    bool shotFailed = false;
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
-      if (!opt.screenshot.isEmpty()) sim::saveScreenshot(window.get(), opt.screenshot);
+      if (!opt.screenshot.isEmpty() && !sim::saveScreenshot(window.get(), opt.screenshot))
+        shotFailed = true;
     });
     auto finish = [] { QCoreApplication::exit(0); };
     if (opt.runForSeconds >= 0)
@@ -138,6 +140,9 @@ int main(int argc, char** argv) {
       runner->start();
     }
     rc = app.exec();
+    // A script or tool waiting for the picture must not take a run without
+    // it for a good one.
+    if (rc == 0 && shotFailed) rc = 1;
     runner.reset();
     bench.reset();
     window.reset();

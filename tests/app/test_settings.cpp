@@ -88,11 +88,17 @@ TEST(Settings, ZoomIsRoundedToTenthsAndClamped) {
     EXPECT_EQ(load({{"scale", QString::fromLatin1(c.stored)}}).c.zoomTenths, c.tenths) << c.stored;
 }
 
-TEST(Settings, AnOffsetThatIsNotAFiniteNumberIsZero) {
+// What no calibration run can give reads as no offset: no "inf °C" or
+// "-999993.1 °C" on the readout.
+TEST(Settings, AnOffsetThatIsNoCalibrationIsZero) {
   TempRoot root;
-  EXPECT_EQ(load({{"TempMeasureOffsetC", "-1.5"}}).c.tempOffsetC, -1.5);
-  EXPECT_EQ(load({{"TempMeasureOffsetC", "inf"}}).c.tempOffsetC, 0.0);
-  EXPECT_EQ(load({{"TempMeasureOffsetC", "nan"}}).c.tempOffsetC, 0.0);
+  const struct {
+    const char* stored;
+    double offsetC;
+  } cases[] = {{"-1.5", -1.5}, {"550", 550.0}, {"-212.3", -212.3}, {"inf", 0.0},
+               {"nan", 0.0},   {"1e308", 0.0}, {"-1e6", 0.0},      {"1000.5", 0.0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(load({{"TempMeasureOffsetC", c.stored}}).c.tempOffsetC, c.offsetC) << c.stored;
 }
 
 TEST(Settings, LanguageIsCorrectedInTheFileOnlyWhenOutOfRange) {

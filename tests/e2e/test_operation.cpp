@@ -5,17 +5,18 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <QLabel>
+#include <cstdlib>
 
 #include "record/media_probe.h"
 #include "record/recorder.h"
 #include "sim/sim_script.h"
-#include "ui/homepage.h"
 #include "tests/e2e/e2e_device.h"
+#include "tests/support/player_frame.h"
+#include "ui/homepage.h"
 
 using e2e::Device;
 
@@ -54,6 +55,47 @@ TEST(Operation, HoldingTheShutterRecordsATapStopsAndUpTogglesSuperResolution) {
   d.keys().release(sim::BoardKey::Up);
   ASSERT_TRUE(e2e::waitUntil([&] { return d.window().srEnabled() != sr; }, 1500));
   EXPECT_EQ(d.setting("SrEnabled").toBool(), !sr);
+}
+
+// The REC line is burned into a recording from its very first frame, whole.
+TEST(Operation, ARecordingCarriesItsRecLineFromTheFirstFrame) {
+  Device d;
+  ASSERT_TRUE(d.waitForPicture());
+  d.state().setRecording(true);
+  // The line as the screen shows it now ("REC 00:00"): where its glyphs are.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  const QImage screen = d.interfacePicture();
+  const QLabel* line = d.window().homePage()->recordingLine();
+  const QRect box(line->mapTo(d.window().centralWidget(), QPoint()), line->size());
+  e2e::pump(800);
+  d.state().setRecording(false);
+  const QString mp4 = d.root().file("/mnt/sdcard/video/video_1.mp4");
+  ASSERT_TRUE(e2e::waitUntil(
+      [&] { return record::isPlayableMp4(mp4) && !d.window().recorder()->closing(); }, 15000));
+
+  // Share of the glyphs' pixels a frame shows in the line's colour.
+  auto shown = [&](const QImage& frame) {
+    int glyph = 0, match = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+      for (int x = box.left(); x <= box.right(); ++x) {
+        const QColor want = screen.pixelColor(x, y);
+        if (want.alpha() < 255 || want.red() < 200 || want.green() > 120) continue;
+        ++glyph;
+        const QColor got = frame.pixelColor(x, y);
+        if (std::abs(got.red() - want.red()) < 40 && std::abs(got.green() - want.green()) < 40 &&
+            std::abs(got.blue() - want.blue()) < 40)
+          ++match;
+      }
+    return glyph > 30 ? static_cast<double>(match) / glyph : 0.0;
+  };
+  // The picture beneath alone does not pass for the line.
+  EXPECT_LT(shown(d.panelPicture().convertToFormat(QImage::Format_RGB888)), 0.5);
+  for (int index : {0, 1, 10}) {
+    SCOPED_TRACE(index);
+    const QImage frame = testsupport::playerFrame(mp4, index);
+    ASSERT_EQ(frame.size(), QSize(360, 320));
+    EXPECT_GT(shown(frame), 0.8);
+  }
 }
 
 TEST(Operation, HoldingThePowerKeyShutsTheSensorDownAndEndsTheProgram) {

@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include "gallery/delete_dialog.h"
 #include "gallery/gallery_page.h"
 #include "tests/gallery/gallery_test_util.h"
 #include "tests/ui/ui_test_util.h"
@@ -208,6 +210,41 @@ TEST_F(GalleryPageTest, VideoGalleryAsksToPlayTheMiddleItem) {
   p->resetSelection();
   EXPECT_FALSE(p->stepAnimating());
   EXPECT_EQ(counter(), "1 / 2");
+}
+
+}  // namespace
+
+namespace {
+
+// The question keeps its card's size in every language and at every
+// interface scale (a taller one would cover the Delete button beneath it),
+// and every text fits inside it uncut.
+TEST(DeleteDialog, KeepsItsSizeAndFitsItsTextsInEveryLanguage) {
+  for (double scale : {1.6, 2.0, 2.2})
+    for (gallery::MediaKind kind : {gallery::MediaKind::Photo, gallery::MediaKind::Video})
+      for (int lang = 0; lang < 3; ++lang) {
+        SCOPED_TRACE(QString::asprintf("scale %.1f, kind %d, language %d", scale,
+                                       static_cast<int>(kind), lang)
+                         .toStdString());
+        gallery::DeleteConfirmDialog dialog(kind, lang, scale);
+        dialog.show();
+        QApplication::processEvents();
+        EXPECT_EQ(dialog.size(), QSize(272, 178));
+        for (QLabel* l : dialog.findChildren<QLabel*>()) {
+          SCOPED_TRACE(l->text().toStdString());
+          const int needed =
+              l->wordWrap() ? l->heightForWidth(l->width()) : QFontMetrics(l->font()).height();
+          EXPECT_LE(needed, l->height());
+          EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()),
+                    l->wordWrap() ? 2 * l->width() : l->width());
+          EXPECT_TRUE(dialog.rect().contains(l->geometry()));
+        }
+        for (QPushButton* b : {dialog.cancelButton(), dialog.confirmButton()}) {
+          EXPECT_GE(b->height(), 44);
+          EXPECT_TRUE(dialog.rect().contains(b->geometry()));
+          EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), b->width());
+        }
+      }
 }
 
 }  // namespace

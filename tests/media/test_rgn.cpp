@@ -51,8 +51,9 @@ TEST_F(Region, BlendsByAlphaAndLeavesTransparentPixelsAlone) {
   const std::vector<uint8_t> out = composite(src);
   ASSERT_FALSE(out.empty());
 
-  // White is (235, 128, 128), red (82, 90, 240); red covers 128 of 255.
-  const int white[3] = {235, 128, 128}, red[3] = {82, 90, 240};
+  // Full range, as the picture beneath: white is (255, 128, 128), red
+  // (77, 85, 255); red covers 128 of 255.
+  const int white[3] = {255, 128, 128}, red[3] = {77, 85, 255};
   for (int plane = 0; plane < 3; ++plane) {
     const int sub = plane ? 2 : 1;
     for (int y = 0; y < kH / sub; y += 3)
@@ -89,7 +90,7 @@ TEST_F(Region, PlacesClipsWeighsChromaAndStacksByLayer) {
   const std::vector<uint8_t> src = flat(100, 128, 128);
   const std::vector<uint8_t> out = composite(src);
   ASSERT_FALSE(out.empty());
-  const int blueY = 41, blueCb = 240;  // limited-range pure blue
+  const int blueY = 29, blueCb = 255;  // full-range pure blue
   // Chroma cell (1, 1) serves (2..3, 2..3), of which only (2, 2) is covered.
   const int quarterBlue = (128 * 765 + 255 * blueCb + 510) / 1020;
   const struct {
@@ -100,7 +101,7 @@ TEST_F(Region, PlacesClipsWeighsChromaAndStacksByLayer) {
                  {0, 300, 199, 100},
                  {1, 150, 100, blueCb},
                  {1, 149, 100, 128},
-                 {0, 359, 319, (blueY * 127 + 16 * 128 + 127) / 255},
+                 {0, 359, 319, (blueY * 127 + 0 * 128 + 127) / 255},
                  {0, 2, 2, blueY},
                  {0, 3, 3, 100},
                  {0, 3, 0, 100},

@@ -175,10 +175,22 @@ TEST_F(Venc, BadArgumentsAreRefused) {
   EXPECT_EQ(RK_MPI_VENC_CreateChn(0, &attr), RK_ERR_VENC_EXIST);
   // Not receiving yet.
   EXPECT_EQ(sendPicture(pool, pattern(0), 0), RK_ERR_VENC_NOT_PERM);
+  // The VUI: nothing present at first; set before frames come, never after.
+  VENC_H264_VUI_S vui;
+  std::memset(&vui, 0xff, sizeof vui);
+  ASSERT_EQ(RK_MPI_VENC_GetH264Vui(0, &vui), RK_SUCCESS);
+  EXPECT_EQ(vui.stVuiVideoSignal.video_signal_type_present_flag, 0);
+  vui.stVuiVideoSignal.video_format = 8;
+  EXPECT_EQ(RK_MPI_VENC_SetH264Vui(0, &vui), RK_ERR_VENC_ILLEGAL_PARAM);
+  EXPECT_EQ(RK_MPI_VENC_SetH264Vui(0, nullptr), RK_ERR_VENC_NULL_PTR);
+  setRecordingSignal(&vui);
+  EXPECT_EQ(RK_MPI_VENC_SetH264Vui(3, &vui), RK_ERR_VENC_UNEXIST);
+  ASSERT_EQ(RK_MPI_VENC_SetH264Vui(0, &vui), RK_SUCCESS);
   VENC_RECV_PIC_PARAM_S recv{0};
   EXPECT_EQ(RK_MPI_VENC_StartRecvFrame(0, &recv), RK_ERR_VENC_ILLEGAL_PARAM);
   recv.s32RecvPicNum = 2;
   ASSERT_EQ(RK_MPI_VENC_StartRecvFrame(0, &recv), RK_SUCCESS);
+  EXPECT_EQ(RK_MPI_VENC_SetH264Vui(0, &vui), RK_ERR_VENC_NOT_PERM);
 
   // Not the channel's size; more than the block holds; not a block; a
   // released block; no frame.

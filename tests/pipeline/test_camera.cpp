@@ -8,6 +8,7 @@
 #include <QThread>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <tuple>
@@ -105,13 +106,28 @@ TEST(IrCameraDevice, AFailedBringUpReleasesEverythingAndTheNextOneWorks) {
     if (std::string(c.name) == "encoder") destroyEncoderChannel();
     dev.clearFaults();
   }
-  // The next attempt succeeds, and passing dequeue errors do not end capture.
+  // The next attempt succeeds, and passing dequeue errors do not end capture;
+  // a run of them is logged thinned, with what the driver said.
   ASSERT_EQ(display_init(320, 360), 0);
   ASSERT_TRUE(camera->Init("/dev/video0", false));
   ASSERT_TRUE(waitUntil([&] { return camera->FramesShown() >= 2; }, 2000));
-  dev.failNext(VIDIOC_DQBUF, EIO, 3);
+  std::fflush(stderr);
+  testing::internal::CaptureStderr();
+  dev.failNext(VIDIOC_DQBUF, EIO, 31);
   const uint64_t shown = camera->FramesShown();
-  EXPECT_TRUE(waitUntil([&] { return camera->FramesShown() >= shown + 5; }, 2000));
+  EXPECT_TRUE(waitUntil([&] { return camera->FramesShown() >= shown + 5; }, 4000));
+  std::fflush(stderr);
+  const std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("camera: VIDIOC_DQBUF failed: Input/output error (1 so far)\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("VIDIOC_DQBUF failed: Input/output error (31 so far)\n"), std::string::npos)
+      << log;
+  size_t lines = 0;
+  for (size_t at = log.find("VIDIOC_DQBUF"); at != std::string::npos;
+       at = log.find("VIDIOC_DQBUF", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 2u) << log;
   EXPECT_TRUE(camera->Stop());
   display_deinit();
 }

@@ -181,6 +181,23 @@ TEST_F(PowerTest, SwitchingEnergySavingOffWakesAtOnceAndStopsTheCountdown) {
   EXPECT_EQ(pm_.setEnergySavingEnabled(true), PowerManager::Edit::Unchanged);
 }
 
+// A factory reset (or any reload of the settings) that switches energy
+// saving on counts stillness from then, like the switch does.
+TEST_F(PowerTest, SettingsThatSwitchEnergySavingOnStartTheStillTimeAfresh) {
+  pm_.setEnergySettings(false, 30, 60);
+  pm_.refreshPowerState();
+  tick(5 * 60 * 70);  // seventy minutes on the desk
+  EXPECT_FALSE(pm_.idleSleeping());
+  pm_.setEnergySettings(true, 30, 60);
+  pm_.refreshPowerState();
+  tick(5);
+  EXPECT_FALSE(pm_.idleSleeping());
+  EXPECT_FALSE(pm_.poweringOff());
+  tick(5 * 60 * 30);
+  EXPECT_TRUE(pm_.idleSleeping());
+  EXPECT_FALSE(pm_.poweringOff());
+}
+
 TEST_F(PowerTest, ShorteningTheMinutesOnTheBenchDoesNotSleepUnderTheFinger) {
   pm_.setEnergySettings(true, 30, 60);
   tick(5 * 60 * 20 + 5);  // twenty still minutes, the user on the settings pages

@@ -7,6 +7,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -26,6 +27,8 @@ VideoInfo probeVideo(const QString& path) {
       info.width = st->codecpar->width;
       info.height = st->codecpar->height;
       info.fps = av_q2d(st->avg_frame_rate);
+      info.range = QString::fromLatin1(av_color_range_name(st->codecpar->color_range));
+      info.matrix = QString::fromLatin1(av_color_space_name(st->codecpar->color_space));
       AVPacket* pkt = av_packet_alloc();
       while (av_read_frame(ctx, pkt) >= 0) {
         if (pkt->stream_index == idx) ++info.frames;

@@ -13,6 +13,8 @@ struct VideoInfo {
   int height = 0;
   double fps = 0;
   int frames = 0;  // packets of the video stream
+  QString range;   // "pc" (full), "tv" (limited) or "unknown", as ffprobe says
+  QString matrix;  // the colour matrix by its FFmpeg name
 };
 VideoInfo probeVideo(const QString& path);
 

@@ -2,7 +2,12 @@
 // the region that carries it into the encoder.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QWidget>
+#include <algorithm>
+#include <utility>
 
 #include "imaging/record_osd.h"
 #include "record/record_osd_builder.h"
@@ -60,6 +65,44 @@ TEST(RecordOsdBuilder, TheInterfaceLandsPixelForPixelOrStretchedOverTheCanvas) {
   }
   RecordOsdBuilder orphan(nullptr, nullptr);
   EXPECT_TRUE(orphan.render().isEmpty());
+}
+
+// Columns that the picture's opaque pixels span, for a word of text.
+std::pair<int, int> inkColumns(const QByteArray& bytes) {
+  int first = 368, last = -1;
+  for (int y = 0; y < 320; ++y)
+    for (int x = 0; x < 368; ++x)
+      if (pixelAt(bytes, x, y).a > 0) {
+        first = std::min(first, x);
+        last = std::max(last, x);
+      }
+  return {first, last};
+}
+
+// A line whose text just grew (the clock's dot and digits change every
+// second) is drawn whole, not cut to the width the layout gave the old text.
+TEST(RecordOsdBuilder, DrawsTheInterfaceAsLaidOutForItsNewTexts) {
+  QWidget window;
+  auto* central = new QWidget(&window);
+  central->resize(360, 320);
+  central->setAttribute(Qt::WA_TranslucentBackground);
+  central->setStyleSheet("background: transparent");
+  auto* column = new QVBoxLayout(central);
+  column->addStretch(1);
+  auto* line = new QLabel(QStringLiteral("REC 00:09"), central);
+  line->setStyleSheet("color:#ff3b30; font-weight:700; font-size:18px; background:transparent;");
+  column->addWidget(line, 0, Qt::AlignHCenter);
+  window.resize(360, 320);
+  window.show();
+  QCoreApplication::processEvents();
+  RecordOsdBuilder builder(central, nullptr);
+
+  line->setText(QStringLiteral("\u25CF REC 00:10"));
+  const auto drawnAtOnce = inkColumns(builder.render());
+  QCoreApplication::processEvents();
+  const auto drawnLater = inkColumns(builder.render());
+  EXPECT_LT(drawnLater.first, 150);
+  EXPECT_EQ(drawnAtOnce, drawnLater);
 }
 
 TEST(RecordOsdRegion, StartsOnceTakesOnlyItsOwnSizeAndStopsQuietlyWhenStopped) {

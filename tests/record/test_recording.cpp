@@ -25,6 +25,7 @@
 #include "record/video_closer.h"
 #include "tests/pipeline/pipeline_support.h"
 #include "tests/record/recording_support.h"
+#include "tests/support/player_frame.h"
 
 namespace {
 
@@ -190,6 +191,90 @@ TEST(Recording, TheInterfaceIsBurnedIntoTheRecordedPicture) {
     // Just above it the dark sky of the scene shows through untouched.
     EXPECT_LT(frame.pixelColor(70, 20).red(), 150);
     EXPECT_GT(frame.pixelColor(70, 20).blue(), frame.pixelColor(70, 20).green());
+  }
+}
+
+// Mean colour of a rectangle.
+QColor meanColour(const QImage& image, const QRect& r) {
+  double sum[3] = {};
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) {
+      const QRgb c = image.pixel(x, y);
+      sum[0] += qRed(c);
+      sum[1] += qGreen(c);
+      sum[2] += qBlue(c);
+    }
+  const double n = static_cast<double>(r.width()) * r.height();
+  return QColor::fromRgbF(sum[0] / n / 255, sum[1] / n / 255, sum[2] / n / 255);
+}
+
+// A player shows a recording in the colours of the photo of the same
+// moment: the picture beneath and the interface drawn over it, opaque and
+// half transparent.
+TEST(Recording, APlayerShowsTheColoursOfThePhotoOfTheSameMoment) {
+  Rig rig;
+  ASSERT_TRUE(rig.bench.ok());
+  ASSERT_TRUE(rig.up());
+  // Held still, the panel keeps one picture: every recorded frame and the
+  // photo are made from it.
+  rig.image->ReceivePause(true);
+  pump(300);
+  QWidget window;
+  auto* central = new QWidget(&window);
+  central->resize(360, 320);
+  central->setAttribute(Qt::WA_TranslucentBackground);
+  central->setStyleSheet("background: transparent");
+  const QRect opaque(200, 150, 60, 60), half(40, 150, 60, 60);
+  auto* mark = new QWidget(central);
+  mark->setGeometry(opaque);
+  mark->setStyleSheet("background: #3c78c8");
+  auto* veil = new QWidget(central);
+  veil->setGeometry(half);
+  veil->setStyleSheet("background: rgba(255, 200, 40, 128)");
+  RecordOsdBuilder builder(central, rig.image.get());
+  builder.start();
+  rig.writer->ReceiveSaveVideo(true);
+  pump(1000);
+  builder.stop();
+  rig.writer->ReceiveSaveVideo(false);
+  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+
+  // The photo, with the interface as the window hands it over.
+  QImage ui(360, 320, QImage::Format_ARGB32);
+  ui.fill(Qt::transparent);
+  central->render(&ui, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  const QImage rgba = ui.convertToFormat(QImage::Format_RGBA8888);
+  const QByteArray bytes(reinterpret_cast<const char*>(rgba.constBits()), 360 * 320 * 4);
+  rig.image->ReceiveSavePhotoWithOsd("/mnt/sdcard/picture/pic_1.jpg", bytes, 360, 320);
+  const QImage photo(rig.bench.root().file("/mnt/sdcard/picture/pic_1.jpg"));
+  ASSERT_EQ(photo.size(), QSize(360, 320));
+  const QString mp4 = videoFile(rig.bench.root(), "video_1.mp4");
+  const rectest::VideoInfo info = rectest::probeVideo(mp4);
+  EXPECT_EQ(info.range.toStdString(), "pc");
+  EXPECT_EQ(info.matrix.toStdString(), "smpte170m");
+  const QImage frame = testsupport::playerFrame(mp4, 10);
+  ASSERT_EQ(frame.size(), QSize(360, 320));
+  if (qEnvironmentVariableIsSet("RECORDING_FRAME_PNG")) {
+    frame.save(qEnvironmentVariable("RECORDING_FRAME_PNG"));
+    photo.save(qEnvironmentVariable("RECORDING_FRAME_PNG") + ".photo.png");
+  }
+
+  // Inside the marks, clear of their edges (where chroma is shared with the
+  // picture beside them), and two patches of the picture alone.
+  const QRect patches[] = {opaque.adjusted(4, 4, -4, -4), half.adjusted(4, 4, -4, -4),
+                           QRect(130, 50, 60, 30), QRect(150, 100, 40, 30)};
+  for (const QRect& r : patches) {
+    const QColor want = meanColour(photo, r), got = meanColour(frame, r);
+    const auto text = [](const QColor& c) {
+      return QString::asprintf("%.1f/%.1f/%.1f", c.redF() * 255, c.greenF() * 255, c.blueF() * 255)
+          .toStdString();
+    };
+    SCOPED_TRACE(QString::asprintf("patch %d,%d: photo %s, video %s", r.x(), r.y(),
+                                   text(want).c_str(), text(got).c_str())
+                     .toStdString());
+    EXPECT_NEAR(got.redF() * 255, want.redF() * 255, 3.0);
+    EXPECT_NEAR(got.greenF() * 255, want.greenF() * 255, 3.0);
+    EXPECT_NEAR(got.blueF() * 255, want.blueF() * 255, 3.0);
   }
 }
 

@@ -343,6 +343,27 @@ TEST(SettingsPages, EveryTextFollowsTheLanguage) {
   }
 }
 
+// The idle sleep and power-off rows read as one list: one size for both
+// names and one for both values, in every language.
+TEST(SettingsPages, PowerSaveRowsShareTheirFontSizes) {
+  for (double scale : {1.6, 2.0, 2.2}) {
+    auto page = shown(std::make_unique<EnergySavingPage>(nullptr, scale));
+    for (int lang = 0; lang < 3; ++lang) {
+      page->setState(true, 5, 120, lang, true);
+      for (QLabel* (EnergySavingPage::*part)(int) const :
+           {&EnergySavingPage::rowLabel, &EnergySavingPage::rowValue}) {
+        QLabel* first = (page.get()->*part)(0);
+        QLabel* second = (page.get()->*part)(1);
+        first->ensurePolished();
+        second->ensurePolished();
+        EXPECT_EQ(first->font().pixelSize(), second->font().pixelSize())
+            << "scale " << scale << " language " << lang << ": " << first->text().toStdString()
+            << " / " << second->text().toStdString();
+      }
+    }
+  }
+}
+
 // No single-line text is cut off, in any language, at the smallest and the
 // largest interface scale.
 TEST(SettingsPages, SingleLineTextsFitTheirLabels) {

@@ -4,9 +4,13 @@
 #include <cmath>
 
 #include "tests/ui/ui_test_util.h"
+#include "ui/adjustpage.h"
 #include "ui/battery.h"
+#include "ui/brightnesspillbutton.h"
 #include "ui/brightnessringwidget.h"
+#include "ui/energyadjustpage.h"
 #include "ui/pictures.h"
+#include "ui/temppages.h"
 #include "ui/toggleswitchbutton.h"
 
 using uitest::mix;
@@ -97,3 +101,32 @@ TEST(BrightnessRing, GeometryClampAndSweep) {
   for (double d : {10.0, 90.0, 180.0, 350.0}) EXPECT_EQ(at(img, d), accent) << d;
 }
 
+// Four quick taps are four steps on every pill page, however the second tap
+// of each pair arrives: a double-click is no press of its own.
+TEST(BrightnessPill, EveryTapIsOneStepAtAnyRhythm) {
+  AdjustPage brightness(nullptr, 2.0);
+  EnergyAdjustPage minutes(nullptr, 2.0);
+  TempCalBlackbodyPage blackbody(nullptr, 2.0);
+  int steps = 0;
+  QObject::connect(&brightness, &AdjustPage::nudgeBrightnessRequested, [&](int) { ++steps; });
+  QObject::connect(&minutes, &EnergyAdjustPage::nudgeRequested, [&](int) { ++steps; });
+  QObject::connect(&blackbody, &TempCalBlackbodyPage::nudgeRequested, [&](double) { ++steps; });
+  const std::pair<QWidget*, QWidget*> pills[] = {{&brightness, brightness.plusButton()},
+                                                 {&minutes, minutes.minusButton()},
+                                                 {&blackbody, blackbody.plusButton()}};
+  for (const auto& [page, pill] : pills) {
+    SCOPED_TRACE(page->metaObject()->className());
+    page->resize(360, 320);
+    page->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(page));
+    for (auto how : {uitest::TapDelivery::WindowSystem, uitest::TapDelivery::PressAndDoubleClick})
+      for (int gapMs : {250, 90, 700}) {
+        steps = 0;
+        for (int tap = 0; tap < 4; ++tap) uitest::timedTap(pill, pill->rect().center(), gapMs, how);
+        EXPECT_EQ(steps, 4) << "taps " << gapMs << " ms apart, delivery " << static_cast<int>(how);
+      }
+    EXPECT_FALSE(static_cast<QAbstractButton*>(pill)->isDown());
+    page->hide();
+  }
+  QTest::lastMouseTimestamp += 1000;  // no double-click into the next test
+}

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
+#include <QTest>
 #include <QTouchDevice>
 #include <QTouchEvent>
 #include <QWidget>
@@ -24,6 +25,41 @@ inline void mouse(QWidget* w, QEvent::Type type, const QPoint& local) {
 inline void drag(QWidget* w, const QPoint& from, const QPoint& to) {
   mouse(w, QEvent::MouseButtonPress, from);
   mouse(w, QEvent::MouseButtonRelease, to);
+}
+
+// A left-button tap on `w` at `local`, `gapMs` after the previous one, in
+// the two ways a quick second tap reaches a widget: from the window system,
+// where Qt turns it into a double-click, or as Qt documents it (and the
+// simulator's touch screen delivers it), a press followed by a double-click.
+enum class TapDelivery { WindowSystem, PressAndDoubleClick };
+inline void timedTap(QWidget* w, const QPoint& local, int gapMs, TapDelivery how) {
+  QTest::lastMouseTimestamp += gapMs;
+  const ulong pressedAt = static_cast<ulong>(QTest::lastMouseTimestamp);
+  QTest::lastMouseTimestamp += 60;
+  const ulong releasedAt = static_cast<ulong>(QTest::lastMouseTimestamp);
+  if (how == TapDelivery::WindowSystem) {
+    QWindow* win = w->window()->windowHandle();
+    const QPointF global = w->mapToGlobal(local);
+    const QPointF at = win->mapFromGlobal(global.toPoint());
+    qt_handleMouseEvent(win, at, global, Qt::LeftButton, Qt::LeftButton, QEvent::MouseButtonPress,
+                        Qt::NoModifier, static_cast<int>(pressedAt));
+    qt_handleMouseEvent(win, at, global, Qt::NoButton, Qt::LeftButton, QEvent::MouseButtonRelease,
+                        Qt::NoModifier, static_cast<int>(releasedAt));
+  } else {
+    static ulong lastPress = 0;
+    const bool second = lastPress != 0 && pressedAt - lastPress < 400;
+    lastPress = second ? 0 : pressedAt;
+    const QPointF global = w->mapToGlobal(local);
+    auto send = [&](QEvent::Type type, Qt::MouseButtons held, ulong t) {
+      QMouseEvent e(type, local, local, global, Qt::LeftButton, held, Qt::NoModifier);
+      e.setTimestamp(t);
+      QApplication::sendEvent(w, &e);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton, pressedAt);
+    if (second) send(QEvent::MouseButtonDblClick, Qt::LeftButton, pressedAt);
+    send(QEvent::MouseButtonRelease, Qt::NoButton, releasedAt);
+  }
+  QApplication::processEvents();
 }
 
 // A touch event with one point at a position given in w's coordinates; by

@@ -148,8 +148,8 @@ int shots(const QString& outDir) {
     sp.end();
     const QString file = QDir(outDir).filePath(QStringLiteral("gallery_%1.png").arg(langs[lang]));
     ok &= sheet.save(file);
-    if (lang == 1) {
-      // The video dialog once, on its own.
+    {
+      // The video dialog on its own, in each language.
       QImage v = videoShot;
       gallery::DeleteConfirmDialog vd(gallery::MediaKind::Video, lang, kScale);
       vd.show();
@@ -158,7 +158,8 @@ int shots(const QString& outDir) {
       vd.render(&p, QPoint((kW - vd.width()) / 2, (kH - vd.height()) / 2), QRegion(),
                 QWidget::DrawChildren);
       p.end();
-      ok &= v.save(QDir(outDir).filePath(QStringLiteral("gallery_video_delete_en.png")));
+      ok &= v.save(
+          QDir(outDir).filePath(QStringLiteral("gallery_video_delete_%1.png").arg(langs[lang])));
     }
   }
   platform::setRoot(std::string());
