@@ -101,6 +101,10 @@ bool DevicePower::openMotionSensor() {
 
 void DevicePower::pollMotion() { manager_->pollAccelMotion(); }
 
+bool DevicePower::cameraOff() const {
+  return manager_->idleSleeping() || monitor_->lowPower() || monitor_->chargerConnected();
+}
+
 void DevicePower::reloadEnergySettings() {
   manager_->setEnergySettings(cfg_->energySavingEnabled, cfg_->idleSleepMinutes,
                               cfg_->autoPowerOffMinutes);

@@ -47,6 +47,8 @@ class DevicePower : public QObject {
   void reloadEnergySettings();
 
   bool gsensorAvailable() const { return gsensorAvailable_; }
+  // Asleep, or behind the low-battery or charging screen.
+  bool cameraOff() const;
   PowerMonitor* monitor() const { return monitor_; }
   PowerManager* manager() const { return manager_; }
 

@@ -69,9 +69,6 @@ class MainWindow : public QMainWindow, public Pages {
   void factoryReset(bool deleteMedia);
   void showToast(Toast which);
   void showPhotoFeedback();
-  // Renders the interface, names the next photo and hands both to the image
-  // thread; the toast follows once the file is written.
-  void savePhotoWithOsd();
   // The interface as a photo shows it: 360 x 320 ARGB, transparent where the
   // picture shows through, without the feedback of an earlier photo.
   QImage renderInterface();
@@ -82,7 +79,6 @@ class MainWindow : public QMainWindow, public Pages {
   void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
   bool poweringOff() const;
   bool idleSleeping() const;
-  Rv_key* keyReader() const { return keyReader_; }
 
   // Read access for tests and for the simulator's screenshot.
   double uiScale() const { return uiScale_; }
@@ -90,7 +86,6 @@ class MainWindow : public QMainWindow, public Pages {
   int language() const { return cfg_.language; }
   bool srEnabled() const { return cfg_.srEnabled; }
   bool gsensorAvailable() const;
-  QPoint reticleCenter() const { return reticleCenter_; }
   QStackedWidget* stack() const { return stack_; }
   QWidget* page(int index) const;
   HomePage* homePage() const { return home_; }
@@ -104,8 +99,6 @@ class MainWindow : public QMainWindow, public Pages {
   QWidget* flashOverlay() const;
   QWidget* calibrationPanel() const;
   CalibrationFlow* calibrationFlow() const;
-  PowerMonitor* powerMonitor() const;
-  PowerManager* powerManager() const;
   MediaPages* mediaPages() const { return mediaPages_; }
   bool lowPower() const;
   bool sdPresent() const;
@@ -116,7 +109,6 @@ class MainWindow : public QMainWindow, public Pages {
   void pollBatteryPercent();
   void onRecordingChanged();
   void onHardwareKey(user_key_value_e keyVal);
-  void pollAccelMotion();
   void pollCenterThermalTemp();
 
  protected:

@@ -8,6 +8,8 @@
 #include <cstdlib>
 
 #include "app/appcontroller.h"
+#include "app/device_power.h"
+#include "app/key_table.h"
 #include "app/mainwindow.h"
 #include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
@@ -16,49 +18,41 @@
 #include "platform/system_actions.h"
 #include "thermal/sensor_channel.h"
 #include "ui/homepage.h"
+#include "ui/toasts.h"
 
 void MainWindow::onHardwareKey(user_key_value_e keyVal) {
-  const bool onHome = stack_ && stack_->currentIndex() == kHomePage;
-  const bool sdPresent = home_ && home_->sdCardPresent();
-  // Asleep, camera and display are off: a photo or a recording would be
-  // empty, and would still use up a number. Only motion wakes the device.
-  if (idleSleeping() && (keyVal == USER_KEY_SHUTTER || keyVal == USER_KEY_RECORD)) return;
-  switch (keyVal) {
-    case USER_KEY_SHUTTER:
-      if (state_ && state_->recording()) {
-        state_->setRecording(false);
-      } else if (onHome) {
-        if (sdPresent) {
-          savePhotoWithOsd();
-          showPhotoFeedback();
-        } else {
-          showToast(Toast::InsertSd);
-        }
-      }
+  keys::Context where;
+  where.onHome = stack_->currentIndex() == kHomePage;
+  where.sdPresent = home_->sdCardPresent();
+  where.recording = state_->recording();
+  where.cameraOff = power_->cameraOff();
+  switch (keys::intentFor(keyVal, where)) {
+    case keys::Intent::TakePhoto:
+      photos_->take();
+      toasts_->flash();
       break;
-    case USER_KEY_RECORD: {
-      const bool recording = state_ ? state_->recording() : true;
-      if (!onHome || recording) break;
-      if (sdPresent)
-        state_->setRecording(true);
-      else
-        showToast(Toast::InsertSd);
+    case keys::Intent::StartRecording:
+      state_->setRecording(true);
       break;
-    }
-    case USER_KEY_POWER_OFF:
+    case keys::Intent::StopRecording:
+      state_->setRecording(false);
+      break;
+    case keys::Intent::AskForCard:
+      showToast(Toast::InsertSd);
+      break;
+    case keys::Intent::PowerOff:
       powerOff();
       break;
-    case USER_KEY_SR_TOGGLE:
+    case keys::Intent::ToggleSuperResolution:
       cfg_.srEnabled = !cfg_.srEnabled;
       // A recording never spans a change of resolution.
-      if (state_ && state_->recording()) state_->setRecording(false);
-      if (imageThread_)
-        QMetaObject::invokeMethod(imageThread_, "ReceiveSrEnabled", Qt::QueuedConnection,
-                                  Q_ARG(bool, cfg_.srEnabled));
-      if (home_) home_->setSrBadgeVisible(cfg_.srEnabled);
+      state_->setRecording(false);
+      QMetaObject::invokeMethod(imageThread_, "ReceiveSrEnabled", Qt::QueuedConnection,
+                                Q_ARG(bool, cfg_.srEnabled));
+      home_->setSrBadgeVisible(cfg_.srEnabled);
       saveSettings();
       break;
-    default:
+    case keys::Intent::None:
       break;
   }
 }
@@ -70,23 +64,11 @@ void MainWindow::appExit() {
 }
 
 void MainWindow::stepZoom() {
-  int z = cfg_.zoomTenths;
-  if (cfg_.zoomRising) {
-    z += 10;
-    if (z > 19) {
-      z = 20;
-      cfg_.zoomRising = false;
-    }
-  } else {
-    z -= 10;
-    if (z <= 10) {
-      z = 10;
-      cfg_.zoomRising = true;
-    }
-  }
-  cfg_.zoomTenths = z;
-  if (imageThread_) imageThread_->ReceiveScale(z);
-  if (overlay_) overlay_->slot_update(z / 10.0);
+  const keys::Zoom z = keys::nextZoom({cfg_.zoomTenths, cfg_.zoomRising});
+  cfg_.zoomTenths = z.tenths;
+  cfg_.zoomRising = z.rising;
+  imageThread_->ReceiveScale(z.tenths);
+  overlay_->slot_update(z.tenths / 10.0);
   saveSettings();
 }
 
@@ -111,11 +93,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       break;
     case HomeGestures::Action::NextPalette:
     case HomeGestures::Action::PreviousPalette:
-      if (state_) state_->stepPaletteMode(r.action == HomeGestures::Action::NextPalette ? 1 : -1);
+      state_->stepPaletteMode(r.action == HomeGestures::Action::NextPalette ? 1 : -1);
       break;
     case HomeGestures::Action::NextReticle:
     case HomeGestures::Action::PreviousReticle:
-      if (state_) state_->stepReticleType(r.action == HomeGestures::Action::NextReticle ? 1 : -1);
+      state_->stepReticleType(r.action == HomeGestures::Action::NextReticle ? 1 : -1);
       break;
     case HomeGestures::Action::None:
       break;
@@ -123,10 +105,4 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return r.consumed || QMainWindow::eventFilter(watched, event);
 }
 
-// ------------------------------------------------------------------ photos
-
-QImage MainWindow::renderInterface() { return photos_ ? photos_->renderInterface() : QImage(); }
-
-void MainWindow::savePhotoWithOsd() {
-  if (photos_) photos_->take();
-}
+QImage MainWindow::renderInterface() { return photos_->renderInterface(); }

@@ -39,10 +39,6 @@ void MainWindow::buildPowerManagement() {
   connect(manager, &PowerManager::exitRequested, this, &MainWindow::appExit);
 }
 
-void MainWindow::pollAccelMotion() {
-  if (power_) power_->pollMotion();
-}
-
 void MainWindow::refreshPowerState() {
   if (power_) power_->manager()->refreshPowerState();
   refreshEnergyPages();
@@ -57,8 +53,6 @@ bool MainWindow::poweringOff() const { return power_ && power_->manager()->power
 bool MainWindow::gsensorAvailable() const { return power_ && power_->gsensorAvailable(); }
 bool MainWindow::lowPower() const { return power_ && power_->monitor()->lowPower(); }
 bool MainWindow::sdPresent() const { return power_ && power_->monitor()->sdPresent(); }
-PowerMonitor* MainWindow::powerMonitor() const { return power_ ? power_->monitor() : nullptr; }
-PowerManager* MainWindow::powerManager() const { return power_ ? power_->manager() : nullptr; }
 
 void MainWindow::onIdleSleepChanged(bool sleeping) {
   if (sleeping) {

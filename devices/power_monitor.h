@@ -23,6 +23,7 @@ class PowerMonitor : public QObject {
   bool lowPower() const { return lowPower_; }
   bool sdPresent() const { return sdPresent_; }
   bool charging() const { return chargingState_ == 1; }
+  bool chargerConnected() const { return chargerOnline_ > 0; }
 
  signals:
   void batteryPercentRead(int percent);  // every successful reading

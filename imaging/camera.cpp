@@ -347,7 +347,8 @@ void IrCamera::Run() {
       const int e = errno;
       uint32_t n = 0;
       if (dequeueFailures_.next(&n))
-        diag::note("camera", "VIDIOC_DQBUF failed: %s (%u so far)", std::strerror(e), n);
+        diag::warning(diag::kCamera, "%s: VIDIOC_DQBUF failed: %s (%u so far)", node_.c_str(),
+                      std::strerror(e), n);
       sleepMs(10);
       continue;
     }

@@ -21,7 +21,8 @@ bool createEncoderChannel() {
   }
   // Recordings still work without it, only their colours are guessed.
   if (ret != RK_SUCCESS)
-    diag::note("encoder", "colour range not set on channel 0 (%#x)", static_cast<unsigned>(ret));
+    diag::warning(diag::kRecording, "colour range not set on encoder channel 0 (%#x)",
+                  static_cast<unsigned>(ret));
   VENC_RECV_PIC_PARAM_S recv;
   std::memset(&recv, 0, sizeof recv);
   recv.s32RecvPicNum = -1;

@@ -118,7 +118,7 @@ TEST(IrCameraDevice, AFailedBringUpReleasesEverythingAndTheNextOneWorks) {
   EXPECT_TRUE(waitUntil([&] { return camera->FramesShown() >= shown + 5; }, 4000));
   std::fflush(stderr);
   const std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_NE(log.find("camera: VIDIOC_DQBUF failed: Input/output error (1 so far)\n"),
+  EXPECT_NE(log.find("camera: /dev/video0: VIDIOC_DQBUF failed: Input/output error (1 so far)\n"),
             std::string::npos)
       << log;
   EXPECT_NE(log.find("VIDIOC_DQBUF failed: Input/output error (31 so far)\n"), std::string::npos)

@@ -44,14 +44,14 @@ class Pad : public QWidget {
 }  // namespace
 
 // One action as "line:kind ms key hold from to file".
-QString describe(const sim::ScriptAction& a) {
+static QString describe(const sim::ScriptAction& a) {
   return QString::asprintf("%d:%d %d %d%s %d,%d %d,%d %s", a.line, int(a.kind), a.ms, int(a.key),
                            a.hold ? "h" : "", a.from.x(), a.from.y(), a.to.x(), a.to.y(),
                            qPrintable(a.file));
 }
 
 // Steps other than moves as op letter and time.
-QString describe(const QVector<sim::ScriptStep>& steps) {
+static QString describe(const QVector<sim::ScriptStep>& steps) {
   QString out;
   for (const sim::ScriptStep& s : steps)
     if (s.op != Op::Move) out += QString("%1%2 ").arg("PMRDUSQ"[int(s.op)]).arg(s.atMs);
