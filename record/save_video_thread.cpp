@@ -1,6 +1,7 @@
 #include "record/save_video_thread.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -41,10 +42,14 @@ QString rawPathOf(int n) {
   return QString::fromLatin1(record::kVideoDir) + QStringLiteral("video_%1.h264").arg(n);
 }
 
+// Anything at the name counts, a link included (whether or not it leads
+// anywhere): the number is not ours to use.
 bool nameTaken(int n) {
   const QString raw = rawPathOf(n);
-  return QFile::exists(platform::qpath(raw)) ||
-         QFile::exists(platform::qpath(record::mp4PathFor(raw)));
+  struct stat st;
+  for (const QString& name : {raw, record::mp4PathFor(raw)})
+    if (::lstat(QFile::encodeName(platform::qpath(name)).constData(), &st) == 0) return true;
+  return false;
 }
 
 }  // namespace
@@ -52,7 +57,12 @@ bool nameTaken(int n) {
 SaveVideoThread::SaveVideoThread() : QThread(nullptr) {
   QDir().mkpath(platform::qpath(QString::fromLatin1(record::kVideoDir)));
   videoFileNum_ = settings::readVideoFileNum();
-  // What an earlier run left on the card is finished before anything new.
+  // A stored counter outside 0..3000 (a hand-edited file) starts again at 0:
+  // video_-2.mp4 is no name of ours, and INT_MAX + 1 no number at all.
+  if (videoFileNum_ < 0 || videoFileNum_ > 3000) videoFileNum_ = 0;
+  // What an earlier run left on the card is finished before anything new;
+  // a remux cut short is done again from its raw stream.
+  record::removeStaleRemuxes();
   for (const QString& raw : record::rawStreamsOnCard()) {
     CloseJob job;
     job.leftover = raw;
@@ -147,8 +157,7 @@ void SaveVideoThread::ReceiveSaveVideo(bool isSave) {
       if (!nameTaken(n)) break;
     }
     const QString raw = rawPathOf(n);
-    const int fd = ::open(QFile::encodeName(platform::qpath(raw)).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = platform::cardCreate(QFile::encodeName(platform::qpath(raw)).constData());
     if (fd < 0) {
       diag::out("ERROR: Create video file failed!\n");
       diag::note("video", "%s: %s", QFile::encodeName(raw).constData(), std::strerror(errno));
@@ -265,7 +274,12 @@ bool SaveVideoThread::routePacketLocked(const uint8_t* data, uint32_t len, uint6
         const int e = errno;
         diag::note("video", "writing %s failed: %s; the recording stops",
                    QFile::encodeName(to->rawPath).constData(), std::strerror(e));
-        // What is in the file stays; nothing more is written to it.
+        // The whole packets in the file stay; the part of this one that went
+        // in is cut off again, or the video's last frame would not decode.
+        // Nothing more is written to it.
+        if (::ftruncate(to->fd, static_cast<off_t>(to->bytes)) != 0)
+          diag::note("video", "cannot cut %s back to its last whole packet: %s",
+                     QFile::encodeName(to->rawPath).constData(), std::strerror(errno));
         ::fdatasync(to->fd);
         ::close(to->fd);
         to->fd = -1;
