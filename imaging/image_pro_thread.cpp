@@ -3,6 +3,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -11,6 +12,7 @@
 #include <QTemporaryFile>
 #include <QtDebug>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,22 +23,48 @@
 #include "display/display.h"
 #include "imaging/camera.h"
 #include "imaging/record_osd.h"
+#include "platform/card_write.h"
 #include "platform/diag.h"
 #include "platform/jpeg/jpeg_enc.h"
 #include "platform/paths.h"
 #include "platform/rga/rga.h"
 #include "platform/system_actions.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
 constexpr int kDisplayWidth = 320;
 constexpr int kDisplayHeight = 360;
+// How long the feed waits for the encoder to give back a frame block.
+constexpr int kBlockWaitMs = 200;
+// How long a camera stop waits for a recording's last frames to leave the
+// encoder (the writer takes a packet within a few milliseconds).
+constexpr int kDrainWaitMs = 1000;
 
 // The feed's pace: monotonic, so a clock set on the device moves no frame.
 int64_t monotonicMicros() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+// Writes the photo as a new file: never over one that is there, never
+// through a link. What a failed write left of it goes again.
+bool writeNewJpeg(const QImage& image, const QString& fsPath) {
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPEG", 90)) return false;
+  const QByteArray name = QFile::encodeName(fsPath);
+  platform::UniqueFd fd(platform::cardCreate(name.constData()));
+  if (!fd.valid()) {
+    diag::warning(diag::kPhoto, "cannot create %s: %s", name.constData(), std::strerror(errno));
+    return false;
+  }
+  bool ok = platform::cardWrite(fd.get(), jpeg.constData(), static_cast<size_t>(jpeg.size())) >= 0;
+  if (!ok) diag::warning(diag::kPhoto, "writing %s failed: %s", name.constData(), std::strerror(errno));
+  ok = fd.reset() == 0 && ok;
+  if (!ok) ::unlink(name.constData());
+  return ok;
 }
 
 }  // namespace
@@ -172,12 +200,12 @@ void ImageProThread::ReceiveVideoEnc(bool isEnc) {
   uint64_t lastPts = 0;
   {
     encodeEnabled_.store(isEnc, std::memory_order_release);
-    // Taken once the frame in flight, if any, has been sent: when this
-    // returns with isEnc false, no further frame of the recording reaches
-    // the encoder, and the first frame of the next one is the JPEG's.
+    // A frame joins a recording under the lock (sendVideoFrame): the one on
+    // its way to the encoder, if any, is counted in lastPts, and every later
+    // one belongs to the next recording, the first of which is the JPEG's.
     std::lock_guard<std::mutex> lock(poolLock_);
     lastPts = static_cast<uint64_t>(frameIntervalUs_) * vencTimeRef_;
-    vencFailCount_ = 0;
+    vencFailures_.reset();
     vencTimeRef_ = 0;
     firstFrameJpegPending_.store(isEnc, std::memory_order_release);
   }
@@ -219,8 +247,7 @@ void ImageProThread::ReceiveSavePhotoWithOsd(QString path, QByteArray rgba, int 
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.drawImage(0, 0, overlay);
   }
-  const QString file = platform::qpath(path);
-  const bool ok = base.save(file, "JPEG", 90);
+  const bool ok = writeNewJpeg(base, platform::qpath(path));
   if (ok) {
     platform::sys().syncFilesystems();
     diag::out("ReceiveSavePhotoWithOsd: saved %s\n", QFile::encodeName(path).constData());
@@ -238,7 +265,19 @@ void ImageProThread::run() {
   int retryMs = 100;
 
   auto stopCamera = [this] {
-    if (camera_ && camera_->IsInited()) camera_->Stop();
+    if (!camera_ || !camera_->IsInited()) return;
+    // The camera's stop takes the encoder channel with it, and with it the
+    // frames of a recording not yet taken by the writer. Every reason to
+    // stop the camera stops a recording first; its switch-off is on its way
+    // and its last frames are let out before the channel goes.
+    for (int waited = 0; waited < kDrainWaitMs && !isInterruptionRequested(); waited += 5) {
+      VENC_CHN_STATUS_S st;
+      if (!encodeEnabled_.load() && (RK_MPI_VENC_QueryStatus(0, &st) != RK_SUCCESS ||
+                                     (st.u32LeftPics == 0 && st.u32LeftStreamFrames == 0)))
+        break;
+      msleep(5);
+    }
+    camera_->Stop();
   };
   constexpr int kNapMs = 100;
   auto somethingChanged = [this](bool sr) {
@@ -290,60 +329,66 @@ void ImageProThread::run() {
   if (displayReady_.exchange(false)) display_deinit();
 }
 
-void ImageProThread::countFailure(const char* what) {
-  ++vencFailCount_;
-  if (vencFailCount_ % 30 == 1) RK_LOGE(what, vencFailCount_);
-}
-
 bool ImageProThread::sendVideoFrame() {
   const int64_t start = monotonicMicros();
-  // The whole use of a block is under the lock: a pool rebuild waits for the
-  // frame in flight instead of destroying the pool beneath it, and a switch
-  // of the feed sees every frame either wholly before or wholly after it.
+  // The lock covers the pool and the feed's counters, never a wait on
+  // another thread (the encoder, the writer that frees its buffers, the
+  // display): a slot that takes it is never held up by a stalled writer. A
+  // block taken from the pool stays valid while it is held, even across a
+  // rebuild, as it does while the encoder holds it.
   std::unique_lock<std::mutex> lock(poolLock_);
   frameIntervalUs_ = 40000;
-  // Switched off while this pass waited for the lock.
-  if (!encodeEnabled_.load()) return false;
-  if (pool_ == MB_INVALID_POOLID) {
+  MB_BLK block = MB_INVALID_HANDLE;
+  // The encoder gives a block back as soon as it has encoded the frame in
+  // it; the wait for one is taken in short naps outside the lock.
+  for (int waitedMs = 0;; ++waitedMs) {
+    // Switched off while this pass waited.
+    if (!encodeEnabled_.load()) return false;
+    if (pool_ == MB_INVALID_POOLID) {
+      lock.unlock();
+      usleep(5000);
+      return false;
+    }
+    block = RK_MPI_MB_GetMB(pool_, kEncFrameBytes, RK_FALSE);
+    if (block != MB_INVALID_HANDLE) break;
+    if (waitedMs >= kBlockWaitMs || isInterruptionRequested()) {
+      uint32_t n = 0;
+      if (vencFailures_.next(&n)) RK_LOGE("VENC get MB failed, total %u", n);
+      lock.unlock();
+      usleep(5000);
+      return false;
+    }
     lock.unlock();
-    usleep(5000);
-    return false;
+    usleep(1000);
+    lock.lock();
   }
-  // Blocking: the encoder gives a block back as soon as it has encoded the
-  // frame in it, whether or not its packets have been taken.
-  MB_BLK block = RK_MPI_MB_GetMB(pool_, kEncFrameBytes, RK_TRUE);
-  if (block == MB_INVALID_HANDLE) {
-    countFailure("VENC get MB failed, total %u");
-    lock.unlock();
-    usleep(5000);
-    return false;
-  }
+  lock.unlock();
+
   void* addr = RK_MPI_MB_Handle2VirAddr(block);
   if (!addr) {
     RK_MPI_MB_ReleaseMB(block);
-    lock.unlock();
     usleep(5000);
     return false;
   }
   if (display_rga_copy_last_to(addr, kEncWidth, kEncHeight, 270, RK_FORMAT_YCbCr_420_SP) != 0) {
     RK_MPI_MB_ReleaseMB(block);
-    countFailure("VENC: display_rga_copy_last_to fail, total %u");
-    lock.unlock();
+    uint32_t n = 0;
+    if (vencFailures_.next(&n)) RK_LOGE("VENC: display_rga_copy_last_to fail, total %u", n);
     usleep(5000);
     return false;
   }
   RK_MPI_SYS_MmzFlushCache(block, RK_FALSE);
 
-  if (firstFrameJpegPending_.exchange(false)) {
-    QTemporaryFile tmp(QDir::tempPath() + QStringLiteral("/ts_thm_XXXXXX.jpg"));
-    if (tmp.open()) {
-      jpeg_enc(addr, QFile::encodeName(tmp.fileName()).constData(), kEncWidth, kEncHeight, 75);
-      tmp.seek(0);
-      const QByteArray bytes = tmp.readAll();
-      if (!bytes.isEmpty()) emit firstVideoFrameJpeg(bytes);
-    }
+  // The frame joins the recording here, all at once: a switch of the feed
+  // sees it either wholly before (it is counted in the recording's last
+  // time stamp) or wholly after (it is not sent).
+  lock.lock();
+  if (!encodeEnabled_.load()) {
+    lock.unlock();
+    RK_MPI_MB_ReleaseMB(block);
+    return false;
   }
-
+  const bool makeJpeg = firstFrameJpegPending_.exchange(false);
   const bool firstOfRecording = vencTimeRef_ == 0;
   VIDEO_FRAME_INFO_S frame = frameTemplate_;
   frame.stVFrame.pMbBlk = block;
@@ -354,6 +399,19 @@ bool ImageProThread::sendVideoFrame() {
   frame.stVFrame.u32Height = kEncHeight;
   frame.stVFrame.u32VirWidth = kEncWidth;
   frame.stVFrame.u32VirHeight = kEncHeight;
+  const uint32_t timeRef = vencTimeRef_;
+  const int interval = frameIntervalUs_;
+  lock.unlock();
+
+  if (makeJpeg) {
+    QTemporaryFile tmp(QDir::tempPath() + QStringLiteral("/ts_thm_XXXXXX.jpg"));
+    if (tmp.open()) {
+      jpeg_enc(addr, QFile::encodeName(tmp.fileName()).constData(), kEncWidth, kEncHeight, 75);
+      tmp.seek(0);
+      const QByteArray bytes = tmp.readAll();
+      if (!bytes.isEmpty()) emit firstVideoFrameJpeg(bytes);
+    }
+  }
 
   if (firstOfRecording) {
     // Frames of the recording before may still wait in the encoder; the IDR
@@ -369,38 +427,34 @@ bool ImageProThread::sendVideoFrame() {
 
   // Wait for the encoder as long as recording goes on, but not past its end:
   // once the writer stops taking packets the stream buffers never free up,
-  // and an unlimited wait would hang this thread (and the interface thread
-  // waiting for the lock) for good.
+  // and an unlimited wait would hang this thread for good.
   RK_S32 ret;
   do {
     ret = RK_MPI_VENC_SendFrame(0, &frame, 200);
   } while (ret == RK_ERR_VENC_BUF_FULL && encodeEnabled_.load() && !isInterruptionRequested());
-  const bool ok = ret == RK_SUCCESS;
-  if (!ok) {
-    ++vencFailCount_;
-    if (vencFailCount_ % 30 == 1)
-      diag::out("VENC send frame failed %d, total %u\n", ret, vencFailCount_);
-  } else {
-    if (vencFailCount_ != 0) {
-      diag::out("VENC send frame recovered, had %u fails\n", vencFailCount_);
-      vencFailCount_ = 0;
-    }
-    if (vencTimeRef_ % 50 == 1)
-      diag::out("VENC send ok, ref=%u size=%dx%d\n", vencTimeRef_, kEncWidth, kEncHeight);
-  }
   // The encoder holds its own reference while it needs the frame.
   RK_MPI_MB_ReleaseMB(block);
-  const int interval = frameIntervalUs_;
+  const bool ok = ret == RK_SUCCESS;
+  lock.lock();
+  uint32_t n = 0;
+  if (!ok) {
+    if (vencFailures_.next(&n)) diag::out("VENC send frame failed %d, total %u\n", ret, n);
+  } else {
+    if (vencFailures_.count() != 0) {
+      diag::out("VENC send frame recovered, had %u fails\n", vencFailures_.count());
+      vencFailures_.reset();
+    }
+    if (timeRef % 50 == 1)
+      diag::out("VENC send ok, ref=%u size=%dx%d\n", timeRef, kEncWidth, kEncHeight);
+  }
   lock.unlock();
 
-  // The rest of the interval is slept after the send and outside the lock:
-  // the encoder gets the frame as fresh as it was copied, and a slot waiting
-  // for the lock is not kept out for most of every interval. Frames keep to
-  // a fixed grid of intervals rather than one interval after each start, or
-  // the small overshoot of every sleep on a busy system would add up to a
-  // frame lost every second or so. A feed that is more than an interval off
-  // the grid (the first frame, a stall) starts a new one instead of sending
-  // a burst.
+  // The rest of the interval is slept after the send: the encoder gets the
+  // frame as fresh as it was copied. Frames keep to a fixed grid of
+  // intervals rather than one interval after each start, or the small
+  // overshoot of every sleep on a busy system would add up to a frame lost
+  // every second or so. A feed that is more than an interval off the grid
+  // (the first frame, a stall) starts a new one instead of sending a burst.
   const int64_t now = monotonicMicros();
   int64_t next = nextFrameUs_ + interval;
   if (firstOfRecording || nextFrameUs_ == 0 || next < now - interval || next > now + interval)

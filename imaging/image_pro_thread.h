@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/diag.h"
 #include "platform/media/rk_mpi.h"
 #include "platform/run_fence.h"
 
@@ -57,11 +58,11 @@ class ImageProThread : public QThread {
 
  signals:
   void firstVideoFrameJpeg(QByteArray jpeg);
-  // ReceiveVideoEnc(false) has returned: no further frame of the recording
-  // goes to the encoder. `lastPts` is the time stamp of the last frame the
-  // recording sent (0 when it sent none). Emitted on the interface thread;
-  // connect it directly to the video writer so it arrives before any frame
-  // of a following recording.
+  // ReceiveVideoEnc(false) has returned: no frame beyond `lastPts` goes to
+  // the encoder for this recording, `lastPts` being the time stamp of its
+  // last frame (0 when it had none); that frame may still be on its way.
+  // Emitted on the interface thread; connect it directly to the video
+  // writer so it arrives before any frame of a following recording.
   void videoFeedStopped(quint64 lastPts);
   // The photo counter went back to 0; the owner persists it.
   void pictureNumberReset();
@@ -86,7 +87,6 @@ class ImageProThread : public QThread {
 
  private:
   bool sendVideoFrame();
-  void countFailure(const char* what);
   void releasePool();
   void releasePoolLocked();  // poolLock_ held
 
@@ -108,7 +108,8 @@ class ImageProThread : public QThread {
 
   // The pool, its kept block and the frame template are rebuilt on the
   // interface thread while the worker may be feeding: one lock covers the
-  // rebuild, the feed's whole use of a block and the feed counters.
+  // rebuild, the feed's taking of a block, its joining a recording and the
+  // feed counters. It is never held across a wait on another thread.
   // std::mutex rather than QMutex: the sanitizer builds see its ordering,
   // which they cannot for Qt's uninstrumented contended path.
   mutable std::mutex poolLock_;
@@ -118,6 +119,7 @@ class ImageProThread : public QThread {
   MB_BLK keptBlock_ = MB_INVALID_HANDLE;
   void* keptAddr_ = nullptr;
   VIDEO_FRAME_INFO_S frameTemplate_{};
-  uint32_t vencFailCount_ = 0;
+  // The feed's failures since the last frame that went through.
+  diag::Throttle vencFailures_;
   uint32_t vencTimeRef_ = 0;
 };

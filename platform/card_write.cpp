@@ -1,9 +1,14 @@
 #include "platform/card_write.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <mutex>
+#include <string>
+
+#include "platform/unique_fd.h"
 
 namespace platform {
 namespace {
@@ -51,6 +56,22 @@ ssize_t cardWrite(int fd, const void* data, size_t len) {
     return -1;
   }
   return static_cast<ssize_t>(len);
+}
+
+int cardCreate(const char* fsPath) {
+  if (!fsPath || !*fsPath) {
+    errno = ENOENT;
+    return -1;
+  }
+  const char* slash = std::strrchr(fsPath, '/');
+  std::string dir = ".";
+  if (slash) dir = slash == fsPath ? std::string("/") : std::string(fsPath, slash);
+  const char* name = slash ? slash + 1 : fsPath;
+  // The folder is opened without following a link, and the file is made in
+  // that very folder: a name swapped for a link in between changes nothing.
+  const UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!dirFd.valid()) return -1;
+  return ::openat(dirFd.get(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
 }
 
 void setCardWriteFault(int64_t bytes, int error) {

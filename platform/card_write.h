@@ -1,5 +1,5 @@
 #pragma once
-// Writes of recordings to the SD card. They go through here so that a test or
+// Writes of recordings and photos to the SD card. They go through here so that a test or
 // the simulator can make the card fill up or vanish in the middle of a
 // recording, which no PC file system does on request.
 #include <sys/types.h>
@@ -12,6 +12,13 @@ namespace platform {
 // Writes all `len` bytes to `fd`, retrying short writes and EINTR. Returns
 // `len`, or -1 with errno set (a part may have been written).
 ssize_t cardWrite(int fd, const void* data, size_t len);
+
+// Creates the file at `fsPath` (a path on this machine, already mapped) for
+// writing, as a new file only: whatever is at the name already, a link
+// included, makes it fail with EEXIST, and a folder that is itself a link
+// with ENOTDIR or ELOOP. Nothing on the card is written through a link.
+// Returns the descriptor (close-on-exec) or -1 with errno set.
+int cardCreate(const char* fsPath);
 
 // After `bytes` more bytes have been written through cardWrite, every write
 // fails with `error` (ENOSPC: the card is full; EIO: it was pulled). The write

@@ -31,6 +31,7 @@ inline constexpr Category kDisplay{"display"};      // DRM/KMS planes and buffer
 inline constexpr Category kRga{"rga"};              // the 2-D accelerator
 inline constexpr Category kNpu{"npu"};              // super-resolution
 inline constexpr Category kJpeg{"jpeg"};            // photo and thumbnail encoding
+inline constexpr Category kPhoto{"photo"};          // photos written to the card
 inline constexpr Category kRecording{"recording"};  // the writer, remux, recovery
 inline constexpr Category kPlayback{"playback"};    // the video player
 inline constexpr Category kPower{"power"};          // idle sleep, wake, power-off

@@ -1,6 +1,7 @@
 #include "platform/system_actions.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,10 +9,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMetaObject>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "platform/devio.h"
 #include "platform/diag.h"
@@ -34,21 +38,50 @@ bool LinuxSystemActions::removeFile(const std::string& systemPath) {
   return true;
 }
 
-int LinuxSystemActions::runProgram(const std::vector<std::string>& argv) {
+int LinuxSystemActions::runProgram(const std::vector<std::string>& argv, int64_t timeoutMs) {
   if (argv.empty()) return -1;
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // A process group of its own, so a program killed at its deadline takes
+  // along whatever it started.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
   pid_t pid = 0;
-  const int rc = ::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ);
+  const int rc = ::posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+  posix_spawnattr_destroy(&attr);
   if (rc != 0) {
     diag::warning(diag::kSystem, "cannot run %s: %s", argv[0].c_str(), std::strerror(rc));
     return -1;
   }
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  if (timeoutMs < 0) {
+    while (::waitpid(pid, &status, 0) < 0) {
+      if (errno != EINTR) return -1;
+    }
+  } else {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Polled: a short program costs a millisecond or two of latency, a long
+    // one a check every 50 ms.
+    int napMs = 1;
+    for (;;) {
+      const pid_t done = ::waitpid(pid, &status, WNOHANG);
+      if (done == pid) break;
+      if (done < 0 && errno != EINTR) return -1;
+      if (std::chrono::steady_clock::now() >= deadline) {
+        ::kill(-pid, SIGKILL);
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        diag::warning(diag::kSystem, "%s still ran after %lld ms: killed", argv[0].c_str(),
+                   static_cast<long long>(timeoutMs));
+        return kProgramTimedOut;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(napMs));
+      napMs = std::min(napMs * 2, 50);
+    }
   }
   if (!WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);

@@ -3,10 +3,14 @@
 // file systems, removing a file, running a helper program, and ending the
 // process at power-off. Nothing here goes through a shell, so no path is ever
 // parsed as a command.
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace platform {
+
+// What runProgram returns for a program it had to kill at its deadline.
+inline constexpr int kProgramTimedOut = -2;
 
 class SystemActions {
  public:
@@ -15,9 +19,12 @@ class SystemActions {
   virtual void syncFilesystems() = 0;
   // Removes a file given by system path; false (with one diagnostic line) on failure.
   virtual bool removeFile(const std::string& systemPath) = 0;
-  // Runs argv[0] (looked up in PATH) with the arguments as given and waits.
-  // Returns the exit status, or -1 if it could not be run or was killed.
-  virtual int runProgram(const std::vector<std::string>& argv) = 0;
+  // Runs argv[0] (looked up in PATH) with the arguments as given and waits,
+  // at most `timeoutMs` when that is not negative: a program still running
+  // then is killed (with whatever it started) and kProgramTimedOut returned.
+  // Otherwise returns the exit status, or -1 if it could not be run or died
+  // of a signal.
+  virtual int runProgram(const std::vector<std::string>& argv, int64_t timeoutMs = -1) = 0;
   // The last step of power-off. On the board: feed the watchdog and reboot.
   // Anywhere else: end the application cleanly (its event loop returns 0).
   virtual void finalExit() = 0;
@@ -30,7 +37,7 @@ class LinuxSystemActions : public SystemActions {
   explicit LinuxSystemActions(bool onBoard);
   void syncFilesystems() override;
   bool removeFile(const std::string& systemPath) override;
-  int runProgram(const std::vector<std::string>& argv) override;
+  int runProgram(const std::vector<std::string>& argv, int64_t timeoutMs = -1) override;
   void finalExit() override;
   bool onBoard() const { return onBoard_; }
 

@@ -1,6 +1,9 @@
 #include "record/photo_capture.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QWidget>
 #include <cstring>
 
@@ -9,6 +12,7 @@
 
 namespace {
 constexpr const char* kPictureDir = "/mnt/sdcard/picture";
+constexpr int kLastNumber = 10000;
 }
 
 PhotoCapture::PhotoCapture(QWidget* interfaceRoot, QObject* imageThread, QObject* parent)
@@ -41,7 +45,16 @@ int PhotoCapture::takePictureNumber() {
   // 0..10000 (a hand-edited file) starts again the same way: pic_-4.jpg is no
   // name of ours, and INT_MAX + 1 no number at all.
   const int stored = settings::readPictureFileNum();
-  const int number = stored >= 0 && stored < 10000 ? stored + 1 : 0;
+  int number = stored >= 0 && stored < 10000 ? stored + 1 : 0;
+  // A number whose name is in use (fresh settings with a card full of
+  // photos, the next round of numbers) is skipped: a photo never replaces
+  // one. Anything at the name counts, a link included.
+  for (int tries = 0; tries <= kLastNumber; ++tries) {
+    struct stat st;
+    if (::lstat(QFile::encodeName(platform::qpath(picturePath(number))).constData(), &st) != 0)
+      break;
+    number = number >= kLastNumber ? 0 : number + 1;
+  }
   settings::writePictureFileNum(number);
   return number;
 }

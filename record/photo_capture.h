@@ -31,7 +31,7 @@ class PhotoCapture : public QObject {
   bool take();
 
   // The next photo number: the stored counter plus one, 0 after 10000,
-  // written back at once.
+  // past any number whose name is in use on the card; written back at once.
   static int takePictureNumber();
   static QString picturePath(int number);
 

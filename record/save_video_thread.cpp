@@ -1,6 +1,7 @@
 #include "record/save_video_thread.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -41,10 +42,14 @@ QString rawPathOf(int n) {
   return QString::fromLatin1(record::kVideoDir) + QStringLiteral("video_%1.h264").arg(n);
 }
 
+// Anything at the name counts, a link included (whether or not it leads
+// anywhere): the number is not ours to use.
 bool nameTaken(int n) {
   const QString raw = rawPathOf(n);
-  return QFile::exists(platform::qpath(raw)) ||
-         QFile::exists(platform::qpath(record::mp4PathFor(raw)));
+  struct stat st;
+  for (const QString& name : {raw, record::mp4PathFor(raw)})
+    if (::lstat(QFile::encodeName(platform::qpath(name)).constData(), &st) == 0) return true;
+  return false;
 }
 
 }  // namespace
@@ -52,7 +57,12 @@ bool nameTaken(int n) {
 SaveVideoThread::SaveVideoThread() : QThread(nullptr) {
   QDir().mkpath(platform::qpath(QString::fromLatin1(record::kVideoDir)));
   videoFileNum_ = settings::readVideoFileNum();
-  // What an earlier run left on the card is finished before anything new.
+  // A stored counter outside 0..3000 (a hand-edited file) starts again at 0:
+  // video_-2.mp4 is no name of ours, and INT_MAX + 1 no number at all.
+  if (videoFileNum_ < 0 || videoFileNum_ > 3000) videoFileNum_ = 0;
+  // What an earlier run left on the card is finished before anything new;
+  // a remux cut short is done again from its raw stream.
+  record::removeStaleRemuxes();
   for (const QString& raw : record::rawStreamsOnCard()) {
     CloseJob job;
     job.leftover = raw;
@@ -104,7 +114,7 @@ bool SaveVideoThread::isClosing() const {
   std::lock_guard<std::mutex> lock2(closeMutex_);
   if (draining_ || closeBusy_) return true;
   for (const CloseJob& job : closeJobs_)
-    if (job.syncFd < 0) return true;
+    if (!job.syncFd.valid()) return true;
   return false;
 }
 
@@ -147,8 +157,7 @@ void SaveVideoThread::ReceiveSaveVideo(bool isSave) {
       if (!nameTaken(n)) break;
     }
     const QString raw = rawPathOf(n);
-    const int fd = ::open(QFile::encodeName(platform::qpath(raw)).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = platform::cardCreate(QFile::encodeName(platform::qpath(raw)).constData());
     if (fd < 0) {
       diag::out("ERROR: Create video file failed!\n");
       diag::warning(diag::kRecording, "%s: %s", QFile::encodeName(raw).constData(), std::strerror(errno));
@@ -156,7 +165,7 @@ void SaveVideoThread::ReceiveSaveVideo(bool isSave) {
       videoFileNum_ = n > 3000 ? 0 : n;
       settings::writeVideoFileNum(videoFileNum_);
       Recording rec;
-      rec.fd = fd;
+      rec.fd.reset(fd);
       rec.rawPath = raw;
       active_ = std::move(rec);
       created = true;
@@ -221,12 +230,12 @@ void SaveVideoThread::flushSoonLocked(Recording& rec) {
   if (now - rec.syncedAtMs < kFlushEveryMs) return;
   std::lock_guard<std::mutex> lock(closeMutex_);
   if (flushPending_) return;
-  const int fd = ::fcntl(rec.fd, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) return;
+  platform::UniqueFd fd(::fcntl(rec.fd.get(), F_DUPFD_CLOEXEC, 0));
+  if (!fd.valid()) return;
   rec.syncedAtMs = now;
   flushPending_ = true;
   CloseJob job;
-  job.syncFd = fd;
+  job.syncFd = std::move(fd);
   closeJobs_.push_back(std::move(job));
   closeCv_.notify_all();
 }
@@ -258,17 +267,21 @@ bool SaveVideoThread::routePacketLocked(const uint8_t* data, uint32_t len, uint6
   const bool toDraining = draining_ && to == &*draining_;
   to->lastPts = pts;
   bool written = false;
-  if (to->fd >= 0) {
+  if (to->fd.valid()) {
     if (!to->headerSeen && beginsWithSps(data, len)) to->headerSeen = true;
     if (to->headerSeen) {
-      if (platform::cardWrite(to->fd, data, len) < 0) {
+      if (platform::cardWrite(to->fd.get(), data, len) < 0) {
         const int e = errno;
         diag::warning(diag::kRecording, "writing %s failed: %s; the recording stops",
                    QFile::encodeName(to->rawPath).constData(), std::strerror(e));
-        // What is in the file stays; nothing more is written to it.
-        ::fdatasync(to->fd);
-        ::close(to->fd);
-        to->fd = -1;
+        // The whole packets in the file stay; the part of this one that went
+        // in is cut off again, or the video's last frame would not decode.
+        // Nothing more is written to it.
+        if (::ftruncate(to->fd.get(), static_cast<off_t>(to->bytes)) != 0)
+          diag::warning(diag::kRecording, "cannot cut %s back to its last whole packet: %s",
+                     QFile::encodeName(to->rawPath).constData(), std::strerror(errno));
+        ::fdatasync(to->fd.get());
+        to->fd.reset();
         if (!toDraining) {
           stopActiveLocked();
           *failed = true;
@@ -343,11 +356,11 @@ void SaveVideoThread::closerLoop() {
       if (closeJobs_.empty()) return;
       job = std::move(closeJobs_.front());
       closeJobs_.pop_front();
-      closeBusy_ = job.syncFd < 0;
+      closeBusy_ = !job.syncFd.valid();
     }
-    if (job.syncFd >= 0) {
-      ::fdatasync(job.syncFd);
-      ::close(job.syncFd);
+    if (job.syncFd.valid()) {
+      ::fdatasync(job.syncFd.get());
+      job.syncFd.reset();
       std::lock_guard<std::mutex> lock(closeMutex_);
       flushPending_ = false;
       continue;
@@ -367,13 +380,13 @@ void SaveVideoThread::closerLoop() {
 }
 
 void SaveVideoThread::closeRecording(Recording rec) {
-  if (rec.fd >= 0) {
+  if (rec.fd.valid()) {
     // On the card before the remux reads it: a power cut from here on leaves
     // a raw stream that the next start recovers.
-    if (::fdatasync(rec.fd) != 0)
+    if (::fdatasync(rec.fd.get()) != 0)
       diag::warning(diag::kRecording, "fdatasync %s: %s", QFile::encodeName(rec.rawPath).constData(),
                  std::strerror(errno));
-    ::close(rec.fd);
+    rec.fd.reset();
   }
   diag::out("save video: closed %s, bytes=%ld\n", QFile::encodeName(rec.rawPath).constData(),
               static_cast<long>(rec.bytes));

@@ -19,6 +19,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/unique_fd.h"
+
 class SaveVideoThread : public QThread {
   Q_OBJECT
 
@@ -65,7 +67,7 @@ class SaveVideoThread : public QThread {
 
  private:
   struct Recording {
-    int fd = -1;
+    platform::UniqueFd fd;
     QString rawPath;  // board path
     bool headerSeen = false;
     uint64_t lastPts = 0;  // of the last packet given to this recording
@@ -76,7 +78,7 @@ class SaveVideoThread : public QThread {
   struct CloseJob {
     std::optional<Recording> rec;  // a recording of this run
     QString leftover;              // or a raw stream found at start-up
-    int syncFd = -1;               // or a copy of a running recording's descriptor to flush
+    platform::UniqueFd syncFd;     // or a copy of a running recording's descriptor to flush
   };
 
   // mutex_ held for all of these.

@@ -1,26 +1,47 @@
 #include "record/thumbnail_box.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QtEndian>
 #include <cstring>
 
+#include "platform/card_write.h"
+#include "platform/unique_fd.h"
+
 namespace record {
 
-bool appendThumbnailBox(const QString& path, const QByteArray& jpeg) {
-  if (path.isEmpty() || jpeg.isEmpty()) return false;
+bool appendThumbnailBox(int fd, const QByteArray& jpeg) {
+  if (fd < 0 || jpeg.isEmpty()) return false;
   // The 32-bit size form is all a box of ours ever needs.
   if (static_cast<quint64>(jpeg.size()) + 8 > 0xFFFFFFFFull) return false;
-  QFile f(path);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+  const off_t end = ::lseek(fd, 0, SEEK_END);
+  if (end < 0) return false;
   uchar header[8];
   qToBigEndian<quint32>(static_cast<quint32>(8 + jpeg.size()), header);
   header[4] = 't';
   header[5] = 'h';
   header[6] = 'm';
   header[7] = ' ';
-  if (f.write(reinterpret_cast<const char*>(header), 8) != 8) return false;
-  if (f.write(jpeg) != jpeg.size()) return false;
-  return f.flush();
+  if (platform::cardWrite(fd, header, 8) < 0 ||
+      platform::cardWrite(fd, jpeg.constData(), static_cast<size_t>(jpeg.size())) < 0) {
+    // Cut off again: the file stays exactly the MP4 it was. (Should even
+    // that fail, players skip what lies behind the MP4's own boxes.)
+    const int cut = ::ftruncate(fd, end);
+    static_cast<void>(cut);
+    return false;
+  }
+  return true;
+}
+
+bool appendThumbnailBox(const QString& path, const QByteArray& jpeg) {
+  if (path.isEmpty() || jpeg.isEmpty()) return false;
+  platform::UniqueFd fd(
+      ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid()) return false;
+  const bool ok = appendThumbnailBox(fd.get(), jpeg);
+  return fd.reset() == 0 && ok;
 }
 
 QByteArray readThumbnailBox(const QString& path, qint64 maxBytes) {

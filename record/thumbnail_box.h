@@ -14,9 +14,12 @@ namespace record {
 inline constexpr qint64 kMaxThumbnailBytes = 4 * 1024 * 1024;
 
 // Appends the box to the file at `path` (a path on the PC or the board as
-// given; no mapping). False when the path or the JPEG is empty, or on any
-// failed open, write or flush.
+// given; no mapping). False when the path or the JPEG is empty, the path is a
+// link (never written through), or on any failed open or write.
 bool appendThumbnailBox(const QString& path, const QByteArray& jpeg);
+// The same at the end of the file open for writing as `fd`. A box that could
+// not be written whole is cut off again, so the file stays as it was.
+bool appendThumbnailBox(int fd, const QByteArray& jpeg);
 
 // The JPEG of the file's first thumbnail box among its top-level boxes, or
 // empty: no such box, a box that runs past the end of the file, a malformed

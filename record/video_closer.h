@@ -16,7 +16,8 @@ inline constexpr const char* kVideoDir = "/mnt/sdcard/video/";
 // "/mnt/sdcard/video/video_7.h264" -> "/mnt/sdcard/video/video_7.mp4".
 QString mp4PathFor(const QString& rawPath);
 
-// Finishes the raw stream at the board path `rawPath`. `jpeg` is the
+// Finishes the raw stream at the board path `rawPath`: remuxed to a
+// temporary name, checked, given its thumbnail, then renamed into place. `jpeg` is the
 // thumbnail; when it is empty one is decoded from the stream's first picture.
 // True when a playable MP4 exists at the end and the raw stream is gone.
 // Otherwise the raw stream stays on the card (a partial MP4 is removed), with
@@ -29,5 +30,12 @@ bool finishRawStream(const QString& rawPath, const QByteArray& jpeg, bool recove
 
 // Board paths of the raw streams on the card, lowest number first.
 QStringList rawStreamsOnCard();
+
+// The remux writes here and the video takes mp4Path's name only once it is
+// checked: "/mnt/sdcard/video/video_7.mp4" -> ".../video_7.mp4.part".
+QString remuxTempPathFor(const QString& mp4Path);
+// Removes what remuxes cut short (power lost, killed) left at temporary
+// names. Their raw streams stay, to be finished again.
+void removeStaleRemuxes();
 
 }  // namespace record

@@ -170,9 +170,12 @@ void RK_LOG(RK_S32 level, const char* fmt, const char* func, RK_S32 line, ...)
 
 }  // extern "C"
 
-#define RK_LOGE(fmt, ...) RK_LOG(RK_LOG_LEVEL_ERROR, fmt, __FUNCTION__, __LINE__, ##__VA_ARGS__)
-#define RK_LOGW(fmt, ...) RK_LOG(RK_LOG_LEVEL_WARN, fmt, __FUNCTION__, __LINE__, ##__VA_ARGS__)
-#define RK_LOGI(fmt, ...) RK_LOG(RK_LOG_LEVEL_INFO, fmt, __FUNCTION__, __LINE__, ##__VA_ARGS__)
+// The format must be a literal (the "" before it refuses anything else), so
+// the compiler checks it against the arguments; the caller is named where the
+// macro is written, never in a helper that logs on its behalf.
+#define RK_LOGE(fmt, ...) RK_LOG(RK_LOG_LEVEL_ERROR, "" fmt, __func__, __LINE__, ##__VA_ARGS__)
+#define RK_LOGW(fmt, ...) RK_LOG(RK_LOG_LEVEL_WARN, "" fmt, __func__, __LINE__, ##__VA_ARGS__)
+#define RK_LOGI(fmt, ...) RK_LOG(RK_LOG_LEVEL_INFO, "" fmt, __func__, __LINE__, ##__VA_ARGS__)
 
 // ---------------------------------------------------------------------------
 // System and memory blocks

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QSettings>
 #include <algorithm>
@@ -77,33 +78,58 @@ void tapShutter(Device& d) {
 
 }  // namespace
 
-TEST(Photos, ShutterTapsNumberThePhotosAndTheCounterWraps) {
+QByteArray contentOf(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+}
+
+// With fresh settings (a new device, a card from another one) the counter
+// knows nothing of the photos on the card: a photo never replaces one, nor
+// writes through a link that stands at its name.
+TEST(Photos, ShutterTapsNumberThePhotosPastThoseOnTheCardAndTheCounterWraps) {
   Device d;
   ASSERT_TRUE(d.waitForPicture());
+  const QString dir = QStringLiteral("/mnt/sdcard/picture/");
+  for (int n = 1; n <= 3; ++n)
+    ASSERT_TRUE(d.root().write(dir + QStringLiteral("pic_%1.jpg").arg(n),
+                               QByteArray("photo ") + QByteArray::number(n)));
+  ASSERT_TRUE(d.root().write("/etc/secret", "keep"));
+  ASSERT_TRUE(QFile::link(d.root().file("/etc/secret"), d.root().file(dir + "pic_5.jpg")));
+
   tapShutter(d);
   e2e::pump(250);
   tapShutter(d);
   ASSERT_TRUE(e2e::waitUntil([&] { return d.photos().size() >= 2; }, 5000));
-  EXPECT_EQ(d.photos(),
-            (QStringList{"/mnt/sdcard/picture/pic_1.jpg", "/mnt/sdcard/picture/pic_2.jpg"}));
+  EXPECT_EQ(d.photos(), (QStringList{dir + "pic_4.jpg", dir + "pic_6.jpg"}));
   EXPECT_EQ(d.photosFailed(), 0);
-  for (const char* f : {"/mnt/sdcard/picture/pic_1.jpg", "/mnt/sdcard/picture/pic_2.jpg"}) {
-    const QImage photo(d.root().file(QLatin1String(f)));
+  for (int n = 1; n <= 3; ++n)
+    EXPECT_EQ(contentOf(d.root().file(dir + QStringLiteral("pic_%1.jpg").arg(n))),
+              QByteArray("photo ") + QByteArray::number(n));
+  EXPECT_EQ(contentOf(d.root().file("/etc/secret")), QByteArray("keep"));
+  for (const char* f : {"pic_4.jpg", "pic_6.jpg"}) {
+    const QImage photo(d.root().file(dir + QLatin1String(f)));
     EXPECT_EQ(photo.size(), QSize(360, 320)) << f;
   }
-  EXPECT_EQ(d.setting("PictureFileNum").toInt(), 2);
+  EXPECT_EQ(d.setting("PictureFileNum").toInt(), 6);
   // "Saved" once the file is there.
   EXPECT_TRUE(d.window().toastLabel()->isVisible());
   EXPECT_EQ(d.window().toastLabel()->text(), QStringLiteral("Saved"));
 
-  // After the ten thousandth photo the numbers start again at 0.
+  // After the ten thousandth photo the numbers start again at 0, and in
+  // the next round past those still on the card.
   d.setSetting("PictureFileNum", 10000);
   tapShutter(d);
   ASSERT_TRUE(e2e::waitUntil([&] { return d.photos().size() >= 3; }, 5000));
-  EXPECT_EQ(d.photos().last(), QStringLiteral("/mnt/sdcard/picture/pic_0.jpg"));
-  EXPECT_TRUE(d.root().exists("/mnt/sdcard/picture/pic_0.jpg"));
-  EXPECT_FALSE(d.root().exists("/mnt/sdcard/picture/pic_10001.jpg"));
+  EXPECT_EQ(d.photos().last(), dir + "pic_0.jpg");
+  EXPECT_TRUE(d.root().exists(dir + "pic_0.jpg"));
+  EXPECT_FALSE(d.root().exists(dir + "pic_10001.jpg"));
   EXPECT_EQ(d.setting("PictureFileNum").toInt(), 0);
+  d.setSetting("PictureFileNum", 10000);
+  tapShutter(d);
+  ASSERT_TRUE(e2e::waitUntil([&] { return d.photos().size() >= 4; }, 5000));
+  EXPECT_EQ(d.photos().last(), dir + "pic_7.jpg");
+  EXPECT_EQ(d.photosFailed(), 0);
+  EXPECT_EQ(contentOf(d.root().file(dir + "pic_1.jpg")), QByteArray("photo 1"));
 }
 
 // The photo is what the user sees: the thermal picture where the interface

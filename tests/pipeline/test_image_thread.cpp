@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "display/display.h"
@@ -224,6 +225,49 @@ TEST(ImageProThreadEncoderFeed, EveryRecordingStartsAtOneFrameTimeWithAnSpsAndOn
   // No stray thumbnail arrives later.
   waitUntil([] { return false; }, 100);
   EXPECT_EQ(thumbnails.size(), 2u);
+}
+
+// A recording goes on while the writer, stuck on a slow card, takes no
+// packets; the user switches super-resolution, which stops the recording
+// and restarts the camera in the other mode.
+TEST(ImageProThreadEncoderFeed, AStalledWriterHoldsUpNoSlotAndLosesNoEncodedFrame) {
+  Bench bench;
+  ASSERT_TRUE(bench.ok());
+  ImageProThread t;
+  uint64_t lastPts = 0;
+  QObject::connect(&t, &ImageProThread::videoFeedStopped, [&](quint64 pts) { lastPts = pts; });
+  ASSERT_TRUE(startAndShow(t, bench));
+  t.ReceiveVideoEnc(true);
+  // The encoder's buffers fill, and the feed waits for one to come free.
+  ASSERT_TRUE(waitUntil(
+      [] {
+        VENC_CHN_STATUS_S st;
+        return RK_MPI_VENC_QueryStatus(0, &st) == RK_SUCCESS && st.u32LeftStreamFrames == 3;
+      },
+      3000));
+  QThread::msleep(100);
+
+  // The interface thread's slots (run on a helper here, so that one that
+  // hangs fails the test instead of hanging it) return at once.
+  std::atomic<bool> switched{false};
+  std::thread slot([&] {
+    t.ReceiveSrEnabled(true);
+    switched = true;
+  });
+  EXPECT_TRUE(waitUntil([&] { return switched.load(); }, 100));
+  t.ReceiveVideoEnc(false);
+  slot.join();
+  EXPECT_TRUE(t.hasPool());
+
+  // The writer comes back later: what the encoder had made is still there,
+  // every frame of the recording up to the one the feed was waiting to send.
+  QThread::msleep(300);
+  std::vector<RK_U64> pts;
+  Packet p;
+  while (takePacket(&p, 200)) pts.push_back(p.pts);
+  ASSERT_EQ(pts.size(), 3u);
+  EXPECT_EQ(pts.back() + 40000, lastPts);
+  EXPECT_TRUE(waitUntil([&] { return t.camera()->IsInited(); }, 5000));
 }
 
 size_t countOf(const std::string& text, const std::string& what) {

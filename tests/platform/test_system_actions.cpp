@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
 #include <QTimer>
 
 #include "platform/system_actions.h"
@@ -18,6 +21,24 @@ TEST(SystemActions, ProgramsGetTheirArgumentsVerbatimWithNoShell) {
   EXPECT_EQ(sys.runProgram({"sh", "-c", "exit 3"}), 3);
   EXPECT_EQ(sys.runProgram({"no-such-program-heatlume"}), -1);
   EXPECT_EQ(sys.runProgram({}), -1);
+}
+
+TEST(SystemActions, AProgramPastItsDeadlineIsKilledWithWhatItStarted) {
+  TempRoot root;
+  platform::LinuxSystemActions sys(false);
+  // Within its deadline a program's status comes back as without one.
+  EXPECT_EQ(sys.runProgram({"sh", "-c", "exit 3"}, 5000), 3);
+
+  // What it started goes with it: nothing of it writes anything later.
+  const std::string late = root.dir().toStdString() + "/late";
+  QElapsedTimer t;
+  t.start();
+  EXPECT_EQ(
+      sys.runProgram({"sh", "-c", "(sleep 0.5; echo late > \"$1\") & sleep 30", "sh", late}, 200),
+      platform::kProgramTimedOut);
+  EXPECT_LT(t.elapsed(), 1500);
+  QThread::msleep(1000);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(late)));
 }
 
 TEST(SystemActions, RemoveFileWorksUnderTheRootAndReportsFailure) {

@@ -1,6 +1,7 @@
 #include "tests/record/recording_support.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QtEndian>
 
 extern "C" {
@@ -12,6 +13,14 @@ extern "C" {
 }
 
 namespace rectest {
+
+QString decodeErrors(const QString& path) {
+  QProcess ffmpeg;
+  ffmpeg.start(QStringLiteral("ffmpeg"),
+               {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
+  if (!ffmpeg.waitForFinished(30000)) return QStringLiteral("ffmpeg did not finish");
+  return QString::fromLocal8Bit(ffmpeg.readAllStandardError() + ffmpeg.readAllStandardOutput());
+}
 
 VideoInfo probeVideo(const QString& path) {
   VideoInfo info;

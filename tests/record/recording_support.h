@@ -21,6 +21,10 @@ VideoInfo probeVideo(const QString& path);
 // Frame `index` (from 0) of the video at `path` as RGB, null when it has fewer.
 QImage decodeFrame(const QString& path, int index);
 
+// What the ffmpeg program reports decoding the whole video (empty: nothing
+// wrong from the first frame to the last).
+QString decodeErrors(const QString& path);
+
 // Type of the last top-level box and its payload.
 struct LastBox {
   QByteArray type;

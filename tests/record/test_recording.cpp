@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSettings>
 #include <QWidget>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -145,6 +148,7 @@ TEST(Recording, OnTheBoardEachRecordingBecomesOnePlayableVideoWithItsThumbnail) 
     EXPECT_EQ(rectest::probeVideo(mp4).frames, static_cast<int>(rig.stops[n - 2] / 40000)) << n;
     expectThumbnailAtTheEnd(mp4);
   }
+
   EXPECT_EQ(rig.writeFailures, 0);
 }
 
@@ -297,7 +301,75 @@ TEST(Recording, AFullOrPulledCardStopsTheRecordingAndKeepsWhatWasWritten) {
     const rectest::VideoInfo info = rectest::probeVideo(mp4);
     EXPECT_TRUE(info.opened);
     EXPECT_GE(info.frames, 2);
+    // Every frame decodes, the last one too: the packet the card had no
+    // room for is not in the video in part.
+    EXPECT_EQ(rectest::decodeErrors(mp4), QString());
     EXPECT_FALSE(QFile::exists(videoFile(rig.bench.root(), QStringLiteral("video_%1.h264").arg(i + 1))));
+  }
+}
+
+QByteArray contentOf(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+}
+
+TEST(Recording, NothingOnTheCardIsWrittenThroughALink) {
+  Rig rig;
+  ASSERT_TRUE(rig.bench.ok());
+  ASSERT_TRUE(rig.up());
+  const TempRoot& root = rig.bench.root();
+  ASSERT_TRUE(root.write("/etc/secret", "keep"));
+  const QString secret = root.file("/etc/secret");
+
+  // A photo given a name that is taken, by a photo or by a link, is not
+  // written; what is there stays as it was.
+  ASSERT_TRUE(root.write("/mnt/sdcard/picture/pic_8.jpg", "photo 8"));
+  ASSERT_TRUE(QFile::link(secret, root.file("/mnt/sdcard/picture/pic_9.jpg")));
+  std::vector<bool> saved;
+  QObject::connect(rig.image.get(), &ImageProThread::photoSaved, &rig.ctx,
+                   [&](const QString&, bool ok) { saved.push_back(ok); });
+  const QByteArray clear(360 * 320 * 4, '\0');
+  for (const char* name : {"pic_8.jpg", "pic_9.jpg"})
+    rig.image->ReceiveSavePhotoWithOsd(QStringLiteral("/mnt/sdcard/picture/") + name, clear, 360,
+                                       320);
+  EXPECT_EQ(saved, (std::vector<bool>{false, false}));
+  EXPECT_EQ(contentOf(root.file("/mnt/sdcard/picture/pic_8.jpg")), QByteArray("photo 8"));
+  EXPECT_EQ(contentOf(secret), QByteArray("keep"));
+
+  // A link at a video's name, leading nowhere: its number is skipped.
+  const QString outside = root.file("/etc/made.mp4");
+  ASSERT_TRUE(QFile::link(outside, videoFile(root, "video_1.mp4")));
+  // Links put at the finished and the temporary name of the next video
+  // while it records: the remux writes through neither.
+  rig.writer->ReceiveSaveVideo(true);
+  ASSERT_TRUE(QFile::exists(videoFile(root, "video_2.h264")));
+  ASSERT_TRUE(QFile::link(outside, videoFile(root, "video_2.mp4")));
+  ASSERT_TRUE(QFile::link(secret, videoFile(root, "video_2.mp4.part")));
+  pump(600);
+  rig.writer->ReceiveSaveVideo(false);
+  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+  EXPECT_FALSE(QFile::exists(outside));
+  EXPECT_EQ(contentOf(secret), QByteArray("keep"));
+  EXPECT_FALSE(QFileInfo(videoFile(root, "video_2.mp4")).isSymLink());
+  EXPECT_TRUE(rectest::probeVideo(videoFile(root, "video_2.mp4")).opened);
+  EXPECT_FALSE(QFileInfo::exists(videoFile(root, "video_2.mp4.part")));
+  EXPECT_FALSE(QFileInfo::exists(videoFile(root, "video_2.h264")));
+}
+
+TEST(Recording, AStoredCounterOutOfRangeStartsAgainAtOne) {
+  for (int stored : {-3, INT_MAX}) {
+    SCOPED_TRACE(stored);
+    TempRoot root;
+    settings::writeVideoFileNum(stored);
+    SaveVideoThread writer;
+    writer.start();
+    writer.ReceiveSaveVideo(true);
+    EXPECT_TRUE(QFile::exists(videoFile(root, "video_1.h264")));
+    EXPECT_EQ(storedCounter(root), 1);
+    writer.ReceiveSaveVideo(false);
+    writer.ReceiveFeedStopped(0);
+    EXPECT_TRUE(writer.waitUntilClosed(5000));
+    writer.Stop();
   }
 }
 
@@ -306,8 +378,8 @@ TEST(Recording, AFullOrPulledCardStopsTheRecordingAndKeepsWhatWasWritten) {
 class BrokenRemuxer : public platform::LinuxSystemActions {
  public:
   explicit BrokenRemuxer(int status) : LinuxSystemActions(false), status_(status) {}
-  int runProgram(const std::vector<std::string>& argv) override {
-    if (argv.empty() || argv[0] != "ffmpeg") return LinuxSystemActions::runProgram(argv);
+  int runProgram(const std::vector<std::string>& argv, int64_t timeoutMs) override {
+    if (argv.empty() || argv[0] != "ffmpeg") return LinuxSystemActions::runProgram(argv, timeoutMs);
     ++runs;
     return LinuxSystemActions::runProgram(
         {"sh", "-c", "printf junk > \"$1\"; exit " + std::to_string(status_), "sh", argv.back()});
@@ -316,6 +388,22 @@ class BrokenRemuxer : public platform::LinuxSystemActions {
 
  private:
   int status_;
+};
+
+// An ffmpeg that never ends, run under a short deadline of its own.
+class HungRemuxer : public platform::LinuxSystemActions {
+ public:
+  HungRemuxer() : LinuxSystemActions(false) {}
+  int runProgram(const std::vector<std::string>& argv, int64_t timeoutMs) override {
+    if (argv.empty() || argv[0] != "ffmpeg") return LinuxSystemActions::runProgram(argv, timeoutMs);
+    ++runs;
+    deadlineMs = timeoutMs;
+    finishedNameSeen = finishedNameSeen || QString::fromStdString(argv.back()).endsWith(".mp4");
+    return LinuxSystemActions::runProgram({"sleep", "30"}, 300);
+  }
+  int runs = 0;
+  int64_t deadlineMs = 0;
+  bool finishedNameSeen = false;
 };
 
 struct FramePool {
@@ -396,14 +484,36 @@ TEST(Recording, ARawStreamStaysUntilAPlayableVideoIsMadeFromIt) {
   EXPECT_TRUE(QFile::exists(raw));
   EXPECT_FALSE(QFile::exists(mp4));
 
+  // A remux that hangs is killed at its deadline (here cut short; the real
+  // one grows with the stream's size from a floor of a minute) and not tried
+  // again; the stream stays. The unfinished file is never at the video's name.
+  {
+    HungRemuxer hung;
+    platform::setSystemActions(&hung);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(record::finishRawStream(kVideoDir + "video_1.h264", QByteArray(), false));
+    platform::setSystemActions(nullptr);
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(hung.runs, 1);
+    EXPECT_GE(hung.deadlineMs, 60000);
+    EXPECT_FALSE(hung.finishedNameSeen);
+  }
+  EXPECT_TRUE(QFile::exists(raw));
+  EXPECT_FALSE(QFileInfo::exists(mp4));
+
   // The next start recovers it in the background, thumbnail and all; the
   // counter is not touched and the next recording gets a number of its own.
+  // What a remux cut short by a power loss left at the temporary name goes.
+  ASSERT_TRUE(root.write(kVideoDir + "video_1.mp4.part", "half a video"));
+  ASSERT_TRUE(root.write(kVideoDir + "video_7.mp4.part", "half of one long gone"));
   {
     SaveVideoThread writer;
     EXPECT_TRUE(writer.waitUntilClosed(15000));
     EXPECT_EQ(writer.videoFileNum(), 1);
   }
   EXPECT_FALSE(QFile::exists(raw));
+  EXPECT_EQ(videoDirListing(root), QStringList{"video_1.mp4"});
   EXPECT_EQ(rectest::probeVideo(mp4).frames, 6);
   expectThumbnailAtTheEnd(mp4);
   EXPECT_EQ(storedCounter(root), 1);
