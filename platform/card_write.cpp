@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <mutex>
 
@@ -11,6 +12,7 @@ namespace {
 std::mutex g_faultMutex;
 int64_t g_budget = -1;  // bytes still allowed; -1 without limit
 int g_error = 0;
+std::atomic<bool> g_pulled{false};
 
 ssize_t writeAll(int fd, const uint8_t* p, size_t len) {
   size_t done = 0;
@@ -32,6 +34,10 @@ ssize_t writeAll(int fd, const uint8_t* p, size_t len) {
 }  // namespace
 
 ssize_t cardWrite(int fd, const void* data, size_t len) {
+  if (g_pulled.load()) {
+    errno = EIO;
+    return -1;
+  }
   size_t allowed = len;
   int error = 0;
   {
@@ -58,5 +64,7 @@ void setCardWriteFault(int64_t bytes, int error) {
   g_budget = bytes < 0 ? -1 : bytes;
   g_error = error;
 }
+
+void setCardPulled(bool pulled) { g_pulled.store(pulled); }
 
 }  // namespace platform

@@ -19,4 +19,10 @@ ssize_t cardWrite(int fd, const void* data, size_t len);
 // lifts the fault. Process-wide; safe from any thread.
 void setCardWriteFault(int64_t bytes, int error);
 
+// The card taken out of its slot (true) or back in. While it is out, every
+// write through cardWrite fails with EIO, as writes to a file left open on a
+// vanished block device do, whatever the fault above allows. Process-wide;
+// safe from any thread.
+void setCardPulled(bool pulled);
+
 }  // namespace platform
