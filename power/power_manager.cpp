@@ -49,9 +49,7 @@ int PowerManager::magnitude(const float s[3]) const {
   return static_cast<int>(m);
 }
 
-void PowerManager::setTimeScale(int factor) {
-  timeScale_ = std::clamp(factor, 1, kMaxTimeScale);
-}
+void PowerManager::setTimeScale(int factor) { timeScale_ = std::clamp(factor, 1, kMaxTimeScale); }
 
 void PowerManager::pollAccelMotion() {
   for (int i = 0; i < timeScale_; ++i) motionTick();

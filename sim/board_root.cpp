@@ -59,8 +59,7 @@ bool ensureBoardRoot(const QString& dir, const BoardRootOptions& o) {
   const QDir root(dir);
   // A card left out by an earlier run goes back in first; the options below
   // decide whether it stays.
-  if (isRemovedCardLink(QFileInfo(root.filePath(kCardFolder))) &&
-      !setSdCardInserted(dir, true))
+  if (isRemovedCardLink(QFileInfo(root.filePath(kCardFolder))) && !setSdCardInserted(dir, true))
     return false;
   const char* const folders[] = {
       "etc", "mnt/sdcard/picture", "mnt/sdcard/video", "dev", "oem", "proc", "tmp"};

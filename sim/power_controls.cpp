@@ -64,8 +64,7 @@ bool PowerControls::setCardInserted(bool inserted) {
   // its folder goes: a write in between must fail, not land in the folder.
   if (!inserted) platform::setCardPulled(true);
   if (!setSdCardInserted(root_, inserted)) {
-    std::fprintf(stderr, "heatlume-sim: cannot %s the SD card\n",
-                 inserted ? "insert" : "remove");
+    std::fprintf(stderr, "heatlume-sim: cannot %s the SD card\n", inserted ? "insert" : "remove");
     if (!inserted) platform::setCardPulled(!cardInserted());
     return false;
   }

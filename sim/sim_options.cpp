@@ -84,8 +84,8 @@ bool checkScene(bool sceneGiven, SimOptions* o, QString* error) {
   } else {
     QString choices = known.last();
     if (known.size() > 1)
-      choices = known.mid(0, known.size() - 1).join(QStringLiteral(", ")) +
-                QStringLiteral(" or ") + choices;
+      choices = known.mid(0, known.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") +
+                choices;
     *error = QStringLiteral("--aim needs %1, not '%2'").arg(choices, o->aim);
   }
   return false;
@@ -198,8 +198,9 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
   if (parser.isSet(QStringLiteral("language"))) {
     const QString v = parser.value(QStringLiteral("language"));
     // The language page's order: Chinese, English, Russian.
-    o.language = QStringList{QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ru")}
-                     .indexOf(v.trimmed().toLower());
+    o.language =
+        QStringList{QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ru")}.indexOf(
+            v.trimmed().toLower());
     if (o.language < 0) {
       *error = QStringLiteral("--language needs zh, en or ru, not '%1'").arg(v);
       return false;

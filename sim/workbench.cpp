@@ -1,5 +1,6 @@
 #include "sim/workbench.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QAbstractItemView>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -768,7 +768,8 @@ void Workbench::refreshStatus() {
   parts << (recording_ ? QStringLiteral("<b style='color:#ff4d4d'>\u25cf REC</b>")
                        : QStringLiteral("not recording"));
   if (parts_.timeScale > 1)
-    parts << QStringLiteral("<b style='color:#e8b03a'>power timers \u00d7%1</b>").arg(parts_.timeScale);
+    parts << QStringLiteral("<b style='color:#e8b03a'>power timers \u00d7%1</b>")
+                 .arg(parts_.timeScale);
   if (languageBox_ && !languageBox_->view()->isVisible()) {
     // The device's own language page may have changed it.
     const int lang = std::clamp(parts_.language(), 0, 2);

@@ -32,7 +32,8 @@ TEST(SimOptions, SceneBlackbodyAndAimReachTheBoard) {
       {{"--scene", "mars"}, "--scene needs bench or field, not 'mars'"},
       {{"--aim", "window"}, "--aim needs cup, ice, hand or blackbody, not 'window'"},
       {{"--scene", "field", "--aim", "cup"}, "--aim: scene 'field' has no views to aim at"},
-      {{"--scene", "bench", "--aim", "moon"}, "--aim needs cup, ice, hand or blackbody, not 'moon'"},
+      {{"--scene", "bench", "--aim", "moon"},
+       "--aim needs cup, ice, hand or blackbody, not 'moon'"},
   };
   for (const auto& r : refused) {
     EXPECT_FALSE(sim::parseSimOptions(r.args, &o, &error)) << r.args.join(' ').toStdString();

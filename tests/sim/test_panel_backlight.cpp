@@ -3,8 +3,6 @@
 // and the interface over it, as the board's backlight lights both planes.
 // Pixels (the window itself, screenshots, the bench's saves) keep full level.
 #include <gtest/gtest.h>
-
-#include <cmath>
 #include <unistd.h>
 
 #include <QApplication>
@@ -12,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMainWindow>
+#include <cmath>
 
 #include "devices/power_supply.h"
 #include "sim/panel_underlay.h"

@@ -6,19 +6,19 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 
 #include "sim/board_root.h"
-#include "sim/sim_accel.h"
 #include "sim/power_controls.h"
 #include "sim/screenshot.h"
+#include "sim/sim_accel.h"
 #include "sim/thermal_core.h"
 #include "sim/workbench.h"
 

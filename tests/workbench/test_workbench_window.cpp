@@ -4,15 +4,15 @@
 // page's card icon changes; a double tap on the enlarged screen zooms.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QTimer>
-#include <QWindow>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 #include "sim/keyboard_keys.h"
 #include "sim/power_controls.h"
@@ -135,8 +135,8 @@ TEST(WorkbenchWindow, HeldKeysSurviveTheDesktopsAutoRepeat) {
   // The pointer over the window too: without a window manager the keyboard
   // may follow the pointer.
   const QPoint middle = bench.mapToGlobal(bench.rect().center());
-  ASSERT_TRUE(xdo({QStringLiteral("mousemove"), QString::number(middle.x()),
-                   QString::number(middle.y())}));
+  ASSERT_TRUE(
+      xdo({QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y())}));
 
   ASSERT_TRUE(xdo({QStringLiteral("keydown"), QStringLiteral("space")}));
   e2e::pump(3000);
