@@ -99,6 +99,8 @@ class MainWindow : public QMainWindow, public Pages {
   QWidget* flashOverlay() const;
   QWidget* calibrationPanel() const;
   CalibrationFlow* calibrationFlow() const;
+  // The simulator sets its time scale on it.
+  PowerManager* powerManager() const;
   MediaPages* mediaPages() const { return mediaPages_; }
   bool lowPower() const;
   bool sdPresent() const;

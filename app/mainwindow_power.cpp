@@ -53,6 +53,7 @@ bool MainWindow::poweringOff() const { return power_ && power_->manager()->power
 bool MainWindow::gsensorAvailable() const { return power_ && power_->gsensorAvailable(); }
 bool MainWindow::lowPower() const { return power_ && power_->monitor()->lowPower(); }
 bool MainWindow::sdPresent() const { return power_ && power_->monitor()->sdPresent(); }
+PowerManager* MainWindow::powerManager() const { return power_->manager(); }
 
 void MainWindow::onIdleSleepChanged(bool sleeping) {
   if (sleeping) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -16,6 +17,7 @@ namespace {
 std::mutex g_faultMutex;
 int64_t g_budget = -1;  // bytes still allowed; -1 without limit
 int g_error = 0;
+std::atomic<bool> g_pulled{false};
 
 ssize_t writeAll(int fd, const uint8_t* p, size_t len) {
   size_t done = 0;
@@ -37,6 +39,10 @@ ssize_t writeAll(int fd, const uint8_t* p, size_t len) {
 }  // namespace
 
 ssize_t cardWrite(int fd, const void* data, size_t len) {
+  if (g_pulled.load()) {
+    errno = EIO;
+    return -1;
+  }
   size_t allowed = len;
   int error = 0;
   {
@@ -63,6 +69,11 @@ int cardCreate(const char* fsPath) {
     errno = ENOENT;
     return -1;
   }
+  // A card that is out has no folder to make the file in.
+  if (g_pulled.load()) {
+    errno = ENODEV;
+    return -1;
+  }
   const char* slash = std::strrchr(fsPath, '/');
   std::string dir = ".";
   if (slash) dir = slash == fsPath ? std::string("/") : std::string(fsPath, slash);
@@ -79,5 +90,7 @@ void setCardWriteFault(int64_t bytes, int error) {
   g_budget = bytes < 0 ? -1 : bytes;
   g_error = error;
 }
+
+void setCardPulled(bool pulled) { g_pulled.store(pulled); }
 
 }  // namespace platform

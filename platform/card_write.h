@@ -16,7 +16,8 @@ ssize_t cardWrite(int fd, const void* data, size_t len);
 // Creates the file at `fsPath` (a path on this machine, already mapped) for
 // writing, as a new file only: whatever is at the name already, a link
 // included, makes it fail with EEXIST, and a folder that is itself a link
-// with ENOTDIR or ELOOP. Nothing on the card is written through a link.
+// with ENOTDIR or ELOOP, and a card that is out (setCardPulled) with ENODEV.
+// Nothing on the card is written through a link.
 // Returns the descriptor (close-on-exec) or -1 with errno set.
 int cardCreate(const char* fsPath);
 
@@ -25,5 +26,11 @@ int cardCreate(const char* fsPath);
 // that crosses the limit writes what fits, then fails. A negative `bytes`
 // lifts the fault. Process-wide; safe from any thread.
 void setCardWriteFault(int64_t bytes, int error);
+
+// The card taken out of its slot (true) or back in. While it is out, every
+// write through cardWrite fails with EIO, as writes to a file left open on a
+// vanished block device do, whatever the fault above allows. Process-wide;
+// safe from any thread.
+void setCardPulled(bool pulled);
 
 }  // namespace platform

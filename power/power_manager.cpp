@@ -55,7 +55,13 @@ int PowerManager::magnitude(const float s[3]) const {
   return static_cast<int>(m);
 }
 
+void PowerManager::setTimeScale(int factor) { timeScale_ = std::clamp(factor, 1, kMaxTimeScale); }
+
 void PowerManager::pollAccelMotion() {
+  for (int i = 0; i < timeScale_; ++i) motionTick();
+}
+
+void PowerManager::motionTick() {
   if (!sensorAvailable_ || poweringOff_ || !source_) return;
   float s[3] = {0, 0, 0};
   if (source_(s) != 0) return;

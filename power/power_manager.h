@@ -67,6 +67,14 @@ class PowerManager : public QObject {
 
   // The 200 ms motion tick.
   void pollAccelMotion();
+  // A fast clock for watching the power timers on a simulator: each motion
+  // tick then stands for `factor` ticks of the device's time, each with a
+  // sample of its own, so the still count, the countdown, idle sleep and
+  // automatic power-off come `factor` times sooner by the same rules. 1 (the
+  // board) to kMaxTimeScale.
+  void setTimeScale(int factor);
+  int timeScale() const { return timeScale_; }
+  static constexpr int kMaxTimeScale = 600;
   // Re-evaluates the energy-saving settings: leaving energy saving, or a
   // minute pair with power-off before idle sleep, wakes the device at once
   // and hides the countdown.
@@ -121,6 +129,7 @@ class PowerManager : public QObject {
   void energySettingsChanged(bool enabled, int idleSleepMinutes, int autoPowerOffMinutes);
 
  private:
+  void motionTick();
   int magnitude(const float s[3]) const;
   void enterIdleSleep();
   void exitIdleSleep();
@@ -136,6 +145,7 @@ class PowerManager : public QObject {
   int offMinutes_ = 60;
   bool sensorAvailable_ = false;
   bool onHome_ = true;
+  int timeScale_ = 1;
 
   bool idleSleeping_ = false;
   bool poweringOff_ = false;

@@ -17,10 +17,50 @@ bool writeIfMissing(const QString& file, const QByteArray& content) {
   return f.write(content) == content.size();
 }
 
+// Where the card's folder is while the card is out, and what its name then
+// points to: nothing that exists.
+constexpr const char* kCardFolder = "mnt/sdcard";
+constexpr const char* kNowhere = "(card removed)";
+
+bool isRemovedCardLink(const QFileInfo& card) {
+  return card.isSymLink() && card.symLinkTarget().endsWith(QLatin1String(kNowhere));
+}
+
 }  // namespace
+
+bool setSdCardInserted(const QString& dir, bool inserted) {
+  const QDir root(dir);
+  const QString node = root.filePath("dev/mmcblk1p1");
+  const QString folder = root.filePath(kCardFolder);
+  const QString aside = root.filePath(kRemovedCardFolder);
+  const QFileInfo card(folder);
+  if (inserted) {
+    if (isRemovedCardLink(card)) {
+      if (!QFile::remove(folder) || !QDir().rename(aside, folder)) {
+        std::fprintf(stderr, "heatlume-sim: cannot put the card's folder back from %s\n",
+                     qPrintable(aside));
+        return false;
+      }
+    }
+    return writeIfMissing(node, QByteArray());
+  }
+  if (QFileInfo::exists(node) && !QFile::remove(node)) return false;
+  if (isRemovedCardLink(card)) return true;  // out already
+  if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink()) {
+    std::fprintf(stderr, "heatlume-sim: %s is in the way of the card's folder\n",
+                 qPrintable(aside));
+    return false;
+  }
+  if (card.exists() && !QDir().rename(folder, aside)) return false;
+  return QFile::link(QString::fromLatin1(kNowhere), folder);
+}
 
 bool ensureBoardRoot(const QString& dir, const BoardRootOptions& o) {
   const QDir root(dir);
+  // A card left out by an earlier run goes back in first; the options below
+  // decide whether it stays.
+  if (isRemovedCardLink(QFileInfo(root.filePath(kCardFolder))) && !setSdCardInserted(dir, true))
+    return false;
   const char* const folders[] = {
       "etc", "mnt/sdcard/picture", "mnt/sdcard/video", "dev", "oem", "proc", "tmp"};
   for (const char* f : folders) {
@@ -48,12 +88,6 @@ bool ensureBoardRoot(const QString& dir, const BoardRootOptions& o) {
   ok &= setSdCardInserted(dir, o.sdCardInserted);
   if (!ok) std::fprintf(stderr, "heatlume-sim: incomplete board root in %s\n", qPrintable(dir));
   return ok;
-}
-
-bool setSdCardInserted(const QString& dir, bool inserted) {
-  const QString node = QDir(dir).filePath("dev/mmcblk1p1");
-  if (inserted) return writeIfMissing(node, QByteArray());
-  return !QFileInfo::exists(node) || QFile::remove(node);
 }
 
 QString defaultBoardRoot() {

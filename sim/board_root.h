@@ -18,8 +18,13 @@ struct BoardRootOptions {
 // if the folder cannot be made.
 bool ensureBoardRoot(const QString& dir, const BoardRootOptions& options = {});
 
-// Inserts or removes the SD card's block device node.
+// Inserts or removes the SD card: its block device node, and its folder.
+// Taken out, the card's folder "mnt/sdcard" moves aside (to
+// kRemovedCardFolder beside it, files and all) and its name becomes a link to
+// nowhere, so nothing of the program reaches the card's files, nor creates
+// new ones in their place, until the card is back in with the same files.
 bool setSdCardInserted(const QString& dir, bool inserted);
+inline constexpr const char* kRemovedCardFolder = "mnt/.sdcard-removed";
 
 // The default root: a folder under the user's data directory, so settings and
 // media persist between runs.

@@ -12,11 +12,54 @@ KeyboardKeys::KeyboardKeys(SimKeypad* keypad, QWidget* window, PowerControls* po
   // On the application rather than the window: a key event goes to the focus
   // widget first, and a focused button would otherwise take Space for itself.
   qApp->installEventFilter(this);
+  for (BoardKey key : {BoardKey::Shutter, BoardKey::Up, BoardKey::Power}) {
+    QTimer& t = held_[static_cast<int>(key)].timer;
+    t.setSingleShot(true);
+    t.setInterval(kReleaseHoldBackMs);
+    connect(&t, &QTimer::timeout, this, [this, key] { letGo(key); });
+  }
 }
 
 KeyboardKeys::~KeyboardKeys() {
   if (qApp) qApp->removeEventFilter(this);
+  releaseAll();
+}
+
+void KeyboardKeys::letGo(BoardKey key) {
+  HeldRelease& h = held_[static_cast<int>(key)];
+  h.timer.stop();
+  h.pending = false;
+  keypad_->setKey(key, false);
+}
+
+void KeyboardKeys::releaseAll() {
+  for (HeldRelease& h : held_) {
+    h.timer.stop();
+    h.pending = false;
+  }
   keypad_->releaseAll();
+}
+
+void KeyboardKeys::onBoardKey(BoardKey key, bool press, unsigned long timestamp) {
+  HeldRelease& h = held_[static_cast<int>(key)];
+  if (!press) {
+    h.pending = true;
+    h.at = timestamp;
+    h.timer.start();
+    return;
+  }
+  if (h.pending) {
+    // Unsigned: a press stamped a little before its release (clocks of
+    // synthetic events) counts as the same instant, not as four billion ms.
+    const long gap = static_cast<long>(timestamp - h.at);
+    if (gap >= -kRepeatGapMs && gap <= kRepeatGapMs) {
+      h.timer.stop();
+      h.pending = false;
+      return;  // the desktop's repeat: still held
+    }
+    letGo(key);  // a new press after a real release
+  }
+  keypad_->setKey(key, true);
 }
 
 bool KeyboardKeys::boardKeyFor(int qtKey, BoardKey* key) {
@@ -85,7 +128,7 @@ bool KeyboardKeys::forWindow(QObject* watched) const {
 bool KeyboardKeys::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::WindowDeactivate && watched == window_) {
-    keypad_->releaseAll();
+    releaseAll();
     return false;
   }
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
@@ -109,7 +152,7 @@ bool KeyboardKeys::eventFilter(QObject* watched, QEvent* event) {
     event->accept();
     return true;
   }
-  if (!key->isAutoRepeat()) keypad_->setKey(boardKey, type == QEvent::KeyPress);
+  if (!key->isAutoRepeat()) onBoardKey(boardKey, type == QEvent::KeyPress, key->timestamp());
   return true;
 }
 

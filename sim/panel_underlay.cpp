@@ -121,34 +121,28 @@ void PanelUnderlay::pollBacklight() {
   const int level = readAttribute(QString::fromLatin1(power_supply::kBacklightPath));
   const int max = readAttribute(backlightMaxPath());
   const int newMax = max > 0 ? max : 255;
-  if (level == backlightLevel_ && newMax == backlightMax_) return;
   backlightLevel_ = level;
   backlightMax_ = newMax;
-  if (window_ && followsBacklight_) window_->update();
 }
 
 double PanelUnderlay::backlightFactor() const {
-  if (!followsBacklight_ || backlightLevel_ < 0) return 1.0;
+  if (backlightLevel_ < 0) return 1.0;
   return std::clamp(static_cast<double>(backlightLevel_) / backlightMax_, 0.0, 1.0);
 }
 
-void PanelUnderlay::setFollowsBacklight(bool on) {
-  if (on == followsBacklight_) return;
-  followsBacklight_ = on;
-  if (window_) window_->update();
+int PanelUnderlay::backlightShade(double factor) {
+  // The backlight scales the light the panel gives off; the pixels' levels
+  // are gamma-encoded, so the same dimming scales them by the factor's 1/2.2
+  // power (half the light looks about three quarters as bright). Black laid
+  // over at (1 - s) leaves each level at s of itself.
+  const double s = std::pow(std::clamp(factor, 0.0, 1.0), 1.0 / 2.2);
+  return static_cast<int>(std::lround(255.0 * (1.0 - s)));
 }
 
 bool PanelUnderlay::eventFilter(QObject* watched, QEvent* event) {
   if (watched == window_ && event->type() == QEvent::Paint) {
     QPainter p(window_);
     p.drawImage(window_->rect(), image_);
-    // The backlight scales the light the panel gives off; the picture's
-    // levels are gamma-encoded, so the same dimming scales them by the
-    // factor's 1/2.2 power (half the light looks about three quarters as
-    // bright). Black laid over at (1 - s) leaves each level at s of itself.
-    const double s = std::pow(backlightFactor(), 1.0 / 2.2);
-    const int shade = static_cast<int>(std::lround(255.0 * (1.0 - s)));
-    if (shade > 0) p.fillRect(window_->rect(), QColor(0, 0, 0, shade));
   }
   return false;
 }

@@ -9,10 +9,12 @@
 // renders that tree (photos, the recording overlay); grabbing the window
 // (screenshots) shows both, as the panel does.
 //
-// The panel's backlight dims the picture: the level the program writes to the
-// simulated backlight attribute is read back every 200 ms (and at once by
-// pollBacklight), and the picture is painted at level / max_brightness of its
-// brightness (0 black); without the attribute it shows at full brightness.
+// The panel's backlight is light, not pixels: the level the program writes to
+// the simulated backlight attribute is read back every 200 ms (and at once by
+// pollBacklight) as a share of max_brightness (full without the attribute),
+// for the workbench, which dims everything the panel shows by it, picture and
+// interface alike. The window's own paint, and so screenshots, photos and
+// recordings, keep the full level.
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -40,13 +42,13 @@ class PanelUnderlay : public QObject {
   // Re-reads the latched framebuffer now (the commit listener does it queued).
   void refresh();
 
-  // Reads the backlight attribute now; the window repaints when it changed.
+  // Reads the backlight attribute now.
   void pollBacklight();
-  // The share of full brightness the picture is shown at, 0..1.
+  // The share of full light the panel gives off, 0..1.
   double backlightFactor() const;
-  // Off: the picture always shows at full brightness (for comparing what the
-  // window shows with photos, which no backlight reaches).
-  void setFollowsBacklight(bool on);
+  // How opaque a black laid over the panel's pixels makes them look lit at
+  // `factor` of full light: 0 (full light) to 255 (dark).
+  static int backlightShade(double factor);
   static constexpr int kBacklightPollMs = 200;
 
   // NV12 portrait (width x height, luma pitch; chroma follows at pitch *
@@ -72,7 +74,6 @@ class PanelUnderlay : public QObject {
   std::vector<uint8_t> scratch_;
   QImage image_;
   QTimer* backlightTimer_ = nullptr;
-  bool followsBacklight_ = true;
   int backlightLevel_ = -1;  // -1: no attribute, full brightness
   int backlightMax_ = 255;
 };

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "platform/card_write.h"
 #include "sim/board_root.h"
 #include "sim/sim_accel.h"
 
@@ -63,11 +64,15 @@ bool PowerControls::setCharger(bool connected) {
 
 bool PowerControls::setCardInserted(bool inserted) {
   if (root_.isEmpty() || QDir(root_).canonicalPath() == QLatin1String("/")) return false;
+  // Files open on the card fail from the moment it leaves the slot, before
+  // its folder goes: a write in between must fail, not land in the folder.
+  if (!inserted) platform::setCardPulled(true);
   if (!setSdCardInserted(root_, inserted)) {
-    std::fprintf(stderr, "heatlume-sim: cannot %s the SD card node\n",
-                 inserted ? "create" : "remove");
+    std::fprintf(stderr, "heatlume-sim: cannot %s the SD card\n", inserted ? "insert" : "remove");
+    if (!inserted) platform::setCardPulled(!cardInserted());
     return false;
   }
+  if (inserted) platform::setCardPulled(false);
   say("heatlume-sim: SD card %s\n", inserted ? "inserted" : "removed");
   return true;
 }

@@ -20,6 +20,9 @@ class PowerControls {
   bool setBatteryPercent(int percent);
   // Connected: status "Charging" and online 1; else "Discharging" and 0.
   bool setCharger(bool connected);
+  // Out, the card is gone as a pulled card is: files open on it fail to
+  // write (EIO), its folder is out of the program's reach, the galleries
+  // find nothing; back in, the same files are there again.
   bool setCardInserted(bool inserted);
   // False when there is no accelerometer to move.
   bool setHandled(bool handled);

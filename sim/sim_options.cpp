@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/constants.h"
+#include "sim/thermal_scene.h"
 
 namespace sim {
 namespace {
@@ -22,7 +23,8 @@ const std::vector<OptionText>& optionTable() {
       {"blackbody", "CELSIUS", "set point of the bench's blackbody source (default: 37.0)"},
       {"aim", "STOP",
        "keep the bench's view on one reference: cup, ice, hand or\n"
-       "blackbody (default: the view visits each in turn)"},
+       "blackbody; implies --scene bench (default: the view visits\n"
+       "each in turn)"},
       {"scale", "1|2|3",
        "size of the device's screen in the workbench window\n"
        "(default: the largest that fits the desktop)"},
@@ -30,6 +32,10 @@ const std::vector<OptionText>& optionTable() {
       {"run-for", "SECONDS", "quit after that long"},
       {"screenshot", "FILE", "save the panel and interface as a PNG before quitting"},
       {"script", "FILE", "run a script of timed actions"},
+      {"time-scale", "N",
+       "run the device's power timers (motion, idle sleep, automatic\n"
+       "power-off) N times faster, 1 to 600 (default: 1)"},
+      {"language", "zh|en|ru", "the device's language, as its language page sets it"},
       {"card-full-after", "BYTES",
        "the SD card fills up once recordings have written\n"
        "that many bytes"},
@@ -44,6 +50,44 @@ bool takesValue(const QString& arg) {
   const QByteArray name = arg.mid(2).toLatin1();
   for (const OptionText& o : optionTable())
     if (o.value && name == o.name) return true;
+  return false;
+}
+
+// The scene and the view stop exist; a stop named alone chooses its scene.
+bool checkScene(bool sceneGiven, SimOptions* o, QString* error) {
+  const QStringList scenes = ThermalScene::builtinNames();
+  if (sceneGiven && !scenes.contains(o->scene)) {
+    *error = QStringLiteral("--scene needs %1, not '%2'")
+                 .arg(scenes.join(QStringLiteral(" or ")), o->scene);
+    return false;
+  }
+  if (o->aim.isEmpty()) return true;
+  QStringList candidates = sceneGiven ? QStringList{o->scene} : scenes;
+  // The default scene first, so a stop both had would keep it.
+  candidates.removeAll(o->scene);
+  candidates.prepend(o->scene);
+  QStringList known;
+  for (const QString& name : candidates) {
+    ThermalScene scene;
+    QString ignored;
+    if (!scene.loadBuiltin(name, &ignored)) continue;
+    const QStringList stops = scene.stopNames();
+    if (stops.contains(o->aim)) {
+      o->scene = name;
+      return true;
+    }
+    for (const QString& s : stops)
+      if (!known.contains(s)) known << s;
+  }
+  if (known.isEmpty()) {
+    *error = QStringLiteral("--aim: scene '%1' has no views to aim at").arg(o->scene);
+  } else {
+    QString choices = known.last();
+    if (known.size() > 1)
+      choices = known.mid(0, known.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") +
+                choices;
+    *error = QStringLiteral("--aim needs %1, not '%2'").arg(choices, o->aim);
+  }
   return false;
 }
 
@@ -138,6 +182,31 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
       return false;
     }
   }
+  if (parser.isSet(QStringLiteral("time-scale"))) {
+    const QString v = parser.value(QStringLiteral("time-scale"));
+    QString digits = v.trimmed();
+    if (digits.endsWith(QLatin1Char('x'))) digits.chop(1);
+    bool ok = false;
+    o.timeScale = digits.toInt(&ok);
+    if (!ok || o.timeScale < 1 || o.timeScale > kMaxTimeScale) {
+      *error = QStringLiteral("--time-scale needs a whole factor from 1 to %1, not '%2'")
+                   .arg(kMaxTimeScale)
+                   .arg(v);
+      return false;
+    }
+  }
+  if (parser.isSet(QStringLiteral("language"))) {
+    const QString v = parser.value(QStringLiteral("language"));
+    // The language page's order: Chinese, English, Russian.
+    o.language =
+        QStringList{QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ru")}.indexOf(
+            v.trimmed().toLower());
+    if (o.language < 0) {
+      *error = QStringLiteral("--language needs zh, en or ru, not '%1'").arg(v);
+      return false;
+    }
+  }
+  if (!checkScene(parser.isSet(QStringLiteral("scene")), &o, error)) return false;
   *out = o;
   return true;
 }

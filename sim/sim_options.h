@@ -16,12 +16,18 @@ struct SimOptions {
   QString script;                           // --script FILE
   long long cardFullAfterBytes = -1;        // --card-full-after BYTES; < 0: never
   int scale = 0;                            // --scale 1|2|3; 0: what fits the desktop
+  int timeScale = 1;                        // --time-scale N: the power timers N times faster
+  int language = -1;                        // --language zh|en|ru: 0, 1, 2; -1: as stored
   bool help = false;
   bool version = false;
 };
 
+constexpr int kMaxTimeScale = 600;
+
 // Parses argv[1..]; false with a message in *error for an unknown option or a
-// missing or bad value.
+// missing or bad value. Scene and view are checked against the compiled-in
+// scenes here, before anything is made on disk; a view named without a scene
+// picks the scene that has it.
 bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error);
 // The help text; "%1" in it stands for the default board root.
 QString simUsage();

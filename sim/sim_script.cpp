@@ -1,6 +1,7 @@
 #include "sim/sim_script.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -131,6 +132,16 @@ bool parseScript(const QString& text, QVector<ScriptAction>* out, QString* error
       else
         return p.fail(QStringLiteral("%1 is '%2' or '%3', not '%4'")
                           .arg(verb, QLatin1String(c.yes), QLatin1String(c.no), p.words[1]));
+    } else if (verb == QLatin1String("dialog")) {
+      a.kind = ScriptAction::Kind::Dialog;
+      if (!p.count(2, "dialog confirm|cancel")) return false;
+      if (p.words[1] == QLatin1String("confirm"))
+        a.value = 1;
+      else if (p.words[1] == QLatin1String("cancel"))
+        a.value = 0;
+      else
+        return p.fail(
+            QStringLiteral("a dialog is answered 'confirm' or 'cancel', not '%1'").arg(p.words[1]));
     } else if (verb == QLatin1String("quit")) {
       a.kind = ScriptAction::Kind::Quit;
       if (!p.count(1, "quit")) return false;
@@ -222,6 +233,9 @@ QVector<ScriptStep> scriptTimeline(const QVector<ScriptAction>& actions) {
       case ScriptAction::Kind::Board:
         add(Op::Board, t, {}, a);
         break;
+      case ScriptAction::Kind::Dialog:
+        add(Op::Dialog, t, {}, a);
+        break;
     }
   }
   return steps;
@@ -249,20 +263,21 @@ void ScriptRunner::setScreenshotWriter(std::function<bool(const QString&)> write
 void ScriptRunner::start() {
   index_ = 0;
   shift_ = 0;
+  done_ = false;
   clock_.start();
   scheduleNext();
 }
 
 void ScriptRunner::scheduleNext() {
-  if (index_ >= steps_.size()) return;
+  if (done_ || index_ >= steps_.size()) return;
   const qint64 wait = steps_[index_].atMs + shift_ - clock_.elapsed();
   timer_.start(static_cast<int>(std::max<qint64>(0, wait)));
 }
 
 void ScriptRunner::next() {
-  if (index_ >= steps_.size()) return;
+  if (done_ || index_ >= steps_.size()) return;
   const qint64 now = clock_.elapsed();
-  const ScriptStep& step = steps_[index_];
+  const ScriptStep step = steps_[index_];
   // Timers may fire a little early.
   if (now < step.atMs + shift_) {
     scheduleNext();
@@ -272,19 +287,27 @@ void ScriptRunner::next() {
   // gesture keeps its length rather than collapsing into one burst.
   if (now > step.atMs + shift_) shift_ = now - step.atMs;
   ++index_;
+  const bool last = index_ >= steps_.size();
+  // The following step is timed before this one runs: a tap that opens a
+  // modal dialog returns only once the dialog is answered, and the steps
+  // that answer it come from the dialog's own event loop meanwhile. This
+  // call may therefore re-enter, and may find the script over when it
+  // returns.
+  if (step.op != ScriptStep::Op::Quit) scheduleNext();
   run(step);
+  if (done_) return;
   if (step.op == ScriptStep::Op::Quit) {
+    done_ = true;
     timer_.stop();
     if (keypad_) keypad_->releaseAll();
     emit quitRequested();
     return;
   }
-  if (index_ >= steps_.size()) {
+  if (last) {
+    done_ = true;
     if (keypad_) keypad_->releaseAll();
     emit finished();
-    return;
   }
-  scheduleNext();
 }
 
 void ScriptRunner::run(const ScriptStep& step) {
@@ -311,9 +334,25 @@ void ScriptRunner::run(const ScriptStep& step) {
       if (!power_ || !applyBoardChange(power_, step.change, step.value))
         std::fprintf(stderr, "heatlume-sim: script line %d: board change not made\n", step.line);
       break;
+    case Op::Dialog:
+      if (!answerDeviceDialog(window_, step.value != 0))
+        std::fprintf(stderr, "heatlume-sim: script line %d: no dialog to answer\n", step.line);
+      break;
     case Op::Quit:
       break;
   }
+}
+
+bool answerDeviceDialog(QWidget* window, bool confirm) {
+  QDialog* top = nullptr;
+  for (QWidget* w : deviceDialogs(window))
+    if (auto* d = qobject_cast<QDialog*>(w)) top = d;
+  if (!top) return false;
+  if (confirm)
+    top->accept();
+  else
+    top->reject();
+  return true;
 }
 
 bool applyBoardChange(PowerControls* controls, BoardChange change, int value) {

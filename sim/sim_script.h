@@ -17,10 +17,14 @@
 //   charger on|off                   external power connected or not
 //   card remove|insert               take the SD card out or put it in
 //   motion still|handle              lay the device down or pick it up
+//   dialog confirm|cancel            answer the device's open dialog
 //   quit                             end the simulator
 //
 // '#' starts a comment; blank lines are allowed. Actions run one after the
-// other: an action starts when the one before it has ended.
+// other: an action starts when the one before it has ended. A step that opens
+// a modal dialog does not hold the script up: the dialog's own event loop
+// runs the steps that follow, so a later tap on its buttons (or `dialog`)
+// answers it.
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
@@ -44,7 +48,7 @@ class PowerControls;
 enum class BoardChange { Battery, Charger, Card, Motion };
 
 struct ScriptAction {
-  enum class Kind { Wait, Key, Tap, DoubleTap, LongPress, Drag, Screenshot, Quit, Board };
+  enum class Kind { Wait, Key, Tap, DoubleTap, LongPress, Drag, Screenshot, Quit, Board, Dialog };
   Kind kind = Kind::Wait;
   int line = 0;  // 1-based line of the script
   int ms = 0;    // wait, key hold, drag duration
@@ -53,7 +57,9 @@ struct ScriptAction {
   QPoint from, to;                            // touches: from; drag: from and to
   QString file;                               // screenshot
   BoardChange change = BoardChange::Battery;  // board
-  int value = 0;  // board: percent, or 1 for on/insert/handle and 0 for off/remove/still
+  // board: percent, or 1 for on/insert/handle and 0 for off/remove/still;
+  // dialog: 1 confirm, 0 cancel
+  int value = 0;
 };
 
 // Timings of the touches and key taps, in milliseconds.
@@ -73,7 +79,7 @@ bool loadScript(const QString& file, QVector<ScriptAction>* out, QString* error,
 
 // One primitive input step at a time since the script started.
 struct ScriptStep {
-  enum class Op { Press, Move, Release, KeyDown, KeyUp, Screenshot, Quit, Board };
+  enum class Op { Press, Move, Release, KeyDown, KeyUp, Screenshot, Quit, Board, Dialog };
   Op op = Op::Press;
   qint64 atMs = 0;
   QPoint pos;
@@ -89,6 +95,9 @@ QVector<ScriptStep> scriptTimeline(const QVector<ScriptAction>& actions);
 
 // Makes one power hardware change; false when it could not be made.
 bool applyBoardChange(PowerControls* controls, BoardChange change, int value);
+// Accepts (confirm) or rejects the topmost dialog the device has open over
+// `window`, as its Confirm or Cancel button would; false when none is open.
+bool answerDeviceDialog(QWidget* window, bool confirm);
 
 // Plays a script on a window. Steps run on the interface thread's event
 // loop, each at its time since start(); a step that comes late (a busy
@@ -135,6 +144,7 @@ class ScriptRunner : public QObject {
   qint64 shift_ = 0;        // how far the steps have been moved back
   TouchInput touch_;
   int shotFailures_ = 0;
+  bool done_ = false;  // quit or finished has been emitted
 };
 
 }  // namespace sim

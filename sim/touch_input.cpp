@@ -47,6 +47,9 @@ void TouchInput::send(QEvent::Type type, QPoint windowPos, qint64 nowMs) {
   QMouseEvent event(type, local, inWindow, global, button, down ? Qt::LeftButton : Qt::NoButton,
                     Qt::NoModifier);
   event.setTimestamp(static_cast<ulong>(nowMs));
+  // Let go before the release is delivered: a button may open a modal dialog
+  // on it, and the touches on that dialog arrive before this call returns.
+  if (type == QEvent::MouseButtonRelease) grab_ = nullptr;
   QCoreApplication::sendEvent(target, &event);
   if (type == QEvent::MouseButtonPress) {
     const QPoint d = windowPos - lastPressPos_;
@@ -63,8 +66,6 @@ void TouchInput::send(QEvent::Type type, QPoint windowPos, qint64 nowMs) {
       lastPressMs_ = nowMs;
       lastPressPos_ = windowPos;
     }
-  } else if (type == QEvent::MouseButtonRelease) {
-    grab_ = nullptr;
   }
 }
 

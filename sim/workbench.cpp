@@ -1,5 +1,6 @@
 #include "sim/workbench.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -29,6 +30,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sim/panel_underlay.h"
 #include "sim/power_controls.h"
 #include "sim/screenshot.h"
 #include "sim/sim_kms.h"
@@ -212,9 +214,10 @@ class Switch : public QCheckBox {
 // size, drawn scale x scale per pixel; mouse presses on it become touches.
 class DeviceScreen : public QWidget {
  public:
-  DeviceScreen(QWidget* device, QWidget* parent)
+  DeviceScreen(QWidget* device, std::function<double()> light, QWidget* parent)
       : QWidget(parent),
         device_(device),
+        light_(std::move(light)),
         image_(kDeviceW, kDeviceH, QImage::Format_ARGB32_Premultiplied),
         next_(kDeviceW, kDeviceH, QImage::Format_ARGB32_Premultiplied),
         touch_(device) {
@@ -237,11 +240,14 @@ class DeviceScreen : public QWidget {
 
   void refresh() {
     if (!device_) return;
-    // Exactly as a screenshot renders it; drawn again only when it changed
-    // (a menu, the sleeping panel), enlarging costs more than rendering.
+    // Exactly as a screenshot renders it; drawn again only when it or the
+    // backlight changed (a menu, the sleeping panel), enlarging costs more
+    // than rendering.
     renderScreen(device_, &next_);
-    if (next_ == image_) return;
+    const int shade = PanelUnderlay::backlightShade(light_ ? light_() : 1.0);
+    if (next_ == image_ && shade == shade_) return;
     std::swap(next_, image_);
+    shade_ = shade;
     update();
   }
 
@@ -251,6 +257,8 @@ class DeviceScreen : public QWidget {
     // Whole factors and no smoothing: every device pixel a sharp square.
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     p.drawImage(QRect(0, 0, kDeviceW * scale_, kDeviceH * scale_), image_);
+    // The backlight lights both of the panel's planes.
+    if (shade_ > 0) p.fillRect(rect(), QColor(0, 0, 0, shade_));
   }
   void mousePressEvent(QMouseEvent* e) override {
     if (e->button() == Qt::LeftButton) touch(QEvent::MouseButtonPress, e->pos());
@@ -275,6 +283,8 @@ class DeviceScreen : public QWidget {
   }
 
   QPointer<QWidget> device_;
+  std::function<double()> light_;
+  int shade_ = 0;
   QImage image_, next_;
   TouchInput touch_;
   QElapsedTimer clock_;
@@ -388,7 +398,9 @@ Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
   housing_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   auto* housingLayout = new QVBoxLayout(housing_);
   housingLayout->setContentsMargins(0, 0, 0, 0);
-  screen_ = new DeviceScreen(parts_.device, housing_);
+  std::function<double()> light;
+  if (PanelUnderlay* panel = parts_.panel) light = [panel] { return panel->backlightFactor(); };
+  screen_ = new DeviceScreen(parts_.device, std::move(light), housing_);
   screen_->setObjectName(QStringLiteral("screen"));
   housingLayout->addWidget(screen_);
   top->addWidget(housing_, 0, Qt::AlignTop);
@@ -408,6 +420,14 @@ Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
   auto* scene = new QGroupBox(QStringLiteral("Scene"), bench);
   buildScene(scene);
   benchLayout->addWidget(scene);
+  if (parts_.language && parts_.setLanguage) {
+    auto* device = new QGroupBox(QStringLiteral("Device"), bench);
+    buildDevice(device);
+    benchLayout->addWidget(device);
+  }
+  auto* gestures = new QGroupBox(QStringLiteral("Touch"), bench);
+  buildGestures(gestures);
+  benchLayout->addWidget(gestures);
   benchLayout->addStretch(1);
   top->addWidget(bench, 0, Qt::AlignTop);
   top->addStretch(1);
@@ -621,6 +641,46 @@ void Workbench::buildScene(QWidget* box) {
           });
 }
 
+void Workbench::buildDevice(QWidget* box) {
+  auto* l = new QGridLayout(box);
+  l->setHorizontalSpacing(10);
+  l->addWidget(new QLabel(QStringLiteral("Language"), box), 0, 0);
+  languageBox_ = new QComboBox(box);
+  // In the order of the device's language index.
+  languageBox_->addItems({QStringLiteral("\u4e2d\u6587 (Chinese)"), QStringLiteral("English"),
+                          QStringLiteral("\u0420\u0443\u0441\u0441\u043a\u0438\u0439 (Russian)")});
+  languageBox_->setFocusPolicy(Qt::NoFocus);
+  languageBox_->setToolTip(
+      QStringLiteral("The device's language, as Menu \u2192 Language sets it (--language)"));
+  languageBox_->setCurrentIndex(std::clamp(parts_.language(), 0, 2));
+  l->addWidget(languageBox_, 0, 1);
+  l->setColumnStretch(1, 1);
+  connect(languageBox_, QOverload<int>::of(&QComboBox::activated), this,
+          [this](int index) { parts_.setLanguage(index); });
+}
+
+void Workbench::buildGestures(QWidget* box) {
+  auto* l = new QVBoxLayout(box);
+  l->setSpacing(2);
+  // What the touch screen takes, page by page: the mouse is the finger.
+  auto* sheet = new QLabel(box);
+  sheet->setObjectName(QStringLiteral("gestures"));
+  sheet->setTextFormat(Qt::RichText);
+  sheet->setText(QStringLiteral(
+      "<table cellspacing='0' cellpadding='1' style='color:#aab4be; font-size:12px;'>"
+      "<tr><td colspan='2' style='color:#8fa0b0;'><b>Live view</b></td></tr>"
+      "<tr><td>hold \u00bd s</td><td>menu</td></tr>"
+      "<tr><td>double tap</td><td>zoom \u00d71 / \u00d72</td></tr>"
+      "<tr><td>swipe up / down&nbsp;&nbsp;</td><td>palette</td></tr>"
+      "<tr><td>swipe left / right</td><td>reticle</td></tr>"
+      "<tr><td colspan='2' style='color:#8fa0b0;'><b>Menu and pages</b></td></tr>"
+      "<tr><td>swipe left / right</td><td>next / previous item</td></tr>"
+      "<tr><td>tap the middle</td><td>open it</td></tr>"
+      "<tr><td>swipe up</td><td>back</td></tr>"
+      "</table>"));
+  l->addWidget(sheet);
+}
+
 void Workbench::fillViews() {
   const QSignalBlocker block(viewBox_);
   viewBox_->clear();
@@ -707,6 +767,17 @@ void Workbench::refreshStatus() {
   parts << (fps < 0 ? QStringLiteral("-- fps") : QStringLiteral("%1 fps").arg(fps, 0, 'f', 1));
   parts << (recording_ ? QStringLiteral("<b style='color:#ff4d4d'>\u25cf REC</b>")
                        : QStringLiteral("not recording"));
+  if (parts_.timeScale > 1)
+    parts << QStringLiteral("<b style='color:#e8b03a'>power timers \u00d7%1</b>")
+                 .arg(parts_.timeScale);
+  if (languageBox_ && !languageBox_->view()->isVisible()) {
+    // The device's own language page may have changed it.
+    const int lang = std::clamp(parts_.language(), 0, 2);
+    if (languageBox_->currentIndex() != lang) {
+      const QSignalBlocker block(languageBox_);
+      languageBox_->setCurrentIndex(lang);
+    }
+  }
   const bool cardIn = !parts_.power || parts_.power->cardInserted();
   if (cardIn) {
     const int photos = QDir(parts_.cardFolder + QStringLiteral("/picture"))

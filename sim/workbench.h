@@ -10,6 +10,10 @@
 // pixel; a press on the enlarged screen reaches the device's widgets at
 // device coordinates, as a touch. Photos, recordings and screenshots, which
 // render the device's window, never see the housing or the bench.
+//
+// The panel's backlight lights everything the screen shows, the interface as
+// much as the picture: the enlarged screen is drawn at the backlight's level.
+// What it saves (its screenshot button) is pixels and stays at full level.
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
@@ -32,6 +36,7 @@ class QSlider;
 namespace sim {
 
 class DeviceScreen;
+class PanelUnderlay;
 class PowerControls;
 class SimKms;
 class ThermalCore;
@@ -64,6 +69,12 @@ struct WorkbenchParts {
   QString scene;                    // as the board was made
   double blackbodyC = 37.0;
   QString aim;                      // held view stop, empty: tour
+  PanelUnderlay* panel = nullptr;   // the backlight's level; null: full light
+  int timeScale = 1;                // the power timers' fast clock, for the status line
+  // The device's language (0 Chinese, 1 English, 2 Russian) and how to
+  // choose one as its language page does; without both, no list.
+  std::function<int()> language;
+  std::function<void(int)> setLanguage;
 };
 
 class Workbench : public QWidget {
@@ -84,6 +95,7 @@ class Workbench : public QWidget {
   // For tests and the window's own wiring.
   QPushButton* keyButton(BoardKey key) const;
   QPushButton* cardButton() const { return cardButton_; }
+  QComboBox* languageBox() const { return languageBox_; }
   QPushButton* screenshotButton() const { return shotButton_; }
   QLabel* statusLabel() const { return status_; }
   // Where the screenshot button saves; default: the PC's picture folder.
@@ -106,6 +118,8 @@ class Workbench : public QWidget {
   void buildKeys(QWidget* box);
   void buildPower(QWidget* box);
   void buildScene(QWidget* box);
+  void buildDevice(QWidget* box);
+  void buildGestures(QWidget* box);
   void chooseScene(const QString& scene);
   void chooseView(int index);
   void fillViews();
@@ -127,6 +141,7 @@ class Workbench : public QWidget {
   QComboBox* viewBox_ = nullptr;
   QDoubleSpinBox* blackbody_ = nullptr;
   QComboBox* scaleBox_ = nullptr;
+  QComboBox* languageBox_ = nullptr;
   QPushButton* shotButton_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* folder_ = nullptr;

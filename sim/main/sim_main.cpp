@@ -15,6 +15,7 @@
 #include "platform/card_write.h"
 #include "platform/constants.h"
 #include "platform/paths.h"
+#include "power/power_manager.h"
 #include "sim/board_root.h"
 #include "sim/keyboard_keys.h"
 #include "sim/panel_underlay.h"
@@ -93,6 +94,14 @@ int main(int argc, char** argv) {
   {
     auto state = std::make_unique<AppController>();
     auto window = std::make_unique<MainWindow>(state.get());
+    // As the language page would choose it: stored, and the interface
+    // translated at once.
+    if (opt.language >= 0) window->setLanguage(opt.language);
+    if (opt.timeScale > 1) {
+      if (PowerManager* manager = window->powerManager()) manager->setTimeScale(opt.timeScale);
+      std::printf("heatlume-sim: power timers run %d times faster\n", opt.timeScale);
+      std::fflush(stdout);
+    }
     sim::PanelUnderlay panel(&board.kms(), window.get());
     // On a desktop the device's window stays 360 x 320 and off the screen:
     // the workbench shows it enlarged beside the bench's controls, so photos
@@ -110,6 +119,11 @@ int main(int argc, char** argv) {
       parts.scene = opt.scene;
       parts.blackbodyC = opt.blackbodyC;
       parts.aim = opt.aim;
+      parts.panel = &panel;
+      parts.timeScale = opt.timeScale;
+      MainWindow* device = window.get();
+      parts.language = [device] { return device->language(); };
+      parts.setLanguage = [device](int lang) { device->setLanguage(lang); };
       bench = std::make_unique<sim::Workbench>(parts, opt.scale);
       QObject::connect(state.get(), &AppController::recordingChanged, bench.get(),
                        [&bench, &state] { bench->setRecording(state->recording()); });
@@ -123,13 +137,21 @@ int main(int argc, char** argv) {
     window->show();
     if (bench) bench->show();
     // Every way out (run time over, the script's quit, power-off by key, the
-    // window closed) passes here, so --screenshot is always written.
+    // window closed) passes one of these, so --screenshot is always written.
+    // The run time and the script's quit take it before they end the event
+    // loops, while a dialog the device has open is still on the screen.
+    bool shot = false;
     bool shotFailed = false;
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
-      if (!opt.screenshot.isEmpty() && !sim::saveScreenshot(window.get(), opt.screenshot))
-        shotFailed = true;
-    });
-    auto finish = [] { QCoreApplication::exit(0); };
+    auto shoot = [&] {
+      if (shot || opt.screenshot.isEmpty()) return;
+      shot = true;
+      if (!sim::saveScreenshot(window.get(), opt.screenshot)) shotFailed = true;
+    };
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, shoot);
+    auto finish = [&shoot] {
+      shoot();
+      QCoreApplication::exit(0);
+    };
     if (opt.runForSeconds >= 0)
       QTimer::singleShot(static_cast<int>(opt.runForSeconds * 1000), &app, finish);
     std::unique_ptr<sim::ScriptRunner> runner;

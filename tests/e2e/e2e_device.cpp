@@ -29,8 +29,6 @@ Device::Device(const DeviceOptions& o) {
   state_ = std::make_unique<AppController>();
   window_ = std::make_unique<MainWindow>(state_.get());
   panel_ = std::make_unique<sim::PanelUnderlay>(&board_.kms(), window_.get());
-  // Screenshots are compared with photos, which no backlight reaches.
-  panel_->setFollowsBacklight(false);
   QObject::connect(window_->imageThread(), &ImageProThread::photoSaved,
                    [this](const QString& path, bool ok) {
                      photos_ << path;

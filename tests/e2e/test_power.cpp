@@ -64,7 +64,7 @@ TEST(Power, KeysDuringIdleSleepStartNothing) {
   e2e::Device d;
   ASSERT_TRUE(d.waitForPicture());
   MainWindow& w = d.window();
-  PowerManager* pm = w.findChild<PowerManager*>();
+  PowerManager* pm = w.powerManager();
   // Lying still for five minutes, tick by tick.
   pm->setMotionSource([](float out[3]) {
     out[0] = 0.0f;

@@ -112,6 +112,30 @@ TEST_F(PowerTest, ACountdownOfTenSecondsOnHomeThenSleepAtFiveMinutes) {
   EXPECT_EQ(countdowns_.size(), 11u);  // no countdown while asleep
 }
 
+TEST_F(PowerTest, AFastClockComesSoonerByTheSameRules) {
+  // Sixty times faster: the five minutes to sleep in 25 ticks (5 s) instead
+  // of 1500, each tick still counting its own samples, so a jolt among them
+  // resets the count as it would at the device's own pace.
+  pm_.setTimeScale(60);
+  queued_.assign(60 * 10, 9);
+  queued_.insert(queued_.end(), {9, 25, 25, 25, 9});
+  tick(11);
+  EXPECT_LT(pm_.idleSeconds(), 12);  // restarted by the jolt inside the tenth tick
+  int ticks = 0;
+  while (!pm_.idleSleeping() && ticks < 100) {
+    tick();
+    ++ticks;
+  }
+  EXPECT_EQ(ticks, 25);
+  // The countdown runs through 10..1 and hides at the sleep, as at 1x.
+  ASSERT_EQ(countdowns_.size(), 11u);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(countdowns_[i], std::make_pair(290 + i, 10 - i));
+  EXPECT_EQ(sleeps_, (std::vector<std::pair<int, bool>>{{300, true}}));
+  QSignalSpy off(&pm_, &PowerManager::powerOffStarted);
+  tick(25);  // ten minutes still
+  EXPECT_EQ(off.count(), 1);
+}
+
 TEST_F(PowerTest, NoCountdownAwayFromHomeButSleepAllTheSame) {
   pm_.setOnHomePage(false);
   sleepNow();

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QTest>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -88,11 +89,14 @@ TEST(SimInput, KeyboardHoldsBoardKeysAsLongAsThePcKeys) {
   QWidget child(&window);
   QWidget other;
   new sim::KeyboardKeys(&pad, &window);
-  auto key = [](QWidget* to, QEvent::Type type, int k, bool repeat = false) {
+  auto key = [](QWidget* to, QEvent::Type type, int k, bool repeat = false, ulong at = 0) {
     QKeyEvent e(type, k, Qt::NoModifier, QString(), repeat);
+    e.setTimestamp(at);
     QCoreApplication::sendEvent(to, &e);
     return e.isAccepted();
   };
+  // Longer than a held-back release waits for the press that would make it a repeat.
+  auto settle = [] { QTest::qWait(3 * sim::KeyboardKeys::kReleaseHoldBackMs); };
   const int fd1 = platform::dev().open("/dev/input/event1", O_RDONLY | O_NONBLOCK);
   ASSERT_GT(fd1, 0);
 
@@ -102,10 +106,25 @@ TEST(SimInput, KeyboardHoldsBoardKeysAsLongAsThePcKeys) {
     key(&child, QEvent::KeyRelease, Qt::Key_Space, true);
     key(&child, QEvent::KeyPress, Qt::Key_Space, true);
   }
+  // An X server's repeat as Qt may pass it on, unmarked: a release and a
+  // press at one instant (give or take a millisecond), many times a second.
+  for (ulong at = 1500; at < 3000; at += 33) {
+    key(&child, QEvent::KeyRelease, Qt::Key_Space, false, at);
+    key(&child, QEvent::KeyPress, Qt::Key_Space, false, at + at % 2);
+  }
+  settle();
   EXPECT_TRUE(pad.isDown(sim::BoardKey::Shutter));
-  key(&window, QEvent::KeyRelease, Qt::Key_Space);
+  key(&window, QEvent::KeyRelease, Qt::Key_Space, false, 3100);
+  settle();
   EXPECT_FALSE(pad.isDown(sim::BoardKey::Shutter));
   EXPECT_EQ(summary(drain(fd1)), "176=1 S 176=0 S ");  // one press, one release
+  // A person's two quick taps stay two, even inside the hold-back.
+  for (ulong at : {4000, 4100}) {
+    key(&window, QEvent::KeyPress, Qt::Key_Space, false, at);
+    key(&window, QEvent::KeyRelease, Qt::Key_Space, false, at + 60);
+  }
+  settle();
+  EXPECT_EQ(summary(drain(fd1)), "176=1 S 176=0 S 176=1 S 176=0 S ");
 
   key(&window, QEvent::KeyPress, Qt::Key_U);
   key(&window, QEvent::KeyPress, Qt::Key_P);

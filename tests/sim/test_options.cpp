@@ -21,6 +21,25 @@ TEST(SimOptions, SceneBlackbodyAndAimReachTheBoard) {
     EXPECT_FALSE(sim::parseSimOptions(bad, &o, &error)) << bad.join(' ').toStdString();
   }
 
+  // Checked here, before the simulator makes anything on disk; a view named
+  // alone brings its scene.
+  ASSERT_TRUE(sim::parseSimOptions({"--aim", "cup"}, &o, &error)) << error.toStdString();
+  EXPECT_EQ(o.scene, QStringLiteral("bench"));
+  const struct {
+    QStringList args;
+    const char* message;
+  } refused[] = {
+      {{"--scene", "mars"}, "--scene needs bench or field, not 'mars'"},
+      {{"--aim", "window"}, "--aim needs cup, ice, hand or blackbody, not 'window'"},
+      {{"--scene", "field", "--aim", "cup"}, "--aim: scene 'field' has no views to aim at"},
+      {{"--scene", "bench", "--aim", "moon"},
+       "--aim needs cup, ice, hand or blackbody, not 'moon'"},
+  };
+  for (const auto& r : refused) {
+    EXPECT_FALSE(sim::parseSimOptions(r.args, &o, &error)) << r.args.join(' ').toStdString();
+    EXPECT_EQ(error, QString::fromUtf8(r.message));
+  }
+
   sim::SimBoard board;
   sim::SimBoardOptions b;
   b.scene = QStringLiteral("bench");
@@ -89,10 +108,19 @@ TEST(SimOptions, ScaleVersionHelpAndTodaysMessages) {
     EXPECT_FALSE(sim::parseSimOptions(b.args, &o, &error)) << b.args.join(' ').toStdString();
     EXPECT_EQ(error, QString::fromLatin1(b.message));
   }
+  // The fast clock and the language.
+  ASSERT_TRUE(sim::parseSimOptions({"--time-scale", "600", "--language", "ru"}, &o, &error));
+  EXPECT_EQ(o.timeScale, 600);
+  EXPECT_EQ(o.language, 2);
+  EXPECT_FALSE(sim::parseSimOptions({"--time-scale", "601"}, &o, &error));
+  EXPECT_EQ(error, QStringLiteral("--time-scale needs a whole factor from 1 to 600, not '601'"));
+  EXPECT_FALSE(sim::parseSimOptions({"--language", "de"}, &o, &error));
+  EXPECT_EQ(error, QStringLiteral("--language needs zh, en or ru, not 'de'"));
+
   // Every option is in the help.
   for (const char* name : {"--root", "--scene", "--blackbody", "--aim", "--scale", "--headless",
                            "--run-for", "--screenshot", "--script", "--card-full-after",
-                           "--version", "--help"})
+                           "--time-scale", "--language", "--version", "--help"})
     EXPECT_TRUE(sim::simUsage().contains(QLatin1String(name))) << name;
 }
 

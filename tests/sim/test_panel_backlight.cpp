@@ -1,18 +1,22 @@
-// The simulated panel's backlight: the level the program writes dims the
-// picture beneath the window in proportion, as the board's panel does.
+// The simulated panel's backlight: the level the program writes dims, in
+// proportion, everything the workbench's screen shows, the picture beneath
+// and the interface over it, as the board's backlight lights both planes.
+// Pixels (the window itself, screenshots, the bench's saves) keep full level.
 #include <gtest/gtest.h>
-
-#include <cmath>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMainWindow>
+#include <cmath>
 
 #include "devices/power_supply.h"
 #include "sim/panel_underlay.h"
+#include "sim/screenshot.h"
 #include "sim/sim_board.h"
+#include "sim/workbench.h"
 #include "tests/sim/kms_client.h"
 #include "tests/support/panel_bench.h"
 
@@ -23,9 +27,7 @@ constexpr int kLuma = 200;
 
 const char kMaxPath[] = "/sys/class/backlight/22120000.dsi.0/max_brightness";
 
-int shownGrey(QMainWindow& window) { return qGray(window.grab().toImage().pixel(180, 160)); }
-
-TEST(PanelUnderlay, BacklightDimsThePictureInProportion) {
+TEST(PanelUnderlay, BacklightLightsTheWholeScreenButNoPixels) {
   testsupport::PanelBench bench;
   ASSERT_TRUE(bench.ok);
   TempRoot& root = bench.root;
@@ -48,9 +50,28 @@ TEST(PanelUnderlay, BacklightDimsThePictureInProportion) {
     QApplication::processEvents(QEventLoop::AllEvents, 10);
   ASSERT_NEAR(qGray(panel.picture().pixel(180, 160)), kLuma, 4);
 
-  // No backlight attribute: full brightness.
+  // A white patch of interface over the picture, and the bench's screen.
+  auto* patch = new QLabel(bench.central);
+  patch->setGeometry(20, 20, 80, 30);
+  patch->setStyleSheet(QStringLiteral("background:#ffffff;"));
+  patch->show();
+  sim::SimKeypad keypad;
+  sim::WorkbenchParts parts;
+  parts.device = &window;
+  parts.keypad = &keypad;
+  parts.panel = &panel;
+  sim::Workbench workbench(parts, 1);
+  workbench.show();
+  QWidget* screen = workbench.findChild<QWidget*>(QStringLiteral("screen"));
+  ASSERT_NE(screen, nullptr);
+  auto shown = [&] {
+    workbench.refreshScreen();
+    return screen->grab().toImage();
+  };
+
+  // No backlight attribute: full light.
   panel.pollBacklight();
-  EXPECT_NEAR(shownGrey(window), kLuma, 4);
+  EXPECT_NEAR(qGray(shown().pixel(180, 160)), kLuma, 4);
 
   const struct {
     const char* level;
@@ -69,16 +90,19 @@ TEST(PanelUnderlay, BacklightDimsThePictureInProportion) {
       QFile::remove(root.file(kMaxPath));
     panel.pollBacklight();
     EXPECT_NEAR(panel.backlightFactor(), c.factor, 1e-9);
-    EXPECT_NEAR(shownGrey(window), kLuma * std::pow(c.factor, 1 / 2.2), 4);
-    // What the plane holds is untouched: photos never see the backlight.
+    const double lit = std::pow(c.factor, 1 / 2.2);
+    const QImage bench = shown();
+    EXPECT_NEAR(qGray(bench.pixel(180, 160)), kLuma * lit, 4);  // the picture
+    EXPECT_NEAR(qGray(bench.pixel(50, 30)), 255 * lit, 4);      // the interface
+    // Pixels: the plane, the window's own rendering (screenshots) and what
+    // the bench saves stay at full level.
     EXPECT_NEAR(qGray(panel.picture().pixel(180, 160)), kLuma, 4);
+    const QImage shot = sim::grabScreen(&window);
+    EXPECT_NEAR(qGray(shot.pixel(180, 160)), kLuma, 4);
+    EXPECT_EQ(qGray(shot.pixel(50, 30)), 255);
+    EXPECT_EQ(workbench.deviceScreen().convertToFormat(QImage::Format_RGB32),
+              shot.convertToFormat(QImage::Format_RGB32));
   }
-
-  // Comparing with photos: the backlight can be left out.
-  root.write(power_supply::kBacklightPath, "0");
-  panel.pollBacklight();
-  panel.setFollowsBacklight(false);
-  EXPECT_NEAR(shownGrey(window), kLuma, 4);
 
   platform::drm().munmap(b.map, b.size);
   b.prime.reset();

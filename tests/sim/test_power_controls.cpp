@@ -2,6 +2,7 @@
 // actions, and what they change where the program reads it.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -92,11 +93,26 @@ TEST(SimPowerControls, ChangesReachTheFilesAndTheAccelerometer) {
   EXPECT_EQ(read(status), "Discharging\n");
   EXPECT_EQ(read(online), "0\n");
 
+  // Out, the card's files are out of reach and none can be made in their
+  // place; back in, they are all there.
+  const QString photo = root + "/mnt/sdcard/picture/pic_3.jpg";
+  ASSERT_TRUE(QFile(photo).open(QIODevice::WriteOnly));
   EXPECT_TRUE(power.cardInserted());
   EXPECT_TRUE(sim::applyBoardChange(&power, Change::Card, 0));
   EXPECT_FALSE(QFile::exists(root + "/dev/mmcblk1p1"));
+  EXPECT_FALSE(QFile::exists(photo));
+  EXPECT_FALSE(QDir().mkpath(root + "/mnt/sdcard/picture"));
+  EXPECT_FALSE(QFile(root + "/mnt/sdcard/pic_4.jpg").open(QIODevice::WriteOnly));
+  EXPECT_TRUE(power.setCardInserted(false));  // out already
   EXPECT_TRUE(power.toggleCard());
   EXPECT_TRUE(QFile::exists(root + "/dev/mmcblk1p1"));
+  EXPECT_TRUE(QFile::exists(photo));
+  // A run that ended with the card out: the next start finds it back in.
+  EXPECT_TRUE(power.setCardInserted(false));
+  ASSERT_TRUE(sim::ensureBoardRoot(root));
+  EXPECT_TRUE(power.cardInserted());
+  EXPECT_TRUE(QFile::exists(photo));
+  EXPECT_TRUE(power.setCardInserted(true));  // and its writes go through again
 
   EXPECT_TRUE(sim::applyBoardChange(&power, Change::Motion, 1));
   EXPECT_TRUE(accel.handled());

@@ -4,20 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
-#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 
 #include "sim/board_root.h"
-#include "sim/sim_accel.h"
 #include "sim/power_controls.h"
 #include "sim/screenshot.h"
+#include "sim/sim_accel.h"
 #include "sim/thermal_core.h"
 #include "sim/workbench.h"
 
@@ -201,6 +202,40 @@ TEST(SimWorkbench, TheDevicesDialogShowsInPlaceAndTakesTheTouch) {
   QTimer::singleShot(3000, &dialog, &QDialog::reject);  // a guard, should the tap miss
   EXPECT_EQ(dialog.exec(), QDialog::Accepted);
   EXPECT_TRUE(checked);
+}
+
+TEST(SimWorkbench, TheLanguageListAndTheFastClock) {
+  sim::SimKeypad keypad;
+  FakeDevice device;
+  sim::WorkbenchParts parts;
+  parts.device = &device.window;
+  parts.keypad = &keypad;
+  {
+    sim::Workbench plain(parts, 1);
+    EXPECT_EQ(plain.languageBox(), nullptr);  // nothing to choose it with
+    EXPECT_FALSE(plain.statusLabel()->text().contains(QStringLiteral("\u00d7")));
+  }
+  int language = 1;
+  std::vector<int> chosen;
+  parts.language = [&] { return language; };
+  parts.setLanguage = [&](int lang) {
+    chosen.push_back(lang);
+    language = lang;
+  };
+  parts.timeScale = 60;
+  sim::Workbench bench(parts, 1);
+  QComboBox* box = bench.languageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->currentIndex(), 1);
+  EXPECT_EQ(box->count(), 3);
+  emit box->activated(2);  // Russian chosen on the bench
+  EXPECT_EQ(chosen, std::vector<int>{2});
+  language = 0;  // the device's own language page chose Chinese
+  bench.refreshStatus();
+  EXPECT_EQ(box->currentIndex(), 0);
+  EXPECT_EQ(chosen, std::vector<int>{2});
+  EXPECT_TRUE(bench.statusLabel()->text().contains(QStringLiteral("\u00d760")))
+      << bench.statusLabel()->text().toStdString();
 }
 
 TEST(SimWorkbench, LettingGoOfTheBenchReleasesHeldKeys) {

@@ -4,13 +4,15 @@
 // page's card icon changes; a double tap on the enlarged screen zooms.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
-#include <QPushButton>
-#include <QTest>
 
 #include "sim/keyboard_keys.h"
 #include "sim/power_controls.h"
@@ -101,6 +103,56 @@ TEST(WorkbenchWindow, ShutterCardAndTouchFromTheBench) {
   ASSERT_EQ(shown.size(), QSize(720, 640));
   for (const QPoint p : {QPoint(5, 5), QPoint(180, 20), QPoint(300, 300)})
     EXPECT_EQ(shown.pixel(2 * p.x() + 1, 2 * p.y() + 1), device.pixel(p));
+}
+
+// A key held through the X server, whose auto-repeat is on (Xvfb's default,
+// as on most desktops): it arrives as a press, then pairs of releases and
+// presses many times a second. The board must see one hold: Space held 3 s
+// starts a recording (no photos), P held 4 s powers off.
+TEST(WorkbenchWindow, HeldKeysSurviveTheDesktopsAutoRepeat) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb"))
+    GTEST_SKIP() << "needs an X server (run through xvfb-run with QT_QPA_PLATFORM=xcb)";
+  const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+  if (xdotool.isEmpty())
+    GTEST_SKIP() << "needs xdotool to hold keys on the X server (tools/setup-deps.sh installs it)";
+  e2e::Device d;
+  d.window().hide();
+  d.window().setAttribute(Qt::WA_DontShowOnScreen);
+  d.window().show();
+  sim::PowerControls power(d.root().dir(), d.board().accel());
+  sim::WorkbenchParts parts;
+  parts.device = &d.window();
+  parts.keypad = &d.keys();
+  parts.power = &power;
+  sim::Workbench bench(parts, 1);
+  new sim::KeyboardKeys(&d.keys(), &bench, &power);
+  bench.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&bench, 5000));
+  bench.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&bench, 5000));
+  ASSERT_TRUE(d.waitForPicture());
+  auto xdo = [&](const QStringList& args) { return QProcess::execute(xdotool, args) == 0; };
+  // The pointer over the window too: without a window manager the keyboard
+  // may follow the pointer.
+  const QPoint middle = bench.mapToGlobal(bench.rect().center());
+  ASSERT_TRUE(
+      xdo({QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y())}));
+
+  ASSERT_TRUE(xdo({QStringLiteral("keydown"), QStringLiteral("space")}));
+  e2e::pump(3000);
+  ASSERT_TRUE(xdo({QStringLiteral("keyup"), QStringLiteral("space")}));
+  e2e::pump(400);
+  EXPECT_TRUE(d.state().recording());
+  EXPECT_TRUE(d.photos().isEmpty()) << d.photos().size() << " photos";
+  // A tap stops it.
+  ASSERT_TRUE(xdo({QStringLiteral("key"), QStringLiteral("space")}));
+  EXPECT_TRUE(e2e::waitUntil([&] { return !d.state().recording(); }, 3000));
+
+  ASSERT_TRUE(xdo({QStringLiteral("keydown"), QStringLiteral("p")}));
+  e2e::pump(4000);
+  ASSERT_TRUE(xdo({QStringLiteral("keyup"), QStringLiteral("p")}));
+  EXPECT_TRUE(d.window().poweringOff());
+  EXPECT_TRUE(d.photos().isEmpty());
 }
 
 }  // namespace
