@@ -68,7 +68,6 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   ImageThreadConfig imageConfig;
   imageConfig.cameraPath = QString::fromLatin1(heatlume::kCameraDevicePath);
   imageConfig.poolBlockCount = settings::loadVideoEncMBCnt();
-  imageConfig.pictureNumber = settings::readPictureFileNum();
   imageThread_ = new ImageProThread(imageConfig);
   connect(imageThread_, &ImageProThread::pictureNumberReset, this,
           [] { settings::writePictureFileNum(0); });

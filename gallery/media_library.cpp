@@ -138,11 +138,6 @@ void MediaList::rebuild() {
   clamp();
 }
 
-void MediaList::setPaths(const QStringList& paths) {
-  paths_ = paths;
-  clamp();
-}
-
 void MediaList::setIndex(int index) {
   index_ = index;
   clamp();

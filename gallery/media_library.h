@@ -62,8 +62,6 @@ class MediaList {
 
   // Reads the card again and clamps the index.
   void rebuild();
-  // For a list handed in (tests, measurements): sets it as is and clamps.
-  void setPaths(const QStringList& paths);
   void setIndex(int index);
 
  private:

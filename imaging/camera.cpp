@@ -364,7 +364,6 @@ void IrCamera::Run() {
       sleepMs(10);
       continue;
     }
-    lastIndex_.store(static_cast<int>(buf.index), std::memory_order_relaxed);
     ProcessFrame(buf.index);
   }
 }

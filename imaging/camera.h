@@ -41,7 +41,6 @@ class IrCamera : public CThreadImpl {
 
   uint32_t BufferType() const { return bufferType_; }
   uint32_t BufferCount() const { return static_cast<uint32_t>(buffers_.size()); }
-  int LastIndex() const { return lastIndex_.load(std::memory_order_relaxed); }
   // Frames that reached the display since Init (for tests and measurements).
   uint64_t FramesShown() const { return framesShown_.load(std::memory_order_relaxed); }
 
@@ -98,7 +97,6 @@ class IrCamera : public CThreadImpl {
   uint32_t pixelFormat_ = 0;
   uint32_t bufferType_ = 9;
   std::atomic<bool> initialised_{false};
-  std::atomic<int> lastIndex_{0};
   std::atomic<int> scale_{10};
   std::atomic<bool> paused_{false};
   std::atomic<int> imageMode_{0};

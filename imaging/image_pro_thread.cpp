@@ -72,7 +72,6 @@ bool writeNewJpeg(const QImage& image, const QString& fsPath) {
 ImageProThread::ImageProThread(const ImageThreadConfig& config)
     : QThread(nullptr),
       cameraPath_(config.cameraPath),
-      pictureNumber_(config.pictureNumber),
       poolBlockCount_(config.poolBlockCount) {
   // The camera carries its frame slots (about 3 MB): on the heap for the
   // life of this object.
@@ -128,7 +127,6 @@ bool ImageProThread::hasPool() const {
 }
 
 void ImageProThread::ResetPictureFileNum() {
-  pictureNumber_ = 0;
   emit pictureNumberReset();
 }
 

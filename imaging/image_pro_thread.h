@@ -24,7 +24,6 @@ class IrCamera;
 struct ImageThreadConfig {
   QString cameraPath = QStringLiteral("/dev/video0");
   int poolBlockCount = 4;  // encoder frame pool, already clamped to [2, 8]
-  int pictureNumber = 0;   // the last photo number written
 };
 
 class ImageProThread : public QThread {
@@ -51,7 +50,6 @@ class ImageProThread : public QThread {
   bool charging() const { return charging_.load(); }
   bool lowPower() const { return lowPower_.load(); }
   int poolBlockCount() const { return poolBlockCount_; }
-  int pictureNumber() const { return pictureNumber_; }
   IrCamera* camera() const { return camera_.get(); }
   bool encodeEnabled() const { return encodeEnabled_.load(); }
   bool hasPool() const;
@@ -101,7 +99,6 @@ class ImageProThread : public QThread {
   bool mediaReady_ = false;
   platform::RunFence runFence_;
   QString cameraPath_;
-  int pictureNumber_ = 0;
   int poolBlockCount_ = 4;
   int frameIntervalUs_ = 40000;
   int64_t nextFrameUs_ = 0;  // the feed's next send time on its grid (worker only)

@@ -76,12 +76,12 @@ void tapShutter(Device& d) {
   d.keys().release(sim::BoardKey::Shutter);
 }
 
-}  // namespace
-
 QByteArray contentOf(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
 }
+
+}  // namespace
 
 // With fresh settings (a new device, a card from another one) the counter
 // knows nothing of the photos on the card: a photo never replaces one, nor

@@ -54,7 +54,6 @@ TEST(ImageProThreadSettings, PoolSizeIsClampedAndWrittenBack) {
     {
       ImageThreadConfig config;
       config.poolBlockCount = settings::loadVideoEncMBCnt();
-      config.pictureNumber = settings::readPictureFileNum();
       ImageProThread t(config);
       EXPECT_TRUE(t.displayReady());
       EXPECT_TRUE(t.hasPool());

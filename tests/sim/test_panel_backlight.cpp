@@ -91,9 +91,9 @@ TEST(PanelUnderlay, BacklightLightsTheWholeScreenButNoPixels) {
     panel.pollBacklight();
     EXPECT_NEAR(panel.backlightFactor(), c.factor, 1e-9);
     const double lit = std::pow(c.factor, 1 / 2.2);
-    const QImage bench = shown();
-    EXPECT_NEAR(qGray(bench.pixel(180, 160)), kLuma * lit, 4);  // the picture
-    EXPECT_NEAR(qGray(bench.pixel(50, 30)), 255 * lit, 4);      // the interface
+    const QImage onBench = shown();
+    EXPECT_NEAR(qGray(onBench.pixel(180, 160)), kLuma * lit, 4);  // the picture
+    EXPECT_NEAR(qGray(onBench.pixel(50, 30)), 255 * lit, 4);      // the interface
     // Pixels: the plane, the window's own rendering (screenshots) and what
     // the bench saves stay at full level.
     EXPECT_NEAR(qGray(panel.picture().pixel(180, 160)), kLuma, 4);
