@@ -355,9 +355,9 @@ void ThermalScene::paint(const Shape& s, float ox, float oy, int viewX, int view
         temp = t0;
       // The fine structure belongs to the world, not to the view.
       if (s.texture != 0)
-        temp += s.texture *
-                (scale == 1 ? texture_[static_cast<size_t>(py + viewY) * worldW_ + px + viewX]
-                            : textureAt(sx - 0.5f + viewX, sy - 0.5f + viewY));
+        temp += s.texture * (scale == 1
+                                 ? texture_[static_cast<size_t>(py + viewY) * worldW_ + px + viewX]
+                                 : textureAt(sx - 0.5f + viewX, sy - 0.5f + viewY));
       row[px] += (temp - row[px]) * cover;
     }
   }

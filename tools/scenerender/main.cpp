@@ -3,10 +3,12 @@
 // Writes COUNT pictures of each scene (a compiled-in name or a .scene file)
 // as OUTDIR/NAME_NNN.png: 768 x 576 grey, the view at three times the
 // sensor's resolution at COUNT moments spread over SPAN seconds (80, or the
-// environment variable SCENERENDER_SPAN). Each picture has passed the core's
-// optics (the same blur, on the finer grid) and a stretch of its 1st to 99th
-// percentile to 0..255, as the core's gain does; the sensor's own noise is
-// left to whoever reduces the picture to sensor size.
+// environment variable SCENERENDER_SPAN). Each picture has passed a lens
+// matched to the finer grid (a blur of one of its pixels; the simulated
+// core's wider blur stands for its lens and its coarse pixels together, and
+// here the pixels' part is the 3 x 3 reduction) and a stretch of its 1st to
+// 99th percentile to 0..255, as the core's gain does; the sensor's own noise
+// is left to whoever reduces the picture to sensor size.
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -24,14 +26,15 @@ namespace {
 constexpr int kScale = 3;
 constexpr int kW = sim::ThermalScene::kWidth * kScale;
 constexpr int kH = sim::ThermalScene::kHeight * kScale;
-constexpr double kOpticsSigmaSensorPx = 0.8;  // as the simulated core's optics
+constexpr double kLensSigma = 1.0;  // in pixels of the finer grid
 constexpr double kMinSpanK = 2.0;
 
 void blur(std::vector<float>& img, double sigma) {
   const int r = static_cast<int>(std::ceil(3 * sigma));
   std::vector<float> k(2 * r + 1);
   double sum = 0;
-  for (int i = -r; i <= r; ++i) sum += k[i + r] = static_cast<float>(std::exp(-i * i / (2 * sigma * sigma)));
+  for (int i = -r; i <= r; ++i)
+    sum += k[i + r] = static_cast<float>(std::exp(-i * i / (2 * sigma * sigma)));
   for (float& v : k) v = static_cast<float>(v / sum);
   std::vector<float> tmp(img.size());
   for (int y = 0; y < kH; ++y)
@@ -105,8 +108,9 @@ int main(int argc, char** argv) {
       // Moments between whole seconds, so periodic motions do not repeat.
       const double t = span * (i + 0.37) / count;
       scene.render(t, img.data(), kScale);
-      blur(img, kOpticsSigmaSensorPx * kScale);
-      const QString path = QStringLiteral("%1/%2_%3.png").arg(outDir, name).arg(i, 3, 10, QLatin1Char('0'));
+      blur(img, kLensSigma);
+      const QString path =
+          QStringLiteral("%1/%2_%3.png").arg(outDir, name).arg(i, 3, 10, QLatin1Char('0'));
       if (!stretch(img).save(path)) {
         std::fprintf(stderr, "scenerender: cannot write %s\n", qPrintable(path));
         return 1;
