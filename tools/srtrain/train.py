@@ -6,7 +6,7 @@ model compiler).
 
     tools/setup-deps.sh tools/packages-training.txt
     cmake --build build --target scenerender
-    tools/srtrain/train.py [--build build] [--steps 3000] [--threads 2]
+    tools/srtrain/train.py [--build build] [--steps 8000] [--threads 2]
 
 CPU only, fixed seeds: the same packages, steps and thread count give the
 same bytes. A sensor pixel integrates its area, so every training pair is a
@@ -217,7 +217,7 @@ def write_inc(blob, path, what):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--build", default=os.path.join(TOP, "build"))
-    ap.add_argument("--steps", type=int, default=3000)
+    ap.add_argument("--steps", type=int, default=8000)
     ap.add_argument("--threads", type=int, default=2)
     ap.add_argument("--widths", default="8,8", help="channels of the two feature maps")
     ap.add_argument("--batch", type=int, default=32)
