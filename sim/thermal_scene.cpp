@@ -163,6 +163,7 @@ bool ThermalScene::parse(const QString& text, QString* error) {
           sh.hasEdge = true;
         } else if (opt == QLatin1String("soft")) {
           sh.soft = std::max(0.05f, num(i++));
+          sh.softGiven = true;
         } else if (opt == QLatin1String("texture")) {
           sh.texture = num(i++);
         } else if (opt == QLatin1String("flicker")) {
@@ -282,8 +283,21 @@ void ThermalScene::viewOrigin(double t, float* vx, float* vy) const {
   *vy = stops_[0].y;
 }
 
+// The fine structure between its world-grid samples, for finer grids.
+float ThermalScene::textureAt(float wx, float wy) const {
+  wx = std::clamp(wx, 0.0f, static_cast<float>(worldW_ - 1));
+  wy = std::clamp(wy, 0.0f, static_cast<float>(worldH_ - 1));
+  const int x0 = std::min(static_cast<int>(wx), worldW_ - 2);
+  const int y0 = std::min(static_cast<int>(wy), worldH_ - 2);
+  const float fx = wx - x0, fy = wy - y0;
+  const float* r0 = texture_.data() + static_cast<size_t>(y0) * worldW_ + x0;
+  const float* r1 = r0 + worldW_;
+  const float top = r0[0] + (r0[1] - r0[0]) * fx, bottom = r1[0] + (r1[1] - r1[0]) * fx;
+  return top + (bottom - top) * fy;
+}
+
 void ThermalScene::paint(const Shape& s, float ox, float oy, int viewX, int viewY, double t,
-                         float* out) const {
+                         int scale, float* out) const {
   float cx, cy, hw, hh;
   if (s.kind == Shape::Ellipse) {
     cx = s.x + ox;
@@ -296,11 +310,14 @@ void ThermalScene::paint(const Shape& s, float ox, float oy, int viewX, int view
     cx = s.x + ox + hw;
     cy = s.y + oy + hh;
   }
-  const float margin = s.soft + 1.0f;
-  const int xa = std::max(0, static_cast<int>(std::floor(cx - hw - margin)));
-  const int xb = std::min(kWidth - 1, static_cast<int>(std::ceil(cx + hw + margin)));
-  const int ya = std::max(0, static_cast<int>(std::floor(cy - hh - margin)));
-  const int yb = std::min(kHeight - 1, static_cast<int>(std::ceil(cy + hh + margin)));
+  const int outW = kWidth * scale, outH = kHeight * scale;
+  const float px1 = 1.0f / scale;  // one output pixel, in sensor pixels
+  const float soft = s.softGiven || scale == 1 ? s.soft : s.soft * px1;
+  const float margin = soft + 1.0f;
+  const int xa = std::max(0, static_cast<int>(std::floor((cx - hw - margin) * scale)));
+  const int xb = std::min(outW - 1, static_cast<int>(std::ceil((cx + hw + margin) * scale)));
+  const int ya = std::max(0, static_cast<int>(std::floor((cy - hh - margin) * scale)));
+  const int yb = std::min(outH - 1, static_cast<int>(std::ceil((cy + hh + margin) * scale)));
   if (xa > xb || ya > yb) return;
 
   const float base = s.paramIndex >= 0 ? static_cast<float>(paramValues_[s.paramIndex]) : s.t0;
@@ -312,10 +329,12 @@ void ThermalScene::paint(const Shape& s, float ox, float oy, int viewX, int view
   const float t1 = s.hasEdge ? s.t1 + (t0 - base) : t0;
   const float minR = std::min(hw, hh);
   for (int py = ya; py <= yb; ++py) {
-    const float dy = py + 0.5f - cy;
-    float* row = out + static_cast<size_t>(py) * kWidth;
+    const float sy = scale == 1 ? py + 0.5f : (py + 0.5f) * px1;
+    const float dy = sy - cy;
+    float* row = out + static_cast<size_t>(py) * outW;
     for (int px = xa; px <= xb; ++px) {
-      const float dx = px + 0.5f - cx;
+      const float sx = scale == 1 ? px + 0.5f : (px + 0.5f) * px1;
+      const float dx = sx - cx;
       float d, r;
       if (s.kind == Shape::Ellipse) {
         const float q = std::sqrt((dx * dx) / (hw * hw) + (dy * dy) / (hh * hh));
@@ -325,7 +344,7 @@ void ThermalScene::paint(const Shape& s, float ox, float oy, int viewX, int view
         d = std::max(std::fabs(dx) - hw, std::fabs(dy) - hh);
         r = std::max(std::fabs(dx) / hw, std::fabs(dy) / hh);
       }
-      const float cover = std::clamp(0.5f - d / s.soft, 0.0f, 1.0f);
+      const float cover = std::clamp(0.5f - d / soft, 0.0f, 1.0f);
       if (cover <= 0) continue;
       float temp;
       if (s.kind == Shape::Gradient)
@@ -336,14 +355,17 @@ void ThermalScene::paint(const Shape& s, float ox, float oy, int viewX, int view
         temp = t0;
       // The fine structure belongs to the world, not to the view.
       if (s.texture != 0)
-        temp += s.texture * texture_[static_cast<size_t>(py + viewY) * worldW_ + px + viewX];
+        temp += s.texture * (scale == 1
+                                 ? texture_[static_cast<size_t>(py + viewY) * worldW_ + px + viewX]
+                                 : textureAt(sx - 0.5f + viewX, sy - 0.5f + viewY));
       row[px] += (temp - row[px]) * cover;
     }
   }
 }
 
-void ThermalScene::render(double t, float* out) const {
-  std::fill(out, out + kWidth * kHeight, 20.0f);
+void ThermalScene::render(double t, float* out, int scale) const {
+  scale = std::clamp(scale, 1, 8);
+  std::fill(out, out + static_cast<size_t>(kWidth) * kHeight * scale * scale, 20.0f);
   float vx, vy;
   viewOrigin(t, &vx, &vy);
   // Stops and pans keep the view inside the world; the texture lookup relies on it.
@@ -363,7 +385,7 @@ void ThermalScene::render(double t, float* out) const {
       ox += static_cast<float>(s.oscDx * w);
       oy += static_cast<float>(s.oscDy * w);
     }
-    paint(s, ox, oy, viewX, viewY, t, out);
+    paint(s, ox, oy, viewX, viewY, t, scale, out);
   }
 }
 

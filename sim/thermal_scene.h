@@ -58,7 +58,12 @@ class ThermalScene {
 
   // Paints the view at time t (seconds) into out[kWidth * kHeight], row-major.
   // Allocation-free.
-  void render(double t, float* out) const;
+  void render(double t, float* out) const { render(t, out, 1); }
+  // The same view with every sensor pixel split into scale x scale pixels:
+  // out[kWidth * scale * kHeight * scale]. Shapes keep their size and
+  // softness in the world; only the antialiasing of unsoftened edges and the
+  // sampling of the fine structure follow the finer grid. Allocation-free.
+  void render(double t, float* out, int scale) const;
 
  private:
   struct Shape {
@@ -68,6 +73,7 @@ class ThermalScene {
     int paramIndex = -1;  // t0 taken from a parameter
     bool hasEdge = false;
     float soft = 0.7f;
+    bool softGiven = false;  // else soft is antialiasing, one pixel of the grid
     float texture = 0;
     float flickerAmp = 0, flickerPeriod = 1;
     float oscDx = 0, oscDy = 0, oscPeriod = 0, oscPhase = 0;
@@ -83,7 +89,9 @@ class ThermalScene {
   };
 
   void viewOrigin(double t, float* vx, float* vy) const;
-  void paint(const Shape& s, float ox, float oy, int viewX, int viewY, double t, float* out) const;
+  void paint(const Shape& s, float ox, float oy, int viewX, int viewY, double t, int scale,
+             float* out) const;
+  float textureAt(float wx, float wy) const;
 
   QString name_;
   int worldW_ = kWidth, worldH_ = kHeight;

@@ -1,5 +1,6 @@
 // Software NPU runtime: executes HLNM models on the processor.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <new>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -27,6 +29,13 @@
 #define HL_VECTOR_CLONES
 #endif
 #define HL_INLINE inline __attribute__((always_inline))
+// The network's convolutions want fused multiply-adds as well.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define HL_FMA_CLONES __attribute__((target_clones("fma", "default")))
+#else
+#define HL_FMA_CLONES
+#endif
 
 namespace {
 
@@ -70,10 +79,35 @@ struct Separable {
   float low = 0, high = 0;
 };
 
+// A chain of convolutions, each maybe followed by tanh, whose last one feeds
+// depth-to-space into one output channel (and maybe a clip): the shape of a
+// sub-pixel network. Every convolution reads a padded copy of its input made
+// once per frame, so the kernels never test a border; tanh, the pixel
+// shuffle and the output quantisation run while a result is still in
+// registers.
+struct ChainConv {
+  const Layer* layer = nullptr;
+  bool tanh = false;
+  int block = 0;               // output channels computed together
+  std::vector<float> weights;  // per block: [in][k][k][channels of the block]
+  std::vector<float> bias;     // per block: [block]
+};
+
+struct Chain {
+  bool usable = false;
+  std::vector<ChainConv> convs;
+  int block = 1;  // depth-to-space factor
+  bool clip = false;
+  float low = 0, high = 0;
+  // Input of convolution i: its channels, each (h + k - 1) x (w + k - 1).
+  std::vector<std::vector<float>> planes;
+};
+
 struct Runtime {
   hlnm::Tensor input{}, output{};
   std::vector<Layer> layers;
   Separable separable;
+  Chain chain;
   std::vector<float> a, b, padded;  // activations and a padded input plane
   std::vector<uint8_t> outBytes;
   std::vector<float> outFloat;
@@ -263,6 +297,60 @@ void findSeparable(Runtime& rt) {
     sp.high = L[2].high;
   }
   sp.usable = true;
+}
+
+constexpr int kLanes = 8;         // pixels a kernel computes at once
+constexpr int kMaxBlockOut = 12;  // accumulators a kernel keeps in registers
+
+void findChain(Runtime& rt) {
+  Chain& ch = rt.chain;
+  const auto& L = rt.layers;
+  if (rt.input.dims[1] != 1 || rt.output.dims[1] != 1 || rt.input.dims[3] % kLanes != 0) return;
+  size_t i = 0;
+  while (i < L.size() && L[i].kind == hlnm::kConv2d) {
+    ChainConv c;
+    c.layer = &L[i++];
+    if (i < L.size() && L[i].kind == hlnm::kTanh) {
+      c.tanh = true;
+      ++i;
+    }
+    if (c.layer->kernel > 7) return;
+    ch.convs.push_back(std::move(c));
+  }
+  if (ch.convs.empty() || ch.convs.back().tanh || i >= L.size() || L[i].kind != hlnm::kDepthToSpace)
+    return;
+  ch.block = static_cast<int>(L[i++].block);
+  if (i < L.size() && L[i].kind == hlnm::kClip) {
+    ch.clip = true;
+    ch.low = L[i].low;
+    ch.high = L[i].high;
+    ++i;
+  }
+  if (i != L.size() || ch.convs.back().layer->out != uint32_t(ch.block * ch.block)) return;
+  for (ChainConv& c : ch.convs) {
+    const Layer& l = *c.layer;
+    const int k = static_cast<int>(l.kernel), in = static_cast<int>(l.in);
+    const int out = static_cast<int>(l.out);
+    const int blocks = (out + kMaxBlockOut - 1) / kMaxBlockOut;
+    c.block = (out + blocks - 1) / blocks;
+    c.weights.assign(size_t(blocks) * in * k * k * c.block, 0.0f);
+    c.bias.assign(size_t(blocks) * c.block, 0.0f);
+    // Block b holds its own count of channels (the last may hold fewer) and
+    // starts where b full blocks end.
+    for (int o = 0; o < out; ++o) {
+      const int b = o / c.block, ob = o % c.block;
+      const size_t size = std::min(c.block, out - b * c.block);
+      const size_t base = size_t(b) * in * k * k * c.block;
+      c.bias[size_t(b) * c.block + ob] = l.bias[o];
+      for (int ci = 0; ci < in; ++ci)
+        for (int u = 0; u < k; ++u)
+          for (int v = 0; v < k; ++v)
+            c.weights[base + ((size_t(ci) * k + u) * k + v) * size + ob] =
+                l.weights[((size_t(o) * in + ci) * k + u) * k + v];
+    }
+    ch.planes.emplace_back(size_t(in) * (l.inShape.h + k - 1) * (l.inShape.w + k - 1), 0.0f);
+  }
+  ch.usable = true;
 }
 
 // ---- execution -------------------------------------------------------------
@@ -543,6 +631,194 @@ HL_VECTOR_CLONES void runSeparable(Runtime& rt) {
     }
 }
 
+// ---- the sub-pixel network ------------------------------------------------
+
+typedef float v8sf __attribute__((vector_size(32)));
+typedef int v8si __attribute__((vector_size(32)));
+
+// Vectors pass only into always-inlined helpers, so how one would be passed
+// between real functions never matters.
+// (The note comes where the templates are emitted, at the end of the file.)
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+HL_INLINE v8sf load8(const float* p) {
+  v8sf v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+HL_INLINE void store8(float* p, v8sf v) { std::memcpy(p, &v, sizeof v); }
+
+HL_INLINE v8sf splat(float f) { return v8sf{} + f; }
+
+HL_INLINE v8sf vmin(v8sf a, v8sf b) { return a < b ? a : b; }
+HL_INLINE v8sf vmax(v8sf a, v8sf b) { return a > b ? a : b; }
+
+// tanh as a 13/6 rational function, within a few float steps of std::tanh
+// and saturating beyond |x| = 7.9.
+HL_INLINE v8sf tanh8(v8sf x) {
+  x = vmax(vmin(x, splat(7.90531110763549805f)), splat(-7.90531110763549805f));
+  const v8sf x2 = x * x;
+  v8sf p = x2 * -2.76076847742355e-16f + 2.00018790482477e-13f;
+  p = p * x2 + -8.60467152213735e-11f;
+  p = p * x2 + 5.12229709037114e-08f;
+  p = p * x2 + 1.48572235717979e-05f;
+  p = p * x2 + 6.37261928875436e-04f;
+  p = p * x2 + 4.89352455891786e-03f;
+  p = p * x;
+  v8sf q = x2 * 1.19825839466702e-06f + 1.18534705686654e-04f;
+  q = q * x2 + 2.26843463243900e-03f;
+  q = q * x2 + 4.89352518554385e-03f;
+  return p / q;
+}
+
+// Makes the border of every channel of a padded plane set what the
+// convolution's padding reads there.
+void fillBorder(std::vector<float>& planes, int channels, int h, int w, int k, uint32_t padding) {
+  const int p = k / 2, pw = w + k - 1, ph = h + k - 1;
+  if (p == 0 || padding == hlnm::kPadZero) return;  // zeros stay from creation
+  for (int c = 0; c < channels; ++c) {
+    float* plane = planes.data() + size_t(c) * ph * pw;
+    for (int y = p; y < p + h; ++y) {
+      float* row = plane + size_t(y) * pw;
+      for (int x = 0; x < p; ++x) {
+        row[x] = row[p];
+        row[p + w + x] = row[p + w - 1];
+      }
+    }
+    for (int y = 0; y < p; ++y) {
+      std::memcpy(plane + size_t(y) * pw, plane + size_t(p) * pw, sizeof(float) * pw);
+      std::memcpy(plane + size_t(p + h + y) * pw, plane + size_t(p + h - 1) * pw,
+                  sizeof(float) * pw);
+    }
+  }
+}
+
+// Where a convolution's results go.
+struct Sink {
+  // a hidden layer: the interior of the next convolution's padded planes
+  float* next = nullptr;
+  int nextPad = 0, nextW = 0, nextH = 0;
+  bool tanh = false;
+  // the last layer: quantised bytes, channel i * b + j to row y * b + i,
+  // column x * b + j
+  uint8_t* out = nullptr;
+  int b = 0;
+  Quantiser q{};
+};
+
+// One block of OB output channels of a K x K convolution over the whole
+// plane, eight pixels at a time with the OB sums in registers.
+template <int K, int OB>
+HL_FMA_CLONES void convBlock(const float* planes, int in, int h, int w, const float* weights,
+                             const float* bias, int firstOut, const Sink& sink) {
+  const int pw = w + K - 1, ph = h + K - 1;
+  alignas(32) int lanes[OB][kLanes];
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; x += kLanes) {
+      v8sf acc[OB];
+      for (int o = 0; o < OB; ++o) acc[o] = splat(bias[o]);
+      const float* wt = weights;
+      for (int c = 0; c < in; ++c) {
+        const float* src = planes + (size_t(c) * ph + y) * pw + x;
+        for (int u = 0; u < K; ++u, src += pw)
+          for (int v = 0; v < K; ++v, wt += OB) {
+            const v8sf px = load8(src + v);
+            for (int o = 0; o < OB; ++o) acc[o] += px * wt[o];
+          }
+      }
+      if (sink.out) {
+        const Quantiser& q = sink.q;
+        const int b = sink.b, ow = w * b;
+        for (int o = 0; o < OB; ++o) {
+          v8sf f = vmin(vmax(acc[o], splat(q.clipLo)), splat(q.clipHi));
+          f = vmin(vmax(f * q.inv + q.zp, splat(q.lo)), splat(q.hi));
+          const v8si code = __builtin_convertvector(f + 256.5f, v8si) - 256;
+          std::memcpy(lanes[o], &code, sizeof code);
+        }
+        for (int o = 0; o < OB; ++o) {
+          const int ch = firstOut + o, i = ch / b, j = ch % b;
+          uint8_t* dst = sink.out + size_t(y * b + i) * ow + size_t(x) * b + j;
+          for (int l = 0; l < kLanes; ++l) dst[l * b] = static_cast<uint8_t>(lanes[o][l]);
+        }
+      } else {
+        const int npw = sink.nextW + 2 * sink.nextPad, nph = sink.nextH + 2 * sink.nextPad;
+        for (int o = 0; o < OB; ++o) {
+          float* dst =
+              sink.next + (size_t(firstOut + o) * nph + y + sink.nextPad) * npw + sink.nextPad + x;
+          store8(dst, sink.tanh ? tanh8(acc[o]) : acc[o]);
+        }
+      }
+    }
+}
+
+using BlockFn = void (*)(const float*, int, int, int, const float*, const float*, int, const Sink&);
+
+template <int K, int... OB>
+constexpr std::array<BlockFn, sizeof...(OB)> blockTable(std::integer_sequence<int, OB...>) {
+  return {&convBlock<K, OB + 1>...};
+}
+
+BlockFn blockFn(int k, int ob) {
+  using Seq = std::make_integer_sequence<int, kMaxBlockOut>;
+  static const std::array<BlockFn, kMaxBlockOut> t1 = blockTable<1>(Seq{}),
+                                                 t3 = blockTable<3>(Seq{}),
+                                                 t5 = blockTable<5>(Seq{}),
+                                                 t7 = blockTable<7>(Seq{});
+  const auto& t = k == 1 ? t1 : k == 3 ? t3 : k == 5 ? t5 : t7;
+  return t[ob - 1];
+}
+
+void runChain(Runtime& rt) {
+  Chain& ch = rt.chain;
+  const hlnm::Tensor& t = rt.input;
+  const int h = t.dims[2], w = t.dims[3];
+  {  // the input, dequantised, into the first convolution's planes
+    const int k = static_cast<int>(ch.convs[0].layer->kernel), p = k / 2, pw = w + k - 1;
+    const uint8_t* src = static_cast<const uint8_t*>(rt.bound->virt_addr);
+    const bool signedIn = t.type == RKNN_TENSOR_INT8;
+    const float zp = static_cast<float>(t.zeroPoint), sc = t.scale;
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* row = src + size_t(y) * rt.boundStride;
+      float* o = ch.planes[0].data() + size_t(y + p) * pw + p;
+      if (signedIn)
+        for (int x = 0; x < w; ++x) o[x] = (float(int8_t(row[x])) - zp) * sc;
+      else
+        for (int x = 0; x < w; ++x) o[x] = (float(row[x]) - zp) * sc;
+    }
+  }
+  for (size_t i = 0; i < ch.convs.size(); ++i) {
+    const ChainConv& c = ch.convs[i];
+    const Layer& l = *c.layer;
+    const int k = static_cast<int>(l.kernel);
+    fillBorder(ch.planes[i], static_cast<int>(l.in), h, w, k, l.padding);
+    Sink sink;
+    if (i + 1 < ch.convs.size()) {
+      sink.next = ch.planes[i + 1].data();
+      sink.nextPad = static_cast<int>(ch.convs[i + 1].layer->kernel) / 2;
+      sink.nextW = w;
+      sink.nextH = h;
+      sink.tanh = c.tanh;
+    } else {
+      sink.out = rt.outBytes.data();
+      sink.b = ch.block;
+      sink.q = quantiser(rt, false);
+      if (ch.clip) {
+        sink.q.clipLo = ch.low;
+        sink.q.clipHi = ch.high;
+      }
+    }
+    const int out = static_cast<int>(l.out);
+    for (int first = 0; first < out; first += c.block) {
+      const int ob = std::min(c.block, out - first);
+      const size_t b = first / c.block;
+      blockFn(k, ob)(ch.planes[i].data(), static_cast<int>(l.in), h, w,
+                     c.weights.data() + b * l.in * k * k * c.block, c.bias.data() + b * c.block,
+                     first, sink);
+    }
+  }
+}
+
 void fillAttr(const Runtime& rt, uint32_t index, bool output, bool native, rknn_tensor_attr* a) {
   const hlnm::Tensor& t = output ? rt.output : rt.input;
   std::memset(a, 0, sizeof *a);
@@ -584,6 +860,7 @@ int rknn_init(rknn_context* context, void* model, uint32_t size, uint32_t flag,
   const int r = parse(static_cast<const uint8_t*>(model), size, *rt);
   if (r != RKNN_SUCC) return r;
   findSeparable(*rt);
+  if (!rt->separable.usable) findChain(*rt);
   uint64_t biggest = 0, padded = 0;
   for (const Layer& l : rt->layers) {
     biggest = std::max({biggest, l.inShape.elements(), l.outShape.elements()});
@@ -721,6 +998,8 @@ int rknn_run(rknn_context context, rknn_run_extend* extend) {
   const auto t0 = std::chrono::steady_clock::now();
   if (rt->separable.usable)
     runSeparable(*rt);
+  else if (rt->chain.usable)
+    runChain(*rt);
   else
     runGeneric(*rt);
   rt->runUs =

@@ -46,17 +46,128 @@ std::string refusal(const std::vector<uint8_t>& blob) {
   return c ? "accepted" : err;
 }
 
-}  // namespace
+// The layers of a model file, with the weights each carries.
+struct ParsedLayer {
+  hlnm::LayerHeader header;
+  std::vector<float> weights;
+};
 
-TEST(SuperResolution, EmbeddedModelIsTheGeneratorsOutput) {
-  const std::vector<uint8_t> built = modelgen::buildModel();
-  ASSERT_EQ(sr_model_size(), built.size());
-  EXPECT_EQ(std::memcmp(sr_model_data(), built.data(), built.size()), 0)
-      << "enhance/sr_model_data.inc is stale: rebuild the sr_model target";
+bool parseModel(const uint8_t* p, size_t n, hlnm::Tensor* in, hlnm::Tensor* out,
+                std::vector<ParsedLayer>* layers) {
+  hlnm::Header h;
+  if (n < sizeof h) return false;
+  std::memcpy(&h, p, sizeof h);
+  size_t at = sizeof h;
+  if (h.totalSize != n || n - at < 2 * sizeof(hlnm::Tensor)) return false;
+  std::memcpy(in, p + at, sizeof *in);
+  std::memcpy(out, p + at + sizeof *in, sizeof *out);
+  at += 2 * sizeof(hlnm::Tensor);
+  for (uint32_t i = 0; i < h.layerCount; ++i) {
+    ParsedLayer l;
+    if (n - at < sizeof l.header) return false;
+    std::memcpy(&l.header, p + at, sizeof l.header);
+    at += sizeof l.header;
+    if ((n - at) / 4 < l.header.weightCount) return false;
+    l.weights.resize(l.header.weightCount);
+    std::memcpy(l.weights.data(), p + at, 4 * l.weights.size());
+    at += 4 * l.weights.size();
+    layers->push_back(std::move(l));
+  }
+  return at == n;
 }
 
-TEST(SuperResolution, EnlargesLikeAnInterpolator) {
+// The embedded network with more layers after its own.
+std::vector<uint8_t> embeddedWith(std::vector<modelgen::LayerSpec> extra) {
+  hlnm::Tensor in, out;
+  std::vector<ParsedLayer> layers;
+  EXPECT_TRUE(parseModel(sr_model_data(), sr_model_size(), &in, &out, &layers));
+  std::vector<modelgen::LayerSpec> all;
+  for (const ParsedLayer& l : layers) all.push_back({l.header, l.weights});
+  for (modelgen::LayerSpec& l : extra) all.push_back(std::move(l));
+  return modelgen::assemble(in, out, std::move(all));
+}
+
+int worstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  int worst = 0;
+  for (int i = 0; i < kOut; ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
+  return worst;
+}
+
+// Random luma with structure at every scale: smooth ramps, blocks, noise.
+std::vector<uint8_t> texturedFrame(uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> src(kIn);
+  for (int y = 0; y < 192; ++y)
+    for (int x = 0; x < 256; ++x) {
+      const int block = ((x / 9) ^ (y / 7)) & 1 ? 60 : 0;
+      src[y * 256 + x] = static_cast<uint8_t>((x * 3 + y) % 256 / 3 + block + rng() % 70);
+    }
+  return src;
+}
+
+std::vector<uint8_t> enlarge(sr_rknn* c, const std::vector<uint8_t>& src) {
+  std::vector<uint8_t> dst = target();
+  EXPECT_EQ(sr_rknn_run(c, src.data(), dst.data()), 0);
+  return dst;
+}
+
+}  // namespace
+
+// What the program carries is the trained network with the device's
+// contract: one 8-bit luma plane in, one three times larger out, and in
+// between two tanh feature maps and a sub-pixel convolution.
+TEST(SuperResolution, EmbeddedModelIsTheTrainedNetwork) {
+  hlnm::Tensor in, out;
+  std::vector<ParsedLayer> layers;
+  ASSERT_TRUE(parseModel(sr_model_data(), sr_model_size(), &in, &out, &layers));
+  for (const hlnm::Tensor* t : {&in, &out}) {
+    EXPECT_EQ(t->type, uint32_t(RKNN_TENSOR_INT8));
+    EXPECT_EQ(t->zeroPoint, -128);
+    EXPECT_FLOAT_EQ(t->scale, 1.0f / 255.0f);
+    EXPECT_EQ(t->dims[0], 1u);
+    EXPECT_EQ(t->dims[1], 1u);
+  }
+  EXPECT_STREQ(in.name, "input");
+  EXPECT_STREQ(out.name, "output");
+  EXPECT_EQ(in.dims[2], 192u);
+  EXPECT_EQ(in.dims[3], 256u);
+  EXPECT_EQ(out.dims[2], 576u);
+  EXPECT_EQ(out.dims[3], 768u);
+  EXPECT_EQ(in.layout, uint32_t(RKNN_TENSOR_NHWC));
+
+  const uint32_t kinds[] = {hlnm::kConv2d, hlnm::kTanh,         hlnm::kConv2d, hlnm::kTanh,
+                            hlnm::kConv2d, hlnm::kDepthToSpace, hlnm::kClip};
+  ASSERT_EQ(layers.size(), std::size(kinds));
+  for (size_t i = 0; i < layers.size(); ++i) EXPECT_EQ(layers[i].header.kind, kinds[i]) << i;
+  EXPECT_EQ(std::string(layers[0].header.name).rfind("feature_maps", 0), 0u);
+  EXPECT_EQ(std::string(layers[2].header.name).rfind("feature_maps", 0), 0u);
+  EXPECT_STREQ(layers[4].header.name, "sub_pixel");
+  EXPECT_EQ(layers[0].header.param[0], 1u);
+  EXPECT_EQ(layers[4].header.param[1], 9u);
+  EXPECT_EQ(layers[5].header.param[0], 3u);
+  EXPECT_EQ(layers[6].header.value[0], 0.0f);
+  EXPECT_EQ(layers[6].header.value[1], 1.0f);
+  // Trained, not an interpolation kernel with zero biases.
+  EXPECT_TRUE(std::any_of(layers[0].weights.end() - layers[0].header.param[1],
+                          layers[0].weights.end(), [](float b) { return b != 0.0f; }));
+
   Sr c(sr_rknn_create(sr_model_data(), sr_model_size()));
+  ASSERT_TRUE(c);
+  // Flat frames stay flat at their level (the network may not invent
+  // structure where there is none) and the chroma is never written.
+  for (int level : {0, 16, 77, 128, 200, 240, 255}) {
+    const std::vector<uint8_t> dst = enlarge(c.get(), std::vector<uint8_t>(kIn, uint8_t(level)));
+    const auto [lo, hi] = std::minmax_element(dst.begin(), dst.begin() + kOut);
+    EXPECT_LE(*hi - *lo, 2) << "level " << level;
+    EXPECT_NEAR(dst[kOut / 2 + 384], level, 4) << "level " << level;
+    EXPECT_TRUE(chromaIntact(dst));
+  }
+}
+
+// The previous model, a Lanczos-3 filter in network form, runs on the
+// runtime's separable path.
+TEST(SuperResolution, LanczosModelEnlargesLikeAnInterpolator) {
+  Sr c = create(modelgen::buildModel());
   ASSERT_TRUE(c);
   // Uniform frames stay uniform at every level: the output codes map to luma.
   for (int level : {0, 1, 77, 128, 200, 254, 255}) {
@@ -88,39 +199,68 @@ TEST(SuperResolution, EnlargesLikeAnInterpolator) {
   }
 }
 
-TEST(SuperResolution, GenericLayersAgreeWithTheFastPath) {
-  // An identity 1x1 convolution in front hides the separable shape, so the
-  // runtime runs every layer as written.
-  std::vector<uint8_t> blob =
-      modelgen::assemble(modelgen::inputTensor(), modelgen::outputTensor(),
-                         {modelgen::conv("identity", 1, 1, 1, hlnm::kPadZero, {1.0f, 0.0f}),
-                          modelgen::subPixel(), modelgen::depthToSpace(3), modelgen::clip(0, 1)});
-  Sr fast(sr_rknn_create(sr_model_data(), sr_model_size()));
-  Sr generic = create(blob);
-  ASSERT_TRUE(fast && generic);
-  std::mt19937 rng(11);
-  std::vector<uint8_t> src(kIn);
-  for (int y = 0; y < 192; ++y)
-    for (int x = 0; x < 256; ++x)
-      src[y * 256 + x] = static_cast<uint8_t>((x * 3 + y) % 256 / 2 + (rng() % 60));
-  std::vector<uint8_t> a = target(), b = target();
-  ASSERT_EQ(sr_rknn_run(fast.get(), src.data(), a.data()), 0);
-  ASSERT_EQ(sr_rknn_run(generic.get(), src.data(), b.data()), 0);
-  int worst = 0;
-  for (int i = 0; i < kOut; ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
-  EXPECT_LE(worst, 1);
+// Three ways through the runtime give one picture: the separable upscaler,
+// the fused convolution chain and the layer-by-layer path (std::tanh, no
+// fusing), each forced by a layer that changes nothing.
+TEST(SuperResolution, FastPathsAgreeWithTheLayerByLayerRuntime) {
+  using namespace modelgen;
+  const LayerSpec identity = conv("identity", 1, 1, 1, hlnm::kPadZero, {1.0f, 0.0f});
+  const std::vector<uint8_t> src = texturedFrame(11);
 
-  // tanh runs too: a tanh between convolution and depth-to-space squashes
-  // the output below tanh(1) = 0.76.
-  blob = modelgen::assemble(modelgen::inputTensor(), modelgen::outputTensor(),
-                            {modelgen::subPixel(),
-                             {modelgen::layer(hlnm::kTanh, "feature_maps"), {}},
-                             modelgen::depthToSpace(3),
-                             modelgen::clip(0, 1)});
+  Sr separable = create(buildModel());
+  Sr chain = create(
+      assemble(inputTensor(), outputTensor(), {identity, subPixel(), depthToSpace(3), clip(0, 1)}));
+  Sr generic = create(assemble(inputTensor(), outputTensor(),
+                               {identity, subPixel(), depthToSpace(3), clip(0, 1), clip(0, 1)}));
+  ASSERT_TRUE(separable && chain && generic);
+  const std::vector<uint8_t> a = enlarge(separable.get(), src);
+  EXPECT_LE(worstDifference(a, enlarge(chain.get(), src)), 1);
+  EXPECT_LE(worstDifference(a, enlarge(generic.get(), src)), 1);
+
+  // The trained network, fused and layer by layer.
+  Sr net(sr_rknn_create(sr_model_data(), sr_model_size()));
+  Sr netGeneric = create(embeddedWith({clip(0, 1)}));
+  ASSERT_TRUE(net && netGeneric);
+  EXPECT_LE(worstDifference(enlarge(net.get(), src), enlarge(netGeneric.get(), src)), 1);
+
+  // Widths that split into unequal blocks, every kernel size, both paddings,
+  // weights large enough to drive tanh into saturation.
+  std::mt19937 rng(3);
+  std::normal_distribution<float> gauss(0.0f, 1.0f);
+  auto random = [&](uint32_t in, uint32_t out, uint32_t k, uint32_t padding, float spread) {
+    std::vector<float> w(size_t(out) * in * k * k + out);
+    for (float& v : w) v = gauss(rng) * spread / std::sqrt(float(in * k * k));
+    return conv("random", in, out, k, padding, std::move(w));
+  };
+  const std::vector<LayerSpec> odd = {random(1, 13, 3, hlnm::kPadZero, 6.0f),
+                                      {layer(hlnm::kTanh, "tanh"), {}},
+                                      random(13, 5, 7, hlnm::kPadReplicate, 2.0f),
+                                      {layer(hlnm::kTanh, "tanh"), {}},
+                                      random(5, 3, 1, hlnm::kPadZero, 1.0f),
+                                      {layer(hlnm::kTanh, "tanh"), {}},
+                                      random(3, 9, 5, hlnm::kPadZero, 0.5f),
+                                      depthToSpace(3),
+                                      clip(0, 1)};
+  std::vector<LayerSpec> oddGeneric = odd;
+  oddGeneric.push_back(clip(0, 1));
+  Sr fused = create(assemble(inputTensor(), outputTensor(), odd));
+  Sr plain = create(assemble(inputTensor(), outputTensor(), oddGeneric));
+  ASSERT_TRUE(fused && plain);
+  const std::vector<uint8_t> f = enlarge(fused.get(), src), p = enlarge(plain.get(), src);
+  EXPECT_LE(worstDifference(f, p), 1);
+  // not a degenerate network that both paths flatten to one value
+  EXPECT_GT(*std::max_element(p.begin(), p.begin() + kOut) -
+                *std::min_element(p.begin(), p.begin() + kOut),
+            100);
+
+  // tanh runs on the layer-by-layer path too: between convolution and
+  // depth-to-space it squashes the output below tanh(1) = 0.76.
+  const std::vector<uint8_t> blob =
+      assemble(inputTensor(), outputTensor(),
+               {subPixel(), {layer(hlnm::kTanh, "feature_maps"), {}}, depthToSpace(3), clip(0, 1)});
   Sr squashed = create(blob);
   ASSERT_TRUE(squashed);
-  std::vector<uint8_t> white(kIn, 255);
-  ASSERT_EQ(sr_rknn_run(squashed.get(), white.data(), b.data()), 0);
+  const std::vector<uint8_t> b = enlarge(squashed.get(), std::vector<uint8_t>(kIn, 255));
   const int expect = static_cast<int>(std::tanh(1.0) * 255 + 0.5);
   EXPECT_NEAR(b[1234], expect, 1);
   EXPECT_NEAR(b[kOut - 1], expect, 1);

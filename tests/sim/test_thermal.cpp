@@ -56,6 +56,35 @@ TEST(ThermalScene, DescriptionsParseAndBadOnesChangeNothing) {
   EXPECT_EQ(s.name(), QStringLiteral("bench"));
 }
 
+// The finer grid shows the same view: averaged back over each sensor pixel's
+// 3 x 3 block it matches the sensor-size rendering except where an edge or
+// the fine structure falls inside a pixel.
+TEST(ThermalScene, ThreefoldRenderingAveragesToTheSensorView) {
+  ThermalScene s;
+  QString error;
+  for (const QString& name : ThermalScene::builtinNames()) {
+    ASSERT_TRUE(s.loadBuiltin(name, &error));
+    const double t = 7.3;  // mid-pan on the bench, objects under way in the field
+    std::vector<float> coarse(kPixels), fine(kPixels * 9);
+    s.render(t, coarse.data());
+    s.render(t, fine.data(), 3);
+    double meanErr = 0;
+    int close = 0;
+    for (int y = 0; y < ThermalScene::kHeight; ++y)
+      for (int x = 0; x < ThermalScene::kWidth; ++x) {
+        double sum = 0;
+        for (int i = 0; i < 3; ++i)
+          for (int j = 0; j < 3; ++j) sum += fine[(3 * y + i) * 768 + 3 * x + j];
+        const double err = std::fabs(sum / 9 - coarse[y * ThermalScene::kWidth + x]);
+        meanErr += err / kPixels;
+        close += err < 0.5;
+      }
+    // a sixth of a sensor pixel's shift already doubles the mean error
+    EXPECT_LT(meanErr, 0.05) << name.toStdString();
+    EXPECT_GT(close, kPixels * 97 / 100) << name.toStdString();
+  }
+}
+
 TEST(ThermalCore, RegionQueryReturnsKnownTemperaturesWithTheBias) {
   ThermalCore core;
   QString error;

@@ -1,11 +1,12 @@
 #pragma once
-// Builds the super-resolution network that the program carries: an honest
-// threefold upscaler in network form. One sub-pixel convolution with nine
-// output channels, one per output phase (row i, column j of each 3 x 3
-// block), each a 7 x 7 Lanczos-3 kernel sampling the input at the phase's
-// sub-pixel position; then depth-to-space by 3 and a clip to 0..1. A trained
-// network with the same input and output replaces it without code changes.
-// Header-only so that the generator and the tests build the same bytes.
+// The program's first super-resolution model: an honest threefold upscaler
+// in network form. One sub-pixel convolution with nine output channels, one
+// per output phase (row i, column j of each 3 x 3 block), each a 7 x 7
+// Lanczos-3 kernel sampling the input at the phase's sub-pixel position; then
+// depth-to-space by 3 and a clip to 0..1. The trained network
+// (tools/srtrain) replaced it in the program; it stays as the baseline that
+// tools/sr-eval scores the network against, and its helpers write model
+// files for the tests. Header-only.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
