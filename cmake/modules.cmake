@@ -37,9 +37,13 @@ function(heatlume_test name dir)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    # An emulated processor is several times slower (see HEATLUME_TEST_TIME_SCALE).
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 5")
+  endif()
   gtest_discover_tests(${name}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${T_TIMEOUT}
-    DISCOVERY_TIMEOUT 60)
+    DISCOVERY_TIMEOUT 300)
 endfunction()
 
 # Adds every subfolder of the current folder that has a CMakeLists.txt: tests,

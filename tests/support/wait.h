@@ -2,16 +2,26 @@
 // Waiting on the interface thread while workers run: Qt events keep being
 // handled (queued signals, timers) until the condition holds or time is up.
 #include <QTest>
+#include <QtGlobal>
 #include <functional>
 
 namespace testsupport {
 
-// The last result of `done` after at most `ms` milliseconds.
-inline bool waitUntil(const std::function<bool()>& done, int ms) {
-  return QTest::qWaitFor(done, ms);
+// How much longer than on this machine things may take: a whole factor from
+// HEATLUME_TEST_TIME_SCALE (tools/run-tests --armhf sets it for the emulated
+// processor), 1 without it. Only limits stretch; nothing waits longer when
+// the condition holds.
+inline int timeScale() {
+  static const int scale = qMax(1, qEnvironmentVariableIntValue("HEATLUME_TEST_TIME_SCALE"));
+  return scale;
 }
 
-// Handles Qt events for `ms` milliseconds.
-inline void pump(int ms) { QTest::qWait(ms); }
+// The last result of `done` after at most `ms` milliseconds (times the scale).
+inline bool waitUntil(const std::function<bool()>& done, int ms) {
+  return QTest::qWaitFor(done, ms * timeScale());
+}
+
+// Handles Qt events for `ms` milliseconds (times the scale).
+inline void pump(int ms) { QTest::qWait(ms * timeScale()); }
 
 }  // namespace testsupport
