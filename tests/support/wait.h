@@ -16,6 +16,14 @@ inline int timeScale() {
   return scale;
 }
 
+// For a test that counts what happens in real time (frames at the sensor's
+// rate, gestures timed by the clock): under a stretched scale it cannot hold,
+// and says so as a skip that ctest reports (tools/run-tests --armhf lists them).
+#define HEATLUME_SKIP_WHEN_SLOWED(why)                                         \
+  do {                                                                         \
+    if (testsupport::timeScale() > 1) GTEST_SKIP() << "on a slowed processor: " << why; \
+  } while (0)
+
 // The last result of `done` after at most `ms` milliseconds (times the scale).
 inline bool waitUntil(const std::function<bool()>& done, int ms) {
   return QTest::qWaitFor(done, ms * timeScale());
