@@ -15,3 +15,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${HEATLUME_TRIPLET}/pkgconfig:/usr/share/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 set(Qt5_DIR /usr/lib/${HEATLUME_TRIPLET}/cmake/Qt5 CACHE PATH "")
+
+# GCC notes on ARM that passing some structures by value changed in GCC 7.1;
+# everything here is built by one compiler, so the change never meets itself.
+set(CMAKE_C_FLAGS_INIT "-Wno-psabi")
+set(CMAKE_CXX_FLAGS_INIT "-Wno-psabi")

@@ -13,6 +13,7 @@
 #include "display/display.h"
 #include "enhance/palette.h"
 #include "enhance/sr_dde.h"
+#include "enhance/sr_fallback.h"
 #include "enhance/sr_model.h"
 #include "enhance/sr_rknn.h"
 #include "imaging/encoder_channel.h"
@@ -93,8 +94,10 @@ bool IrCamera::Init(const char* devicePath, bool srEnabled) {
 }
 
 int IrCamera::CreateContexts() {
-  // No NPU context is no super-resolution, not a failed bring-up.
+  // No NPU context is no network, not a failed bring-up: super-resolution
+  // then interpolates.
   rknn_ = sr_rknn_create(sr_model_data(), sr_model_size());
+  if (!rknn_) diag::note("camera", "no NPU context: super-resolution interpolates");
   dde_ = sr_dde_create(kSensorWidth, kSensorHeight);
   if (!dde_) {
     diag::error(diag::kCamera, "%s: no detail enhancement context", node_.c_str());
@@ -385,7 +388,7 @@ void IrCamera::ProcessFrame(uint32_t index) {
     shown = srSlots_[index];
     w = kSrWidth;
     h = kSrHeight;
-    sr_rknn_run(rknn_, converted, shown);
+    sr_enlarge(rknn_, converted, shown);
   }
   ApplyPalette(shown, w, h, imageMode_.load(std::memory_order_relaxed));
 

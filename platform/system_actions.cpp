@@ -84,6 +84,13 @@ int LinuxSystemActions::runProgram(const std::vector<std::string>& argv, int64_t
     }
   }
   if (!WIFEXITED(status)) return -1;
+  // A spawn that cannot tell its caller that the exec failed (a C library
+  // whose spawn is a plain fork, or a user-mode emulator) ends the child
+  // with 127 instead, as POSIX allows: that too is a program not run.
+  if (WEXITSTATUS(status) == 127) {
+    diag::note("system", "cannot run %s (exit status 127)", argv[0].c_str());
+    return -1;
+  }
   return WEXITSTATUS(status);
 }
 

@@ -22,5 +22,7 @@ fi
 echo "setup: installing ${missing[*]}"
 sudo=""
 if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-$sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+# On a shared machine another install may hold dpkg's lock: wait for it.
+wait_lock=(-o DPkg::Lock::Timeout=900)
+$sudo apt-get "${wait_lock[@]}" update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get "${wait_lock[@]}" install -y --no-install-recommends "${missing[@]}"

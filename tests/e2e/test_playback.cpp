@@ -5,23 +5,24 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStackedWidget>
 
 #include "app/media_pages.h"
 #include "gallery/playback_controller.h"
+#include "platform/system_actions.h"
 #include "tests/e2e/e2e_device.h"
 
 namespace {
 
 // A plain pure-blue film: the live thermal picture never looks like it.
+// Made as the program runs its helpers (posix_spawn): QProcess's fork with a
+// process descriptor is refused by user-mode emulators.
 bool makeBlueVideo(const QString& file, double seconds) {
-  QProcess p;
-  p.start(QStringLiteral("ffmpeg"),
-          {"-y", "-loglevel", "error", "-f", "lavfi", "-i",
-           "color=c=0x0000ff:size=360x320:rate=25", "-t", QString::number(seconds), "-c:v",
-           "libx264", "-pix_fmt", "yuv420p", file});
-  return p.waitForFinished(60000) && p.exitCode() == 0;
+  platform::LinuxSystemActions system(false);
+  return system.runProgram({"ffmpeg", "-y", "-loglevel", "error", "-f", "lavfi", "-i",
+                            "color=c=0x0000ff:size=360x320:rate=25", "-t",
+                            QString::number(seconds).toStdString(), "-c:v", "libx264",
+                            "-pix_fmt", "yuv420p", file.toStdString()}) == 0;
 }
 
 bool panelIsBlue(e2e::Device& d) {

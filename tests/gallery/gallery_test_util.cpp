@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
+#include <string>
+#include <vector>
+
+#include "platform/system_actions.h"
 
 namespace gallerytest {
 
@@ -37,9 +40,12 @@ QString makeVideo(const QString& dir, double seconds, const QString& name, bool 
                    "testsrc=size=360x320:rate=25", "-t", QString::number(seconds), "-c:v",
                    "libx264", "-pix_fmt", "yuv420p"};
   if (faststart) args << "-movflags" << "+faststart";
-  QProcess p;
-  p.start(QStringLiteral("ffmpeg"), args << out);
-  if (!p.waitForFinished(120000) || p.exitCode() != 0) return {};
+  // Run as the program runs its helpers (posix_spawn): QProcess's fork with a
+  // process descriptor is refused by user-mode emulators.
+  std::vector<std::string> argv{"ffmpeg"};
+  for (const QString& a : args << out) argv.push_back(a.toStdString());
+  platform::LinuxSystemActions system(false);
+  if (system.runProgram(argv) != 0) return {};
   return out;
 }
 

@@ -95,11 +95,20 @@ RK_S32 sendPicture(MB_POOL pool, const std::vector<uint8_t>& nv12, RK_U64 pts, V
   return ret;
 }
 
+RK_S32 awaitStream(VENC_CHN chn, VENC_STREAM_S* stream) {
+  // Polled as the video writer polls, 200 ms at a time: a slow processor (or
+  // an emulated one) may take more than one poll for a frame.
+  RK_S32 ret = RK_ERR_VENC_BUF_EMPTY;
+  for (int poll = 0; poll < 50 && ret == RK_ERR_VENC_BUF_EMPTY; ++poll)
+    ret = RK_MPI_VENC_GetStream(chn, stream, 200);
+  return ret;
+}
+
 bool takePacket(Packet* out, VENC_CHN chn) {
   VENC_PACK_S pack{};
   VENC_STREAM_S stream{};
   stream.pstPack = &pack;
-  if (RK_MPI_VENC_GetStream(chn, &stream, 200) != RK_SUCCESS) return false;
+  if (awaitStream(chn, &stream) != RK_SUCCESS) return false;
   const uint8_t* p = static_cast<const uint8_t*>(RK_MPI_MB_Handle2VirAddr(pack.pMbBlk));
   if (!p) return false;
   out->bytes.assign(p + pack.u32Offset, p + pack.u32Offset + pack.u32Len);

@@ -48,7 +48,10 @@ struct Packet {
   RK_U64 pts = 0;
   H264E_NALU_TYPE_E type = H264E_NALU_PSLICE;
 };
-// Takes one packet (200 ms timeout), copies it and releases it. False on none.
+// Waits up to 10 s for the channel's next packet (in 200 ms polls); the
+// last poll's result.
+RK_S32 awaitStream(VENC_CHN chn, VENC_STREAM_S* stream);
+// Takes one packet (awaitStream), copies it and releases it. False on none.
 bool takePacket(Packet* out, VENC_CHN chn = 0);
 bool startsWithSps(const std::vector<uint8_t>& bytes);
 

@@ -122,7 +122,7 @@ TEST_F(Venc, StoppingDropsQueuedFramesAndTakenPacketsOutliveTheChannel) {
   VENC_PACK_S pack{};
   VENC_STREAM_S stream{};
   stream.pstPack = &pack;
-  ASSERT_EQ(RK_MPI_VENC_GetStream(0, &stream, 200), RK_SUCCESS);
+  ASSERT_EQ(awaitStream(0, &stream), RK_SUCCESS);
 
   for (int i = 1; i < 3; ++i) ASSERT_EQ(sendPicture(pool, pattern(i), i), RK_SUCCESS);
   ASSERT_EQ(RK_MPI_VENC_StopRecvFrame(0), RK_SUCCESS);

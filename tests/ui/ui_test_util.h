@@ -11,6 +11,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "tests/support/wait.h"
+
 namespace uitest {
 
 inline void mouse(QWidget* w, QEvent::Type type, const QPoint& local) {
@@ -81,7 +83,8 @@ inline void touch(QWidget* w, const QPoint& local, QEvent::Type type = QEvent::T
 inline bool waitFor(const std::function<bool()>& cond, int ms = 1000) {
   QElapsedTimer t;
   t.start();
-  while (!cond() && t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  const qint64 limit = qint64(ms) * testsupport::timeScale();
+  while (!cond() && t.elapsed() < limit) QApplication::processEvents(QEventLoop::AllEvents, 10);
   return cond();
 }
 
