@@ -97,7 +97,8 @@ int IrCamera::CreateContexts() {
   // No NPU context is no network, not a failed bring-up: super-resolution
   // then interpolates.
   rknn_ = sr_rknn_create(sr_model_data(), sr_model_size());
-  if (!rknn_) diag::note("camera", "no NPU context: super-resolution interpolates");
+  if (!rknn_)
+    diag::warning(diag::kNpu, "%s: no NPU context: super-resolution interpolates", node_.c_str());
   dde_ = sr_dde_create(kSensorWidth, kSensorHeight);
   if (!dde_) {
     diag::error(diag::kCamera, "%s: no detail enhancement context", node_.c_str());

@@ -88,7 +88,7 @@ int LinuxSystemActions::runProgram(const std::vector<std::string>& argv, int64_t
   // whose spawn is a plain fork, or a user-mode emulator) ends the child
   // with 127 instead, as POSIX allows: that too is a program not run.
   if (WEXITSTATUS(status) == 127) {
-    diag::note("system", "cannot run %s (exit status 127)", argv[0].c_str());
+    diag::warning(diag::kSystem, "cannot run %s (exit status 127)", argv[0].c_str());
     return -1;
   }
   return WEXITSTATUS(status);

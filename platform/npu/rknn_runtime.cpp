@@ -148,7 +148,7 @@ class Reader {
   bool floats(std::vector<float>& out, uint64_t count) {
     if ((n_ - pos_) / 4 < count) return false;
     out.resize(count);
-    std::memcpy(out.data(), p_ + pos_, count * 4);
+    if (count) std::memcpy(out.data(), p_ + pos_, count * 4);
     pos_ += count * 4;
     return true;
   }

@@ -69,7 +69,8 @@ bool parseModel(const uint8_t* p, size_t n, hlnm::Tensor* in, hlnm::Tensor* out,
     at += sizeof l.header;
     if ((n - at) / 4 < l.header.weightCount) return false;
     l.weights.resize(l.header.weightCount);
-    std::memcpy(l.weights.data(), p + at, 4 * l.weights.size());
+    // A layer without weights (tanh, clip) has no buffer to copy into.
+    if (!l.weights.empty()) std::memcpy(l.weights.data(), p + at, 4 * l.weights.size());
     at += 4 * l.weights.size();
     layers->push_back(std::move(l));
   }
