@@ -1,7 +1,6 @@
 #include "tests/record/recording_support.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QtEndian>
 
 extern "C" {
@@ -12,14 +11,15 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "tests/support/run_capture.h"
+
 namespace rectest {
 
 QString decodeErrors(const QString& path) {
-  QProcess ffmpeg;
-  ffmpeg.start(QStringLiteral("ffmpeg"),
-               {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
-  if (!ffmpeg.waitForFinished(30000)) return QStringLiteral("ffmpeg did not finish");
-  return QString::fromLocal8Bit(ffmpeg.readAllStandardError() + ffmpeg.readAllStandardOutput());
+  const testsupport::RunResult r = testsupport::runCapturing(
+      QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
+  if (r.exitStatus < 0) return QStringLiteral("ffmpeg did not run to its end");
+  return QString::fromLocal8Bit(r.err + r.out);
 }
 
 VideoInfo probeVideo(const QString& path) {
