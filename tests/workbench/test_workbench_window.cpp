@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
@@ -18,6 +17,7 @@
 #include "sim/power_controls.h"
 #include "sim/workbench.h"
 #include "tests/e2e/e2e_device.h"
+#include "tests/support/run_capture.h"
 #include "ui/homepage.h"
 
 namespace {
@@ -131,7 +131,9 @@ TEST(WorkbenchWindow, HeldKeysSurviveTheDesktopsAutoRepeat) {
   bench.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&bench, 5000));
   ASSERT_TRUE(d.waitForPicture());
-  auto xdo = [&](const QStringList& args) { return QProcess::execute(xdotool, args) == 0; };
+  auto xdo = [&](const QStringList& args) {
+    return testsupport::runCapturing(xdotool, args).exitStatus == 0;
+  };
   // The pointer over the window too: without a window manager the keyboard
   // may follow the pointer.
   const QPoint middle = bench.mapToGlobal(bench.rect().center());
