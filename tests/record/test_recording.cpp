@@ -98,6 +98,19 @@ struct Rig {
     return waitUntil([&] { return !writer->isClosing(); }, 15000);
   }
 
+  // The same with the interface burned in. The overlay starts before the
+  // writer switches the feed on, as the window starts it (the writer answers
+  // a queued call): otherwise a slow machine encodes the first frame before
+  // the first picture is in place.
+  bool recordWithOverlay(RecordOsdBuilder& builder, int ms) {
+    builder.start();
+    writer->ReceiveSaveVideo(true);
+    pump(ms);
+    builder.stop();
+    writer->ReceiveSaveVideo(false);
+    return waitUntil([&] { return !writer->isClosing(); }, 15000);
+  }
+
   ~Rig() {
     if (writer) writer->Stop();
     if (image) image->Stop();
@@ -167,16 +180,7 @@ TEST(Recording, TheInterfaceIsBurnedIntoTheRecordedPicture) {
   mark->setGeometry(40, 40, 60, 60);
   mark->setStyleSheet("background: #ff0000");
   RecordOsdBuilder builder(central, rig.image.get());
-
-  // The window starts the overlay before the writer switches the feed on
-  // (the writer answers a queued call): so here, or a slow machine encodes
-  // the first frame before the first picture is in place.
-  builder.start();
-  rig.writer->ReceiveSaveVideo(true);
-  pump(1000);
-  builder.stop();
-  rig.writer->ReceiveSaveVideo(false);
-  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+  ASSERT_TRUE(rig.recordWithOverlay(builder, 1000));
 
   // From the first frame to the last, the frames still in the encoder at
   // the stop included.
@@ -237,12 +241,7 @@ TEST(Recording, APlayerShowsTheColoursOfThePhotoOfTheSameMoment) {
   veil->setGeometry(half);
   veil->setStyleSheet("background: rgba(255, 200, 40, 128)");
   RecordOsdBuilder builder(central, rig.image.get());
-  builder.start();
-  rig.writer->ReceiveSaveVideo(true);
-  pump(1000);
-  builder.stop();
-  rig.writer->ReceiveSaveVideo(false);
-  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+  ASSERT_TRUE(rig.recordWithOverlay(builder, 1000));
 
   // The photo, with the interface as the window hands it over.
   QImage ui(360, 320, QImage::Format_ARGB32);

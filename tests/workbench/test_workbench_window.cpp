@@ -22,19 +22,25 @@
 
 namespace {
 
-TEST(WorkbenchWindow, ShutterCardAndTouchFromTheBench) {
-  if (QGuiApplication::platformName() != QLatin1String("xcb"))
-    GTEST_SKIP() << "needs an X server (run through xvfb-run with QT_QPA_PLATFORM=xcb)";
-  e2e::Device d;
-  // As heatlume-sim does on a desktop: the device's window is never on screen.
+// As heatlume-sim does on a desktop: the device's window is never on screen,
+// the bench shows it.
+sim::WorkbenchParts benchParts(e2e::Device& d, sim::PowerControls& power) {
   d.window().hide();
   d.window().setAttribute(Qt::WA_DontShowOnScreen);
   d.window().show();
-  sim::PowerControls power(d.root().dir(), d.board().accel());
   sim::WorkbenchParts parts;
   parts.device = &d.window();
   parts.keypad = &d.keys();
   parts.power = &power;
+  return parts;
+}
+
+TEST(WorkbenchWindow, ShutterCardAndTouchFromTheBench) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb"))
+    GTEST_SKIP() << "needs an X server (run through xvfb-run with QT_QPA_PLATFORM=xcb)";
+  e2e::Device d;
+  sim::PowerControls power(d.root().dir(), d.board().accel());
+  sim::WorkbenchParts parts = benchParts(d, power);
   parts.core = &d.board().core();
   parts.kms = &d.board().kms();
   parts.cardFolder = d.root().file(QStringLiteral("/mnt/sdcard"));
@@ -116,15 +122,8 @@ TEST(WorkbenchWindow, HeldKeysSurviveTheDesktopsAutoRepeat) {
   if (xdotool.isEmpty())
     GTEST_SKIP() << "needs xdotool to hold keys on the X server (tools/setup-deps.sh installs it)";
   e2e::Device d;
-  d.window().hide();
-  d.window().setAttribute(Qt::WA_DontShowOnScreen);
-  d.window().show();
   sim::PowerControls power(d.root().dir(), d.board().accel());
-  sim::WorkbenchParts parts;
-  parts.device = &d.window();
-  parts.keypad = &d.keys();
-  parts.power = &power;
-  sim::Workbench bench(parts, 1);
+  sim::Workbench bench(benchParts(d, power), 1);
   new sim::KeyboardKeys(&d.keys(), &bench, &power);
   bench.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&bench, 5000));
