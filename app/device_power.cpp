@@ -30,6 +30,22 @@ DevicePower::DevicePower(ControllerSettings* cfg, AppController* state, QObject*
     if (seconds > 0) home_->setSleepCountdown(seconds);
     home_->setSleepCountdownVisible(seconds > 0);
   });
+  // The picture's side of sleep and power-off, before the window hides or
+  // shows its interface (on waking the display must be back first: direct).
+  connect(manager_, &PowerManager::idleSleepChanged, this, [this](bool sleeping) {
+    if (!imageThread_) return;
+    if (sleeping)
+      QMetaObject::invokeMethod(imageThread_, "ReceiveIdleSleep", Qt::QueuedConnection,
+                                Q_ARG(bool, true));
+    else
+      imageThread_->ReceiveIdleSleep(false);
+  });
+  connect(manager_, &PowerManager::powerOffStarted, this, [this] {
+    if (imageThread_)
+      QMetaObject::invokeMethod(imageThread_, "ReceivePause", Qt::QueuedConnection,
+                                Q_ARG(bool, true));
+    if (overlay_) overlay_->slot_recv_poweroff(true);
+  });
   batteryTimer_.setInterval(1000);
   connect(&batteryTimer_, &QTimer::timeout, this, &DevicePower::pollBattery);
   motionTimer_.setInterval(PowerManager::kTickMs);

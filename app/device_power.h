@@ -2,8 +2,9 @@
 // The device's power as the interface shows it: the battery, charger and
 // card poll reaching the overlay, the home page and the image thread; the
 // accelerometer and the power manager behind idle sleep, the countdown and
-// automatic power-off. The window keeps what only it can do (hiding its
-// interface, the final exit) and hears of it through the signals.
+// automatic power-off, and the picture's side of sleep and power-off. The
+// window keeps what only it can do (hiding its interface, the final exit) and
+// hears of it through the manager's signals.
 #include <QObject>
 #include <QTimer>
 #include <functional>

@@ -1,5 +1,6 @@
 #include "app/home_gestures.h"
 
+#include <QMouseEvent>
 #include <cstdlib>
 
 namespace {
@@ -49,4 +50,14 @@ HomeGestures::Result HomeGestures::release(const QPoint& pos, qint64 nowMs) {
   }
   if (vertical) return {dy < 0 ? Action::NextPalette : Action::PreviousPalette, true};
   return {dx < 0 ? Action::NextReticle : Action::PreviousReticle, true};
+}
+
+HomeGestures::Result HomeGestures::handle(const QEvent* event, qint64 nowMs) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+    press(static_cast<const QMouseEvent*>(event)->localPos().toPoint(), nowMs);
+    return {};
+  }
+  if (type != QEvent::MouseButtonRelease) return {};
+  return release(static_cast<const QMouseEvent*>(event)->localPos().toPoint(), nowMs);
 }

@@ -5,6 +5,8 @@
 #include <QPoint>
 #include <QtGlobal>
 
+class QEvent;
+
 class HomeGestures {
  public:
   enum class Action { None, StepZoom, OpenMenu, NextPalette, PreviousPalette, NextReticle,
@@ -18,6 +20,9 @@ class HomeGestures {
   void press(const QPoint& pos, qint64 nowMs);
   // A release, classified against the last press.
   Result release(const QPoint& pos, qint64 nowMs);
+  // A mouse press or release on the live view, as the event filter sees it;
+  // any other event is not a gesture.
+  Result handle(const QEvent* event, qint64 nowMs);
 
  private:
   QPoint pressPos_;

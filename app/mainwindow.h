@@ -2,11 +2,10 @@
 // The one controller of the program. It owns every page, the heads-up
 // overlay, the image thread, the key reader and the units beside it, mirrors
 // the persistent settings and applies them. The work itself lives in those
-// units (the home gestures, the toasts, photo capture, ...), which it creates
-// and wires; the recorder, the playback controller and the device power own
-// their own threads and timers.
+// units (the home gestures, the key table, the toasts, photo capture, the
+// centre readout, ...), which it creates and wires; the recorder, the
+// playback controller and the device power own their own threads and timers.
 #include <QMainWindow>
-#include <QPoint>
 #include <QVector>
 #include <functional>
 
@@ -14,31 +13,24 @@
 #include "app/page_table.h"
 #include "app/settings_store.h"
 #include "devices/rv_key.h"
+#include "ui/toasts.h"
 
 class AppController;
 class CalibrationFlow;
-class TemperaturePages;
+class CenterReadout;
+class DevicePower;
 class HomePage;
 class ImageProThread;
 class MainZeroingPage;
+class MediaPages;
 class MenuPage;
 class PhotoCapture;
-class PowerMonitor;
-class DevicePower;
-class Recorder;
 class PowerManager;
-class MediaPages;
-namespace gallery {
-class MediaLibrary;
-class PlaybackController;
-}  // namespace gallery
-class SettingsPages;
-class QImage;
 class QLabel;
-class QSettings;
 class QStackedWidget;
-class QTimer;
-class Toasts;
+class Recorder;
+class SettingsPages;
+class TemperaturePages;
 class ZeroingGesture;
 class aim;
 
@@ -46,35 +38,28 @@ class MainWindow : public QMainWindow, public Pages {
   Q_OBJECT
 
  public:
-  // The occasions of the one toast label.
-  enum class Toast { PowerOffBelowIdle, NoGsensor, InsertSd, Saved, SaveFailed, RecordingStopped };
+  using Toast = Toasts::Message;
 
+  // `state` outlives the window.
   explicit MainWindow(AppController* state, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Operations of the controller.
-  void loadSettings(QSettings& s);
   void saveSettings();
-  void resetSettingsToDefaults(QSettings& s);
   void applyState();
   void retranslateUi();
-  void onPageChanged();
   void goHome();
   void openMenu();
-  void setTempMeasureEnabled(bool on);
   void setLanguage(int lang);
   void setEnergySavingEnabled(bool on);
   void nudgeEnergyMinutes(int delta);
   // The factory-reset pass; ends on the home page.
   void factoryReset(bool deleteMedia);
-  void showToast(Toast which);
-  void showPhotoFeedback();
+  void showToast(Toast which) { toasts_->show(which); }
+  void showPhotoFeedback() { toasts_->flash(); }
   // The interface as a photo shows it: 360 x 320 ARGB, transparent where the
   // picture shows through, without the feedback of an earlier photo.
   QImage renderInterface();
-  // The last step of power-off: the sensor's shutdown command, then the
-  // system's final exit.
-  void appExit();
   // Milliseconds since the epoch for the home gestures (tests substitute one).
   void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
   bool poweringOff() const;
@@ -85,7 +70,6 @@ class MainWindow : public QMainWindow, public Pages {
   int zoomTenths() const { return cfg_.zoomTenths; }
   int language() const { return cfg_.language; }
   bool srEnabled() const { return cfg_.srEnabled; }
-  bool gsensorAvailable() const;
   QStackedWidget* stack() const { return stack_; }
   QWidget* page(int index) const;
   HomePage* homePage() const { return home_; }
@@ -95,10 +79,11 @@ class MainWindow : public QMainWindow, public Pages {
   ZeroingGesture* zeroGesture() const { return zeroGesture_; }
   int zeroOffsetX() const { return zeroOffsetX_; }
   int zeroOffsetY() const { return zeroOffsetY_; }
-  QLabel* toastLabel() const;
-  QWidget* flashOverlay() const;
+  QLabel* toastLabel() const { return toasts_->label(); }
+  QWidget* flashOverlay() const { return toasts_->flashWidget(); }
   QWidget* calibrationPanel() const;
   CalibrationFlow* calibrationFlow() const;
+  CenterReadout* centerReadout() const { return readout_; }
   // The simulator sets its time scale on it.
   PowerManager* powerManager() const;
   MediaPages* mediaPages() const { return mediaPages_; }
@@ -106,12 +91,8 @@ class MainWindow : public QMainWindow, public Pages {
   bool sdPresent() const;
 
  public slots:
-  void refreshZeroText();
-  void refreshStatusBar();
   void pollBatteryPercent();
-  void onRecordingChanged();
   void onHardwareKey(user_key_value_e keyVal);
-  void pollCenterThermalTemp();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -122,20 +103,24 @@ class MainWindow : public QMainWindow, public Pages {
   QWidget* makePage(int index);
   void buildOverlay();
   void wireSettingsPages();
+  void wireTemperature();
+  void wireGallery();
   void buildPowerManagement();
+  void buildImageThread();
+  void buildRecorder();
+  void onPageChanged();
+  void onRecordingChanged();
   void onIdleSleepChanged(bool sleeping);
   void onPowerOffStarted();
-  void buildGallery();
-  void buildRecorder();
-  void refreshEnergyPages();
+  // The last step of power-off: the sensor's shutdown command, then the
+  // system's final exit.
+  void appExit();
   void stepZoom();
-  void powerOff();
-  bool readCenterTemperature(float* celsius) const;
-  void updateTempMeasureTimer();
-  void wireTemperature();
-
+  void setTempMeasureEnabled(bool on);
   void refreshPowerState();
+  void refreshEnergyPages();
   void applyBacklight();
+  bool gsensorAvailable() const;
 
   AppController* state_;
 
@@ -156,28 +141,21 @@ class MainWindow : public QMainWindow, public Pages {
   ZeroingGesture* zeroGesture_ = nullptr;
   DevicePower* power_ = nullptr;
   MediaPages* mediaPages_ = nullptr;
-  int previousPage_ = 0;
   PhotoCapture* photos_ = nullptr;
   Recorder* recorder_ = nullptr;
   SettingsPages* settingsPages_ = nullptr;
   TemperaturePages* tempPages_ = nullptr;
+  CenterReadout* readout_ = nullptr;
 
-  // Worker threads, owned.
+  // Worker threads, owned. The image thread is made after the first pass of
+  // the settings (the display opens with it).
   ImageProThread* imageThread_ = nullptr;
   Rv_key* keyReader_ = nullptr;  // a child of the window
 
-  // Settings mirrors: zoomTenths, zoomRising, reticleColor, reticleDotColor,
-  // language, srEnabled, tempMeasureEnabled, tempOffsetC, energySavingEnabled,
-  // idleSleepMinutes, autoPowerOffMinutes.
+  // Settings mirrors.
   ControllerSettings cfg_;
 
-  // Run-time flags.
-  bool calibrating_ = false;
+  int previousPage_ = 0;
   int zeroOffsetX_ = 0;
   int zeroOffsetY_ = 0;
-  QPoint reticleCenter_{180, 160};
-
-  // Timers.
-  QTimer* tempPollTimer_ = nullptr;
-  QTimer* calibrationTimer_ = nullptr;
 };

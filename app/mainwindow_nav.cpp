@@ -1,11 +1,7 @@
 // Hardware keys, the home page's touch gestures, photos and power-off by key.
 #include <QDateTime>
 #include <QImage>
-#include <QLabel>
-#include <QMouseEvent>
 #include <QStackedWidget>
-#include <QTimer>
-#include <cstdlib>
 
 #include "app/appcontroller.h"
 #include "app/device_power.h"
@@ -13,12 +9,12 @@
 #include "app/mainwindow.h"
 #include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
-#include "record/photo_capture.h"
+#include "power/power_manager.h"
 #include "platform/diag.h"
 #include "platform/system_actions.h"
+#include "record/photo_capture.h"
 #include "thermal/sensor_channel.h"
 #include "ui/homepage.h"
-#include "ui/toasts.h"
 
 void MainWindow::onHardwareKey(user_key_value_e keyVal) {
   keys::Context where;
@@ -41,7 +37,7 @@ void MainWindow::onHardwareKey(user_key_value_e keyVal) {
       showToast(Toast::InsertSd);
       break;
     case keys::Intent::PowerOff:
-      powerOff();
+      power_->manager()->requestPowerOff();
       break;
     case keys::Intent::ToggleSuperResolution:
       cfg_.srEnabled = !cfg_.srEnabled;
@@ -74,16 +70,8 @@ void MainWindow::stepZoom() {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched != home_) return QMainWindow::eventFilter(watched, event);
-  const QEvent::Type type = event->type();
-  const qint64 now = clock_ ? clock_() : QDateTime::currentMSecsSinceEpoch();
-  // A quick second press arrives as a double-click: it is a press all the same.
-  if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
-    gestures_.press(static_cast<QMouseEvent*>(event)->localPos().toPoint(), now);
-    return QMainWindow::eventFilter(watched, event);
-  }
-  if (type != QEvent::MouseButtonRelease) return QMainWindow::eventFilter(watched, event);
   const HomeGestures::Result r =
-      gestures_.release(static_cast<QMouseEvent*>(event)->localPos().toPoint(), now);
+      gestures_.handle(event, clock_ ? clock_() : QDateTime::currentMSecsSinceEpoch());
   switch (r.action) {
     case HomeGestures::Action::StepZoom:
       stepZoom();

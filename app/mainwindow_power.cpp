@@ -1,32 +1,25 @@
 // The main window's side of the power hardware: what the monitor reports
-// reaches the overlay, the home page and the image thread.
-#include <QStackedWidget>
-#include <QTimer>
+// reaches the overlay, the home page and the image thread. Idle sleep, the
+// countdown and the power-off sequence are decided by the power manager; the
+// window does the showing, hiding and telling.
 #include <QtDebug>
 
 #include "app/appcontroller.h"
-#include "app/mainwindow.h"
+#include "app/center_readout.h"
 #include "app/device_power.h"
-#include "devices/power_monitor.h"
+#include "app/mainwindow.h"
 #include "app/settings_pages.h"
-#include "imaging/image_pro_thread.h"
+#include "devices/power_monitor.h"
 #include "power/power_manager.h"
-#include "overlay/aim.h"
-#include "ui/homepage.h"
 
-void MainWindow::pollBatteryPercent() {
-  if (power_) power_->pollBattery();
-}
+void MainWindow::pollBatteryPercent() { power_->pollBattery(); }
 
 void MainWindow::applyBacklight() {
-  if (!state_) return;
   const int level = state_->brightness();
   if (power_supply::applyBacklightBrightness(level) != 0)
     qWarning("applyBacklightBrightness: failed to set backlight to %d", level);
 }
 
-// Idle sleep, the countdown and the power-off sequence are decided by the
-// power manager; the window does the showing, hiding and telling.
 void MainWindow::buildPowerManagement() {
   power_ = new DevicePower(&cfg_, state_, this);
   connect(power_, &DevicePower::energySettingsStored, this, [this] {
@@ -40,53 +33,36 @@ void MainWindow::buildPowerManagement() {
 }
 
 void MainWindow::refreshPowerState() {
-  if (power_) power_->manager()->refreshPowerState();
+  power_->manager()->refreshPowerState();
   refreshEnergyPages();
 }
 
-void MainWindow::refreshEnergyPages() {
-  if (settingsPages_) settingsPages_->refreshEnergySaving(gsensorAvailable());
-}
+void MainWindow::refreshEnergyPages() { settingsPages_->refreshEnergySaving(gsensorAvailable()); }
 
-bool MainWindow::idleSleeping() const { return power_ && power_->manager()->idleSleeping(); }
-bool MainWindow::poweringOff() const { return power_ && power_->manager()->poweringOff(); }
-bool MainWindow::gsensorAvailable() const { return power_ && power_->gsensorAvailable(); }
-bool MainWindow::lowPower() const { return power_ && power_->monitor()->lowPower(); }
-bool MainWindow::sdPresent() const { return power_ && power_->monitor()->sdPresent(); }
+bool MainWindow::idleSleeping() const { return power_->manager()->idleSleeping(); }
+bool MainWindow::poweringOff() const { return power_->manager()->poweringOff(); }
+bool MainWindow::gsensorAvailable() const { return power_->gsensorAvailable(); }
+bool MainWindow::lowPower() const { return power_->monitor()->lowPower(); }
+bool MainWindow::sdPresent() const { return power_->monitor()->sdPresent(); }
 PowerManager* MainWindow::powerManager() const { return power_->manager(); }
 
 void MainWindow::onIdleSleepChanged(bool sleeping) {
+  readout_->refresh();
   if (sleeping) {
-    updateTempMeasureTimer();
-    if (state_ && state_->recording()) state_->setRecording(false);
-    if (imageThread_)
-      QMetaObject::invokeMethod(imageThread_, "ReceiveIdleSleep", Qt::QueuedConnection,
-                                Q_ARG(bool, true));
-    if (central_) central_->hide();
-    return;
+    state_->setRecording(false);
+    central_->hide();
+  } else {
+    central_->show();
+    onPageChanged();
   }
-  // Direct, so the display is back before anything is shown on it.
-  if (imageThread_) imageThread_->ReceiveIdleSleep(false);
-  if (central_) central_->show();
-  onPageChanged();
-  updateTempMeasureTimer();
-}
-
-// One power-off sequence for the key and the automatic path.
-void MainWindow::powerOff() {
-  if (power_) power_->manager()->requestPowerOff();
 }
 
 void MainWindow::onPowerOffStarted() {
-  if (state_) state_->setRecording(false);
-  if (imageThread_)
-    QMetaObject::invokeMethod(imageThread_, "ReceivePause", Qt::QueuedConnection,
-                              Q_ARG(bool, true));
+  state_->setRecording(false);
   // Powering off from idle sleep: the interface must come back to show the
   // power-off picture.
-  if (central_) central_->show();
-  if (overlay_) overlay_->slot_recv_poweroff(true);
-  updateTempMeasureTimer();
+  central_->show();
+  readout_->refresh();
 }
 
 void MainWindow::setEnergySavingEnabled(bool on) {

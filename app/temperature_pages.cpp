@@ -1,6 +1,7 @@
 #include "app/temperature_pages.h"
 
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/page_table.h"
@@ -21,6 +22,7 @@ TemperaturePages::TemperaturePages(QWidget* parent, QWidget* bannerHost, double 
     : QObject(parent),
       uiScale_(uiScale),
       flow_(new CalibrationFlow(std::move(measure), this)),
+      runTimer_(new QTimer(this)),
       measure_(new TempMeasurePage(parent, uiScale)),
       ref_(new TempCalRefPage(parent, uiScale)),
       blackbody_(new TempCalBlackbodyPage(parent, uiScale)),
@@ -58,8 +60,15 @@ TemperaturePages::TemperaturePages(QWidget* parent, QWidget* bannerHost, double 
   });
   connect(result_, &TempCalResultPage::cancelRequested, this, show(Pages::kTempCalGuidePage));
 
-  connect(flow_, &CalibrationFlow::calibratingChanged, this,
-          &TemperaturePages::calibratingChanged);
+  runTimer_->setInterval(1000);
+  connect(runTimer_, &QTimer::timeout, flow_, &CalibrationFlow::tick);
+  connect(flow_, &CalibrationFlow::calibratingChanged, this, [this](bool on) {
+    if (on)
+      runTimer_->start();
+    else
+      runTimer_->stop();
+    emit calibratingChanged(on);
+  });
   connect(flow_, &CalibrationFlow::bannerChanged, this, [this](int phase, int countdown) {
     // The lines' font sizes, scaled, are taller than their labels: fitted,
     // descenders and all.
@@ -131,8 +140,6 @@ QWidget* TemperaturePages::page(int index) const {
 }
 
 void TemperaturePages::setReadoutEnabled(bool on) { measure_->setState(on, lang_); }
-
-void TemperaturePages::tick() { flow_->tick(); }
 
 void TemperaturePages::showGuide() {
   flow_->prepareGuide();

@@ -8,6 +8,7 @@
 
 class CalibrationFlow;
 class QLabel;
+class QTimer;
 class QWidget;
 class TempCalBlackbodyPage;
 class TempCalGuidePage;
@@ -28,8 +29,6 @@ class TemperaturePages : public QObject {
   void setLanguage(int lang) { lang_ = lang; }
   // The readout switch as stored.
   void setReadoutEnabled(bool on);
-  // One second of a run (the window's calibration timer).
-  void tick();
   // The banner shows over `overlay` (raised above it) while a run goes.
   void setOverlay(QWidget* overlay) { overlay_ = overlay; }
 
@@ -52,6 +51,8 @@ class TemperaturePages : public QObject {
   int lang_ = 1;
   double uiScale_;
   CalibrationFlow* flow_;
+  // A run's seconds.
+  QTimer* runTimer_;
   TempMeasurePage* measure_;
   TempCalRefPage* ref_;
   TempCalBlackbodyPage* blackbody_;

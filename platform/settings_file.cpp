@@ -41,6 +41,13 @@ void writePictureFileNum(int n) { writeValue(key::kPictureFileNum, n); }
 int readVideoFileNum() { return readIntOrInit(key::kVideoFileNum, 0); }
 void writeVideoFileNum(int n) { writeValue(key::kVideoFileNum, n); }
 
+void writeAimCenter(double x, double y) {
+  auto s = open();
+  s->setValue(QLatin1String(key::kAimCenterX), x);
+  s->setValue(QLatin1String(key::kAimCenterY), y);
+  s->sync();
+}
+
 int loadVideoEncMBCnt() {
   auto s = open();
   bool ok = false;

@@ -46,6 +46,9 @@ void writePictureFileNum(int n);
 int readVideoFileNum();  // writes 0 when missing
 void writeVideoFileNum(int n);
 
+// The zeroed reticle centre, both coordinates in one write.
+void writeAimCenter(double x, double y);
+
 // Encoder buffer count, clamped to [2, 8]; the clamped value is always written back.
 int loadVideoEncMBCnt();
 

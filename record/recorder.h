@@ -27,6 +27,7 @@ class Recorder : public QObject {
   bool recording() const { return recording_; }
   // A stopped recording is still being written, remuxed or synced.
   bool closing() const;
+  bool busy() const { return recording_ || closing(); }
   // Stops a recording at once and waits until every recording is closed on
   // the card, at most `ms`; true when all are.
   bool finish(int ms);

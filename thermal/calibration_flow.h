@@ -5,10 +5,10 @@
 // with the reference.
 //
 // The flow holds the state of one calibration and nothing else: it does not
-// own a timer, show pages or write settings. The main window drives tick()
-// from its 1 s calibration timer while calibratingChanged says a run is on,
-// shows the banner and the pages from the signals, and stores the offset that
-// offsetApplied hands it.
+// own a timer, show pages or write settings. The temperature pages drive
+// tick() once a second while calibratingChanged says a run is on and show the
+// banner and the pages from the signals; the main window stores the offset
+// that offsetApplied hands it.
 #include <QObject>
 #include <functional>
 

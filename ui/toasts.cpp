@@ -34,6 +34,23 @@ Toasts::Toasts(QWidget* host, double uiScale) : QObject(host), host_(host) {
   connect(timer_, &QTimer::timeout, label_, &QWidget::hide);
 }
 
+void Toasts::show(Message message) {
+  switch (message) {
+    case Message::PowerOffBelowIdle:
+      return show(texts::kToastPowerOffBelowIdle, Shape::Notice);
+    case Message::NoGsensor:
+      return show(texts::kToastNoGsensor, Shape::Notice);
+    case Message::InsertSd:
+      return show(texts::kToastInsertSd, Shape::Card);
+    case Message::SaveFailed:
+      return show(texts::kToastSaveFailed, Shape::Card);
+    case Message::RecordingStopped:
+      return show(texts::kToastRecordingStopped, Shape::Card);
+    case Message::Saved:
+      return show(texts::kToastSaved, Shape::Pill);
+  }
+}
+
 void Toasts::show(const UiText& text, Shape shape) {
   const int W = host_->window()->width();
   const int H = host_->window()->height();

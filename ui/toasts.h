@@ -16,12 +16,15 @@ class Toasts : public QObject {
   // The three shapes a toast takes: long notices wrap over two lines, the
   // card notice is shorter, the photo confirmation is a small pill.
   enum class Shape { Notice, Card, Pill };
+  // The occasions of a toast, each with its text and shape.
+  enum class Message { PowerOffBelowIdle, NoGsensor, InsertSd, Saved, SaveFailed, RecordingStopped };
 
   // Children of `host`, which covers the whole window.
   Toasts(QWidget* host, double uiScale);
 
   void setLanguage(int lang) { language_ = lang; }
   void show(const UiText& text, Shape shape);
+  void show(Message message);
   // The photo flash: shown at once, gone after 70 ms.
   void flash();
   // Hides the toast and the flash at once (a video takes the screen).

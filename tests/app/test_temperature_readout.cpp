@@ -7,6 +7,7 @@
 
 #include "app/appcontroller.h"
 #include "app/mainwindow.h"
+#include "app/center_readout.h"
 #include "overlay/aim.h"
 #include "platform/devio.h"
 #include "platform/sensor_channel_abi.h"
@@ -57,20 +58,20 @@ TEST(TemperatureReadout, ShowsTheCalibratedReadingOnlyOnTheLivePages) {
     aim* o = w.overlay();
     EXPECT_TRUE(o->tempMeasureEnabled());
     EXPECT_EQ(o->centerTemperatureText(), QString::fromUtf8("--.- \u00B0C"));
-    w.pollCenterThermalTemp();
+    w.centerReadout()->poll();
     EXPECT_EQ(o->centerTemperatureText(), QString::fromUtf8("22.4 \u00B0C"));
 
     // A failing core keeps the last value; other pages take no reading.
     core.failing = true;
-    w.pollCenterThermalTemp();
+    w.centerReadout()->poll();
     EXPECT_EQ(o->centerTemperatureText(), QString::fromUtf8("22.4 \u00B0C"));
     core.failing = false;
     core.raw = static_cast<unsigned>((-2.0 + 1.0 + 273.15) * 135 + 1);
     w.stack()->setCurrentIndex(MainWindow::kMenuPage);
-    w.pollCenterThermalTemp();
+    w.centerReadout()->poll();
     EXPECT_EQ(o->centerTemperatureText(), QString::fromUtf8("22.4 \u00B0C"));
     w.goHome();
-    w.pollCenterThermalTemp();
+    w.centerReadout()->poll();
     EXPECT_EQ(o->centerTemperatureText(), QString::fromUtf8("-2.0 \u00B0C"));
   }
   platform::setDeviceIo(nullptr);

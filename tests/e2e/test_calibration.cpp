@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "overlay/aim.h"
+#include "app/center_readout.h"
 #include "tests/e2e/e2e_device.h"
 #include "thermal/calibration_flow.h"
 #include "ui/temppages.h"
@@ -24,7 +25,7 @@ Page* pageAt(e2e::Device& d, int index) {
 void click(QWidget* b) { QTest::mouseClick(b, Qt::LeftButton); }
 
 double shownCelsius(e2e::Device& d) {
-  d.window().pollCenterThermalTemp();
+  d.window().centerReadout()->poll();
   QString text = d.window().overlay()->centerTemperatureText();
   text.chop(3);  // " °C"
   bool ok = false;
