@@ -23,7 +23,7 @@
 #include "platform/media/rk_mpi.h"
 #include "platform/settings_file.h"
 #include "platform/system_actions.h"
-#include "record/record_osd_builder.h"
+#include "record/recorder.h"
 #include "record/save_video_thread.h"
 #include "record/video_closer.h"
 #include "tests/pipeline/pipeline_support.h"
@@ -57,62 +57,60 @@ void expectThumbnailAtTheEnd(const QString& mp4) {
   EXPECT_EQ(thumb.size(), QSize(360, 320));
 }
 
-// The threads of the window's recording path, wired as the window wires them.
+// The window's recording path: the image thread and a Recorder over a
+// see-through interface (tests put their marks on it), with the window's
+// answer to a failed write.
 struct Rig {
   Bench bench;
+  QWidget window;
+  QWidget* interface;
   std::unique_ptr<ImageProThread> image;
-  std::unique_ptr<SaveVideoThread> writer;
+  std::unique_ptr<Recorder> recorder;
   quint64 lastPts = 0;
   std::vector<quint64> stops;  // lastPts of every stop of the feed
   int writeFailures = 0;
   QObject ctx;
 
+  Rig() : interface(new QWidget(&window)) {
+    interface->resize(360, 320);
+    interface->setAttribute(Qt::WA_TranslucentBackground);
+    interface->setStyleSheet("background: transparent");
+  }
+
   bool up() {
     image = std::make_unique<ImageProThread>();
-    writer = std::make_unique<SaveVideoThread>();
-    QObject::connect(writer.get(), &SaveVideoThread::send_to_videoenc, image.get(),
-                     &ImageProThread::ReceiveVideoEnc, Qt::QueuedConnection);
-    QObject::connect(image.get(), &ImageProThread::firstVideoFrameJpeg, writer.get(),
-                     &SaveVideoThread::ReceiveFirstFrameJpeg, Qt::QueuedConnection);
-    QObject::connect(image.get(), &ImageProThread::videoFeedStopped, writer.get(),
-                     &SaveVideoThread::ReceiveFeedStopped, Qt::DirectConnection);
     QObject::connect(image.get(), &ImageProThread::videoFeedStopped, &ctx,
                      [this](quint64 pts) {
                        lastPts = pts;
                        stops.push_back(pts);
                      });
-    QObject::connect(writer.get(), &SaveVideoThread::recordingWriteFailed, &ctx,
-                     [this] { ++writeFailures; });
+    recorder = std::make_unique<Recorder>(interface, image.get());
+    QObject::connect(recorder.get(), &Recorder::writeFailed, &ctx, [this] {
+      ++writeFailures;
+      recorder->setRecording(false);
+    });
     image->start();
-    writer->start();
     const uint64_t commits = bench.kms().commits();
     return waitUntil(
         [&] { return image->camera()->IsInited() && bench.kms().commits() >= commits + 3; }, 5000);
   }
 
-  // Records for `ms`, stops and waits until the recording is closed.
-  bool record(int ms) {
-    writer->ReceiveSaveVideo(true);
-    pump(ms);
-    writer->ReceiveSaveVideo(false);
-    return waitUntil([&] { return !writer->isClosing(); }, 15000);
+  SaveVideoThread* writer() const { return recorder->writer(); }
+  // The recorder's calls reach the writer through the event loop.
+  bool waitUntilClosed() {
+    return waitUntil([&] { return !writer()->isRecording() && !recorder->closing(); }, 15000);
   }
 
-  // The same with the interface burned in. The overlay starts before the
-  // writer switches the feed on, as the window starts it (the writer answers
-  // a queued call): otherwise a slow machine encodes the first frame before
-  // the first picture is in place.
-  bool recordWithOverlay(RecordOsdBuilder& builder, int ms) {
-    builder.start();
-    writer->ReceiveSaveVideo(true);
+  // Records for `ms`, stops and waits until the recording is closed.
+  bool record(int ms) {
+    recorder->setRecording(true);
     pump(ms);
-    builder.stop();
-    writer->ReceiveSaveVideo(false);
-    return waitUntil([&] { return !writer->isClosing(); }, 15000);
+    recorder->setRecording(false);
+    return waitUntilClosed();
   }
 
   ~Rig() {
-    if (writer) writer->Stop();
+    recorder.reset();
     if (image) image->Stop();
   }
 };
@@ -149,13 +147,14 @@ TEST(Recording, OnTheBoardEachRecordingBecomesOnePlayableVideoWithItsThumbnail) 
   // Stopped and started again in the same turn of the event loop: each
   // recording gets exactly its own frames, none of the other's.
   rig.stops.clear();
-  rig.writer->ReceiveSaveVideo(true);
+  rig.recorder->setRecording(true);
   pump(800);
-  rig.writer->ReceiveSaveVideo(false);
-  rig.writer->ReceiveSaveVideo(true);
+  rig.recorder->setRecording(false);
+  rig.recorder->setRecording(true);
   pump(800);
-  rig.writer->ReceiveSaveVideo(false);
-  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing() && rig.stops.size() >= 2; }, 15000));
+  rig.recorder->setRecording(false);
+  ASSERT_TRUE(rig.waitUntilClosed());
+  ASSERT_TRUE(waitUntil([&] { return rig.stops.size() >= 2; }, 5000));
   ASSERT_EQ(rig.stops.size(), 2u);
   for (int n = 2; n <= 3; ++n) {
     const QString mp4 = videoFile(rig.bench.root(), QStringLiteral("video_%1.mp4").arg(n));
@@ -170,17 +169,11 @@ TEST(Recording, TheInterfaceIsBurnedIntoTheRecordedPicture) {
   Rig rig;
   ASSERT_TRUE(rig.bench.ok());
   ASSERT_TRUE(rig.up());
-  // A transparent window with one opaque mark, as the overlay's reticle is.
-  QWidget window;
-  auto* central = new QWidget(&window);
-  central->resize(360, 320);
-  central->setAttribute(Qt::WA_TranslucentBackground);
-  central->setStyleSheet("background: transparent");
-  auto* mark = new QWidget(central);
+  // One opaque mark on the transparent interface, as the overlay's reticle is.
+  auto* mark = new QWidget(rig.interface);
   mark->setGeometry(40, 40, 60, 60);
   mark->setStyleSheet("background: #ff0000");
-  RecordOsdBuilder builder(central, rig.image.get());
-  ASSERT_TRUE(rig.recordWithOverlay(builder, 1000));
+  ASSERT_TRUE(rig.record(1000));
 
   // From the first frame to the last, the frames still in the encoder at
   // the stop included.
@@ -228,11 +221,7 @@ TEST(Recording, APlayerShowsTheColoursOfThePhotoOfTheSameMoment) {
   // photo are made from it.
   rig.image->ReceivePause(true);
   pump(300);
-  QWidget window;
-  auto* central = new QWidget(&window);
-  central->resize(360, 320);
-  central->setAttribute(Qt::WA_TranslucentBackground);
-  central->setStyleSheet("background: transparent");
+  QWidget* central = rig.interface;
   const QRect opaque(200, 150, 60, 60), half(40, 150, 60, 60);
   auto* mark = new QWidget(central);
   mark->setGeometry(opaque);
@@ -240,8 +229,7 @@ TEST(Recording, APlayerShowsTheColoursOfThePhotoOfTheSameMoment) {
   auto* veil = new QWidget(central);
   veil->setGeometry(half);
   veil->setStyleSheet("background: rgba(255, 200, 40, 128)");
-  RecordOsdBuilder builder(central, rig.image.get());
-  ASSERT_TRUE(rig.recordWithOverlay(builder, 1000));
+  ASSERT_TRUE(rig.record(1000));
 
   // The photo, with the interface as the window hands it over.
   QImage ui(360, 320, QImage::Format_ARGB32);
@@ -291,12 +279,12 @@ TEST(Recording, AFullOrPulledCardStopsTheRecordingAndKeepsWhatWasWritten) {
     SCOPED_TRACE(std::strerror(errors[i]));
     // Room for a few frames at 10 Mbit/s.
     platform::setCardWriteFault(300000, errors[i]);
-    rig.writer->ReceiveSaveVideo(true);
+    rig.recorder->setRecording(true);
     EXPECT_TRUE(waitUntil([&] { return rig.writeFailures == i + 1; }, 5000));
-    EXPECT_FALSE(rig.writer->isRecording());
+    EXPECT_FALSE(rig.writer()->isRecording());
     EXPECT_TRUE(waitUntil([&] { return !rig.image->encodeEnabled(); }, 1000));
     platform::setCardWriteFault(-1, 0);
-    ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+    ASSERT_TRUE(rig.waitUntilClosed());
     const QString mp4 = videoFile(rig.bench.root(), QStringLiteral("video_%1.mp4").arg(i + 1));
     const rectest::VideoInfo info = rectest::probeVideo(mp4);
     EXPECT_TRUE(info.opened);
@@ -341,13 +329,13 @@ TEST(Recording, NothingOnTheCardIsWrittenThroughALink) {
   ASSERT_TRUE(QFile::link(outside, videoFile(root, "video_1.mp4")));
   // Links put at the finished and the temporary name of the next video
   // while it records: the remux writes through neither.
-  rig.writer->ReceiveSaveVideo(true);
-  ASSERT_TRUE(QFile::exists(videoFile(root, "video_2.h264")));
+  rig.recorder->setRecording(true);
+  ASSERT_TRUE(waitUntil([&] { return QFile::exists(videoFile(root, "video_2.h264")); }, 2000));
   ASSERT_TRUE(QFile::link(outside, videoFile(root, "video_2.mp4")));
   ASSERT_TRUE(QFile::link(secret, videoFile(root, "video_2.mp4.part")));
   pump(600);
-  rig.writer->ReceiveSaveVideo(false);
-  ASSERT_TRUE(waitUntil([&] { return !rig.writer->isClosing(); }, 15000));
+  rig.recorder->setRecording(false);
+  ASSERT_TRUE(rig.waitUntilClosed());
   EXPECT_FALSE(QFile::exists(outside));
   EXPECT_EQ(contentOf(secret), QByteArray("keep"));
   EXPECT_FALSE(QFileInfo(videoFile(root, "video_2.mp4")).isSymLink());
