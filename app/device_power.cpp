@@ -5,6 +5,7 @@
 #include "app/appcontroller.h"
 #include "app/settings_store.h"
 #include "devices/power_monitor.h"
+#include "devices/power_supply.h"
 #include "imaging/image_pro_thread.h"
 #include "overlay/aim.h"
 #include "power/power_manager.h"
@@ -93,6 +94,12 @@ void DevicePower::startBatteryPoll() {
 }
 
 void DevicePower::pollBattery() { monitor_->poll(); }
+
+void DevicePower::applyBacklight() {
+  const int level = state_->brightness();
+  if (power_supply::applyBacklightBrightness(level) != 0)
+    qWarning("applyBacklightBrightness: failed to set backlight to %d", level);
+}
 
 void DevicePower::refreshChargerAfresh() {
   monitor_->resetCharger();

@@ -36,6 +36,8 @@ class DevicePower : public QObject {
   // Starts the once-a-second poll, with one poll at once.
   void startBatteryPoll();
   void pollBattery();
+  // The backlight at the state object's brightness.
+  void applyBacklight();
   // Reads the charger afresh, whatever it said before; a device started on a
   // flat battery is told so (the first reading came before the image thread).
   void refreshChargerAfresh();

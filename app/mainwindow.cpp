@@ -205,7 +205,7 @@ void MainWindow::buildImageThread() {
           [] { settings::writePictureFileNum(0); });
   connect(state_, &AppController::paletteModeChanged, this,
           [this] { imageThread_->ReceiveImageMode(state_->paletteMode()); });
-  connect(state_, &AppController::brightnessChanged, this, &MainWindow::applyBacklight);
+  connect(state_, &AppController::brightnessChanged, power_, &DevicePower::applyBacklight);
   imageThread_->ReceiveImageMode(state_->paletteMode());
   imageThread_->ReceiveScale(cfg_.zoomTenths);
   mediaPages_->setImageThread(imageThread_);
@@ -249,7 +249,7 @@ void MainWindow::applyState() {
     imageThread_->ReceiveScale(cfg_.zoomTenths);
     imageThread_->ReceiveSrEnabled(cfg_.srEnabled);
   }
-  applyBacklight();
+  power_->applyBacklight();
   home_->setSrBadgeVisible(cfg_.srEnabled);
   overlay_->slot_recv_reticle_type(state_->reticleType());
   overlay_->slot_recv_reticle_color(cfg_.reticleColor);

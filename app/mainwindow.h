@@ -119,7 +119,6 @@ class MainWindow : public QMainWindow, public Pages {
   void setTempMeasureEnabled(bool on);
   void refreshPowerState();
   void refreshEnergyPages();
-  void applyBacklight();
   bool gsensorAvailable() const;
 
   AppController* state_;

@@ -1,9 +1,6 @@
-// The main window's side of the power hardware: what the monitor reports
-// reaches the overlay, the home page and the image thread. Idle sleep, the
-// countdown and the power-off sequence are decided by the power manager; the
-// window does the showing, hiding and telling.
-#include <QtDebug>
-
+// The main window's side of power: idle sleep, the countdown and the
+// power-off sequence are decided by the power manager and the power hardware
+// is routed by the device power; the window hides, shows and tells.
 #include "app/appcontroller.h"
 #include "app/center_readout.h"
 #include "app/device_power.h"
@@ -13,12 +10,6 @@
 #include "power/power_manager.h"
 
 void MainWindow::pollBatteryPercent() { power_->pollBattery(); }
-
-void MainWindow::applyBacklight() {
-  const int level = state_->brightness();
-  if (power_supply::applyBacklightBrightness(level) != 0)
-    qWarning("applyBacklightBrightness: failed to set backlight to %d", level);
-}
 
 void MainWindow::buildPowerManagement() {
   power_ = new DevicePower(&cfg_, state_, this);
