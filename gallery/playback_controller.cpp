@@ -117,17 +117,21 @@ void PlaybackController::shutdown(int waitMs) {
   if (!thread_) return;
   thread_->disconnect(this);
   thread_->requestStop();
-  // Queued, so it is dropped if the thread is deleted here instead.
-  connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
   if (thread_->join(static_cast<unsigned long>(waitMs))) {
     delete thread_;
   } else {
     // Stuck where a stop cannot reach it (a read of a card that no longer
     // answers): waiting on would hold up the whole shutdown. The thread ends
-    // and deletes itself when the read returns.
+    // and deletes itself when the read returns. Only a stuck thread gets the
+    // connection: a finished() with a receiver is still running Qt's code on
+    // the thread when wait() has already returned.
     diag::warning(diag::kPlayback, "%s did not stop within %d ms; left to end by itself",
                   QFile::encodeName(path_).constData(), waitMs);
     thread_->setParent(nullptr);
+    // Queued, so it is dropped if the thread is deleted here instead.
+    connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
+    // It may have ended before the connection could hear it.
+    if (thread_->join(0)) delete thread_;
   }
   thread_ = nullptr;
   stopping_ = false;
