@@ -17,14 +17,15 @@ CenterReadout::CenterReadout(const ControllerSettings* cfg, aim* overlay, Gates 
       timer_(new QTimer(this)) {
   timer_->setInterval(kPollMs);
   connect(timer_, &QTimer::timeout, this, &CenterReadout::poll);
-  // The overlay reports its centre from the moment it loads it, so the
-  // readout measures at the zeroed centre after a restart too.
-  connect(overlay_, &aim::send_real_center, this, [this](int x, int y) { center_ = QPoint(x, y); });
 }
 
 bool CenterReadout::measure(float* celsius) const {
+  // At the zeroed centre, which the overlay keeps within a window's size of
+  // the screen.
+  const int cx = static_cast<int>(overlay_->centerX());
+  const int cy = static_cast<int>(overlay_->centerY());
   int x0, y0, x1, y1;
-  if (!mapScreenToThermalRegion(center_.x(), center_.y(), cfg_->srEnabled, cfg_->zoomTenths,
+  if (!mapScreenToThermalRegion(cx, cy, cfg_->srEnabled, cfg_->zoomTenths,
                                 kHalfSize, &x0, &y0, &x1, &y1))
     return false;
   return queryRegionTemperature(static_cast<uint16_t>(x0), static_cast<uint16_t>(y0),

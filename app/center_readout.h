@@ -5,7 +5,6 @@
 // value standing. A calibration run keeps the readout's box on screen but
 // measures for itself.
 #include <QObject>
-#include <QPoint>
 #include <functional>
 
 struct ControllerSettings;
@@ -40,7 +39,5 @@ class CenterReadout : public QObject {
   aim* overlay_;
   Gates gates_;
   QTimer* timer_;
-  // Where the overlay last reported its (zeroed) centre.
-  QPoint center_{180, 160};
   bool calibrating_ = false;
 };

@@ -167,7 +167,6 @@ void MainWindow::buildOverlay() {
   overlay_->setGeometry(0, 0, width(), height());
   overlay_->setAttribute(Qt::WA_TransparentForMouseEvents);
   overlay_->raise();
-  // Before the centre is loaded: the readout hears where it is.
   readout_ = new CenterReadout(
       &cfg_, overlay_,
       {[this] { return !idleSleeping() && !poweringOff(); },
