@@ -21,7 +21,6 @@
 #include "overlay/aim.h"
 #include "overlay/zeroinggesture.h"
 #include "platform/constants.h"
-#include "platform/paths.h"
 #include "platform/settings_file.h"
 #include "power/power_manager.h"
 #include "record/photo_capture.h"
@@ -37,8 +36,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
   // See-through, so the picture on the plane beneath shows.
   setAttribute(Qt::WA_TranslucentBackground);
 
-  QSettings s(platform::settingsFile(), QSettings::IniFormat);
-  loadControllerSettings(s, cfg_, state_);
+  loadControllerSettings(*settings::open(), cfg_, state_);
   buildPowerManagement();
   buildUi();
   applyState();
@@ -176,10 +174,7 @@ void MainWindow::buildOverlay() {
        }},
       this);
   connect(overlay_, &aim::centerConfirmed, this, &settings::writeAimCenter);
-  {
-    QSettings s(platform::settingsFile(), QSettings::IniFormat);
-    overlay_->loadCenter(s);
-  }
+  overlay_->loadCenter(*settings::open());
   connect(state_, &AppController::reticleTypeChanged, this,
           [this] { overlay_->slot_recv_reticle_type(state_->reticleType()); });
   overlay_->slot_recv_reticle_type(state_->reticleType());
@@ -237,8 +232,7 @@ QWidget* MainWindow::page(int index) const {
 }
 
 void MainWindow::saveSettings() {
-  QSettings s(platform::settingsFile(), QSettings::IniFormat);
-  saveControllerSettings(s, cfg_, state_);
+  saveControllerSettings(*settings::open(), cfg_, state_);
 }
 
 void MainWindow::applyState() {
@@ -345,9 +339,11 @@ void MainWindow::factoryReset(bool deleteMedia) {
     recorder_->finish(Recorder::kFinishWaitMs);
     mediaPages_->deleteAll();
   }
-  QSettings s(platform::settingsFile(), QSettings::IniFormat);
-  overlay_->resetCenter(s);
-  resetControllerSettings(s, cfg_, state_);
+  {
+    auto s = settings::open();
+    overlay_->resetCenter(*s);
+    resetControllerSettings(*s, cfg_, state_);
+  }
   power_->reloadEnergySettings();
   applyState();
   retranslateUi();

@@ -1,7 +1,9 @@
 // Arbitrary bytes as the settings file of a temporary board root, read the
 // way the program reads it at start-up: the main window's thirteen keys into
 // the state object, then the keys the image thread and photo capture keep.
-// Whatever the file holds, every value comes out inside its range.
+// Whatever the file holds, every value comes out inside its range. There is
+// no GUI application here on purpose: should a value ever reach QSettings as
+// a serialised pixmap, the harness stops.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -9,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
@@ -61,10 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   AppController state;
   ControllerSettings c;
-  {
-    QSettings s(file, QSettings::IniFormat);
-    loadControllerSettings(s, c, &state);
-  }
+  loadControllerSettings(*settings::open(), c, &state);
   check(c.zoomTenths >= 10 && c.zoomTenths <= 20, "zoom");
   check(c.reticleColor >= 0 && c.reticleColor <= 2, "reticle colour");
   check(c.reticleDotColor >= 0 && c.reticleDotColor <= 2, "dot colour");

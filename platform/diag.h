@@ -36,6 +36,7 @@ inline constexpr Category kRecording{"recording"};  // the writer, remux, recove
 inline constexpr Category kPlayback{"playback"};    // the video player
 inline constexpr Category kPower{"power"};          // idle sleep, wake, power-off
 inline constexpr Category kSensor{"sensor"};        // the core's command channel
+inline constexpr Category kSettings{"settings"};    // the settings file
 
 // Rules as in "camera=debug,recording=warning,*=error": category (or * for
 // all) = debug|info|warning|error|off, separated by commas, semicolons or

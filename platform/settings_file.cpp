@@ -1,13 +1,102 @@
 #include "platform/settings_file.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <QtGlobal>
+#include <mutex>
 
+#include "platform/diag.h"
 #include "platform/paths.h"
 
 namespace settings {
 
+namespace {
+
+// Far more than the program ever writes (about 400 bytes).
+constexpr qint64 kMaxFileBytes = 64 * 1024;
+
+bool isKeyChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == '_' || c == '-' || c == '.' || c == '/' || c == '%';
+}
+
+bool isValueChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == ' ' || c == '\t' || c == '.' || c == '+' || c == '-' || c == '_';
+}
+
+bool allOf(const QByteArray& text, bool (*pred)(char)) {
+  for (char c : text)
+    if (!pred(c)) return false;
+  return true;
+}
+
+bool plainLine(const QByteArray& raw) {
+  const QByteArray line = raw.trimmed();
+  if (line.isEmpty()) return true;
+  if (line.startsWith('[')) {
+    return line.size() > 2 && line.endsWith(']') && allOf(line.mid(1, line.size() - 2), isKeyChar);
+  }
+  const int eq = line.indexOf('=');
+  if (eq <= 0) return false;
+  const QByteArray key = line.left(eq).trimmed();
+  return !key.isEmpty() && allOf(key, isKeyChar) && allOf(line.mid(eq + 1), isValueChar);
+}
+
+}  // namespace
+
+int scrubFile(const QString& path) {
+  QFile in(path);
+  if (!in.exists()) return 0;
+  if (!in.open(QIODevice::ReadOnly)) return 0;  // QSettings cannot read it either
+  const QByteArray data = in.read(kMaxFileBytes + 1);
+  in.close();
+
+  int dropped = 0;
+  QByteArray kept;
+  if (data.size() > kMaxFileBytes) {
+    dropped = -1;
+  } else {
+    // Either line end ends a line for QSettings too; with no quote or
+    // backslash left, no line can continue onto the next.
+    QByteArray normalised = data;
+    normalised.replace('\r', '\n');
+    for (const QByteArray& line : normalised.split('\n')) {
+      if (plainLine(line)) {
+        kept += line.trimmed();
+        kept += '\n';
+      } else {
+        ++dropped;
+      }
+    }
+  }
+  if (dropped == 0) return 0;
+
+  const QByteArray name = QFile::encodeName(path);
+  QSaveFile out(path);
+  if (!out.open(QIODevice::WriteOnly) || out.write(kept) != kept.size() || !out.commit()) {
+    diag::warning(diag::kSettings, "cannot rewrite %s: %s", name.constData(),
+                  out.errorString().toLocal8Bit().constData());
+    return -1;
+  }
+  if (dropped < 0) {
+    diag::warning(diag::kSettings, "%s is over %lld bytes: started afresh", name.constData(),
+                  static_cast<long long>(kMaxFileBytes));
+    return 1;
+  }
+  diag::warning(diag::kSettings, "%s: dropped %d unreadable line(s)", name.constData(), dropped);
+  return dropped;
+}
+
 std::unique_ptr<QSettings> open() {
-  return std::make_unique<QSettings>(platform::settingsFile(), QSettings::IniFormat);
+  // Threads open the file on their own; one scrub at a time.
+  static std::mutex scrubbing;
+  const QString path = platform::settingsFile();
+  {
+    std::lock_guard<std::mutex> lock(scrubbing);
+    scrubFile(path);
+  }
+  return std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
 int readIntOrInit(const char* key, int def) {

@@ -31,8 +31,21 @@ inline constexpr const char* kVideoFileNum = "VideoFileNum";
 inline constexpr const char* kVideoEncMBCnt = "VideoEncMBCnt";
 }  // namespace key
 
-// A fresh QSettings on "/etc/settings.ini" (resolved through the path mapping).
+// A fresh QSettings on "/etc/settings.ini" (resolved through the path mapping),
+// scrubbed first. Every reader of the file opens it here.
 std::unique_ptr<QSettings> open();
+
+// The program writes only numbers and words into the file, but QSettings
+// reads a value "@Variant(...)" (quoted or escaped too) as a serialised Qt
+// object of any type and size: a hand-edited or damaged file could make it
+// allocate without bound or build pixmaps on a worker thread. So before
+// QSettings sees the file, every line that is not a plain section, or a plain
+// key with a value of letters, digits, spaces and ". + - _", is dropped (its
+// key then reads as missing), and a file over 64 KiB starts afresh. The file
+// is replaced atomically and only when something was dropped. Returns the
+// lines dropped (1 for an oversized file), 0 when the file was clean or
+// absent, -1 when it could not be rewritten.
+int scrubFile(const QString& path);
 
 // Reads an int; when the key is missing writes `def` and returns it.
 int readIntOrInit(const char* key, int def);

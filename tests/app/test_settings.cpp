@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include "app/appcontroller.h"
@@ -45,10 +47,7 @@ Loaded load(const Values& values) {
   writeIni(values);
   AppController state;
   Loaded out;
-  {
-    QSettings s(platform::settingsFile(), QSettings::IniFormat);
-    loadControllerSettings(s, out.c, &state);
-  }
+  loadControllerSettings(*settings::open(), out.c, &state);
   out.brightness = state.brightness();
   out.reticleType = state.reticleType();
   out.palette = state.paletteMode();
@@ -177,4 +176,57 @@ TEST(Settings, SaveAndResetRoundTrip) {
   EXPECT_EQ(stored("scale").toDouble(), 1.0);
   EXPECT_EQ(stored("TempMeasureOffsetC").toDouble(), 0.0);
   EXPECT_EQ(stored("PictureFileNum").toInt(), 17);
+}
+
+// QSettings would build whatever "@Variant(...)" names, in any spelling it
+// unescapes: a list of a billion entries here, a bitmap there. Such lines are
+// dropped before it reads the file; the plain ones beside them still count.
+TEST(Settings, SerialisedObjectsInTheFileAreDroppedBeforeQSettingsReadsIt) {
+  TempRoot root;
+  const QString path = platform::settingsFile();
+  auto put = [&path](const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+  };
+  put("[General]\n"
+      "scale=@Variant(\\0\\0\\0\\t:\\xff\\xfb\\x99\\xcf)\n"
+      "brightness=\"@Variant(\\0\\0\\0I\\0\\0\\0\\0)\"\n"
+      "language=\\x40Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n"
+      "ImageMode=3\r\n"
+      "TempMeasureOffsetC=-1.5\n"
+      "[reticle]\n"
+      "type=1\n");
+  AppController state;
+  ControllerSettings c;
+  loadControllerSettings(*settings::open(), c, &state);
+  EXPECT_EQ(c.zoomTenths, 10);
+  EXPECT_EQ(state.brightness(), 50);
+  EXPECT_EQ(c.language, 1);
+  EXPECT_EQ(state.paletteMode(), 3);
+  EXPECT_EQ(state.reticleType(), 1);
+  EXPECT_DOUBLE_EQ(c.tempOffsetC, -1.5);
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray now = f.readAll();
+    EXPECT_FALSE(now.contains("Variant")) << now.constData();
+    EXPECT_TRUE(now.contains("ImageMode=3")) << now.constData();
+  }
+
+  // What the program writes itself is left alone, byte for byte.
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray clean = f.readAll();
+  f.close();
+  EXPECT_EQ(settings::scrubFile(path), 0);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), clean);
+  f.close();
+
+  // A file far larger than the program writes is not ours: it starts afresh instead of being read.
+  put(QByteArray("language=2\n").repeated(10000));
+  EXPECT_EQ(settings::scrubFile(path), 1);
+  EXPECT_EQ(QFileInfo(path).size(), 0);
+  EXPECT_EQ(settings::readIntOrInit("language", 1), 1);
 }
