@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <QtGlobal>
@@ -43,7 +42,7 @@ MainWindow::MainWindow(AppController* state, QWidget* parent) : QMainWindow(pare
 
   auto showBattery = [this] { home_->setBatteryPercent(state_->batteryPercent()); };
   connect(state_, &AppController::zeroingChanged, this,
-          [this] { zeroing_->setOffsets(zeroOffsetX_, zeroOffsetY_); });
+          [this] { zeroing_->setOffsets(zeroGesture_->offsetX(), zeroGesture_->offsetY()); });
   connect(state_, &AppController::batteryPercentChanged, this, showBattery);
   connect(state_, &AppController::recordingChanged, this, showBattery);
   connect(state_, &AppController::recordingChanged, this, &MainWindow::onRecordingChanged);
@@ -167,11 +166,7 @@ void MainWindow::buildOverlay() {
   overlay_->raise();
   readout_ = new CenterReadout(
       &cfg_, overlay_,
-      {[this] { return !idleSleeping() && !poweringOff(); },
-       [this] {
-         const int page = stack_->currentIndex();
-         return page == kHomePage || page == kPalettePage;
-       }},
+      {[this] { return !idleSleeping() && !poweringOff(); }, [this] { return onLivePage(); }},
       this);
   connect(overlay_, &aim::centerConfirmed, this, &settings::writeAimCenter);
   overlay_->loadCenter(*settings::open());
@@ -180,11 +175,7 @@ void MainWindow::buildOverlay() {
   overlay_->slot_recv_reticle_type(state_->reticleType());
   overlay_->slot_recv_reticle_mode(RETICLE_MODE_WITH_ZOOM);
   zeroGesture_->setOverlay(overlay_);
-  connect(zeroGesture_, &ZeroingGesture::offsetsChanged, this, [this](int x, int y) {
-    zeroOffsetX_ = x;
-    zeroOffsetY_ = y;
-    zeroing_->setOffsets(x, y);
-  });
+  connect(zeroGesture_, &ZeroingGesture::offsetsChanged, zeroing_, &MainZeroingPage::setOffsets);
   connect(zeroGesture_, &ZeroingGesture::returnToMenuRequested, this, [this] {
     if (stack_->currentWidget() == zeroing_) openMenu();
   });
@@ -248,9 +239,7 @@ void MainWindow::applyState() {
   overlay_->slot_recv_reticle_color(cfg_.reticleColor);
   overlay_->slot_recv_reticle_dot_color(cfg_.reticleDotColor);
   overlay_->slot_recv_language(cfg_.language);
-  const int current = stack_->currentIndex();
-  if (current == kHomePage || current == kPalettePage)
-    overlay_->slot_update(cfg_.zoomTenths / 10.0);
+  if (onLivePage()) overlay_->slot_update(cfg_.zoomTenths / 10.0);
   readout_->refresh();
   refreshPowerState();
 }
@@ -366,6 +355,14 @@ void MainWindow::onPageChanged() {
                                                            : RETICLE_MODE_WITH_ZOOM);
   overlay_->slot_update(current == kHomePage ? cfg_.zoomTenths / 10.0 : -1.0);
 }
+
+bool MainWindow::onLivePage() const {
+  const int current = stack_->currentIndex();
+  return current == kHomePage || current == kPalettePage;
+}
+
+int MainWindow::zeroOffsetX() const { return zeroGesture_->offsetX(); }
+int MainWindow::zeroOffsetY() const { return zeroGesture_->offsetY(); }
 
 void MainWindow::goHome() { stack_->setCurrentIndex(kHomePage); }
 

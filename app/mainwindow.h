@@ -77,8 +77,8 @@ class MainWindow : public QMainWindow, public Pages {
   ImageProThread* imageThread() const { return imageThread_; }
   Recorder* recorder() const { return recorder_; }
   ZeroingGesture* zeroGesture() const { return zeroGesture_; }
-  int zeroOffsetX() const { return zeroOffsetX_; }
-  int zeroOffsetY() const { return zeroOffsetY_; }
+  int zeroOffsetX() const;
+  int zeroOffsetY() const;
   QLabel* toastLabel() const { return toasts_->label(); }
   QWidget* flashOverlay() const { return toasts_->flashWidget(); }
   QWidget* calibrationPanel() const;
@@ -109,6 +109,8 @@ class MainWindow : public QMainWindow, public Pages {
   void buildImageThread();
   void buildRecorder();
   void onPageChanged();
+  // The live picture is on screen: the home page, or the palette page over it.
+  bool onLivePage() const;
   void onRecordingChanged();
   void onIdleSleepChanged(bool sleeping);
   void onPowerOffStarted();
@@ -155,6 +157,4 @@ class MainWindow : public QMainWindow, public Pages {
   ControllerSettings cfg_;
 
   int previousPage_ = 0;
-  int zeroOffsetX_ = 0;
-  int zeroOffsetY_ = 0;
 };

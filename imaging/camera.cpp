@@ -83,7 +83,8 @@ bool IrCamera::Init(const char* devicePath, bool srEnabled) {
     Teardown();
     return false;
   }
-  SendConfiguration();
+  // The core answers nothing we act on: the result is not looked at.
+  sendCaptureConfiguration();
   if (!Start()) {
     diag::error(diag::kCamera, "%s: cannot start the capture thread", node_.c_str());
     Teardown();
@@ -249,9 +250,6 @@ int IrCamera::OpenEncoderChannel() {
   channelOpen_ = true;
   return 0;
 }
-
-// The core answers nothing we act on: results are not looked at.
-void IrCamera::SendConfiguration() { sendCaptureConfiguration(); }
 
 bool IrCamera::Requeue(uint32_t index) {
   v4l2_buffer buf;

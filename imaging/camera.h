@@ -76,7 +76,6 @@ class IrCamera : public CThreadImpl {
   int StreamOn();
   // Calls createEncoderChannel (encoder_channel.h) and remembers the channel.
   int OpenEncoderChannel();
-  void SendConfiguration();
 
   // Frees whatever a bring-up obtained; used by Stop and by a failed Init.
   // False when a step of the release failed (the rest still runs).

@@ -1,6 +1,7 @@
 #include "platform/card_write.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -83,6 +84,11 @@ int cardCreate(const char* fsPath) {
   const UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!dirFd.valid()) return -1;
   return ::openat(dirFd.get(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+}
+
+bool cardNameInUse(const char* fsPath) {
+  struct stat st;
+  return ::lstat(fsPath, &st) == 0;
 }
 
 void setCardWriteFault(int64_t bytes, int error) {

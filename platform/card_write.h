@@ -21,6 +21,10 @@ ssize_t cardWrite(int fd, const void* data, size_t len);
 // Returns the descriptor (close-on-exec) or -1 with errno set.
 int cardCreate(const char* fsPath);
 
+// Something is at `fsPath` (mapped, as above), a link included whether or
+// not it leads anywhere: the name is not free for a new file.
+bool cardNameInUse(const char* fsPath);
+
 // After `bytes` more bytes have been written through cardWrite, every write
 // fails with `error` (ENOSPC: the card is full; EIO: it was pulled). The write
 // that crosses the limit writes what fits, then fails. A negative `bytes`

@@ -141,5 +141,4 @@ void err(const char* fmt, ...) {
   va_end(ap);
 }
 
-
 }  // namespace diag

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QtGlobal>
+#include <algorithm>
 #include <mutex>
 
 #include "platform/diag.h"
@@ -15,62 +16,50 @@ namespace {
 // Far more than the program ever writes (about 400 bytes).
 constexpr qint64 kMaxFileBytes = 64 * 1024;
 
-bool isKeyChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '_' || c == '-' || c == '.' || c == '/' || c == '%';
+bool isWordChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '.';
 }
-
-bool isValueChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == ' ' || c == '\t' || c == '.' || c == '+' || c == '-' || c == '_';
-}
+bool isKeyChar(char c) { return isWordChar(c) || c == '/' || c == '%'; }
+bool isValueChar(char c) { return isWordChar(c) || c == ' ' || c == '\t' || c == '+'; }
 
 bool allOf(const QByteArray& text, bool (*pred)(char)) {
-  for (char c : text)
-    if (!pred(c)) return false;
-  return true;
+  return std::all_of(text.begin(), text.end(), pred);
 }
 
-bool plainLine(const QByteArray& raw) {
-  const QByteArray line = raw.trimmed();
+bool plainLine(const QByteArray& line) {
   if (line.isEmpty()) return true;
-  if (line.startsWith('[')) {
+  if (line.startsWith('['))
     return line.size() > 2 && line.endsWith(']') && allOf(line.mid(1, line.size() - 2), isKeyChar);
-  }
   const int eq = line.indexOf('=');
-  if (eq <= 0) return false;
   const QByteArray key = line.left(eq).trimmed();
-  return !key.isEmpty() && allOf(key, isKeyChar) && allOf(line.mid(eq + 1), isValueChar);
+  return eq > 0 && allOf(key, isKeyChar) && allOf(line.mid(eq + 1), isValueChar);
 }
 
 }  // namespace
 
 int scrubFile(const QString& path) {
   QFile in(path);
-  if (!in.exists()) return 0;
-  if (!in.open(QIODevice::ReadOnly)) return 0;  // QSettings cannot read it either
-  const QByteArray data = in.read(kMaxFileBytes + 1);
+  if (!in.open(QIODevice::ReadOnly)) return 0;  // absent, or QSettings cannot read it either
+  QByteArray data = in.read(kMaxFileBytes + 1);
   in.close();
 
+  const bool oversized = data.size() > kMaxFileBytes;
   int dropped = 0;
   QByteArray kept;
-  if (data.size() > kMaxFileBytes) {
-    dropped = -1;
-  } else {
+  if (!oversized) {
     // Either line end ends a line for QSettings too; with no quote or
     // backslash left, no line can continue onto the next.
-    QByteArray normalised = data;
-    normalised.replace('\r', '\n');
-    for (const QByteArray& line : normalised.split('\n')) {
-      if (plainLine(line)) {
-        kept += line.trimmed();
-        kept += '\n';
-      } else {
+    data.replace('\r', '\n');
+    for (const QByteArray& raw : data.split('\n')) {
+      const QByteArray line = raw.trimmed();
+      if (plainLine(line))
+        kept += line + '\n';
+      else
         ++dropped;
-      }
     }
+    if (dropped == 0) return 0;
   }
-  if (dropped == 0) return 0;
 
   const QByteArray name = QFile::encodeName(path);
   QSaveFile out(path);
@@ -79,7 +68,7 @@ int scrubFile(const QString& path) {
                   out.errorString().toLocal8Bit().constData());
     return -1;
   }
-  if (dropped < 0) {
+  if (oversized) {
     diag::warning(diag::kSettings, "%s is over %lld bytes: started afresh", name.constData(),
                   static_cast<long long>(kMaxFileBytes));
     return 1;
@@ -147,6 +136,5 @@ int loadVideoEncMBCnt() {
   s->sync();
   return v;
 }
-
 
 }  // namespace settings

@@ -65,5 +65,4 @@ void writeAimCenter(double x, double y);
 // Encoder buffer count, clamped to [2, 8]; the clamped value is always written back.
 int loadVideoEncMBCnt();
 
-
 }  // namespace settings

@@ -1,12 +1,11 @@
 #include "record/photo_capture.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFile>
 #include <QWidget>
 #include <cstring>
 
+#include "platform/card_write.h"
 #include "platform/paths.h"
 #include "platform/settings_file.h"
 
@@ -50,9 +49,8 @@ int PhotoCapture::takePictureNumber() {
   // photos, the next round of numbers) is skipped: a photo never replaces
   // one. Anything at the name counts, a link included.
   for (int tries = 0; tries <= kLastNumber; ++tries) {
-    struct stat st;
-    if (::lstat(QFile::encodeName(platform::qpath(picturePath(number))).constData(), &st) != 0)
-      break;
+    const QByteArray name = QFile::encodeName(platform::qpath(picturePath(number)));
+    if (!platform::cardNameInUse(name.constData())) break;
     number = number >= kLastNumber ? 0 : number + 1;
   }
   settings::writePictureFileNum(number);

@@ -1,13 +1,12 @@
 #include "record/save_video_thread.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -46,9 +45,8 @@ QString rawPathOf(int n) {
 // anywhere): the number is not ours to use.
 bool nameTaken(int n) {
   const QString raw = rawPathOf(n);
-  struct stat st;
   for (const QString& name : {raw, record::mp4PathFor(raw)})
-    if (::lstat(QFile::encodeName(platform::qpath(name)).constData(), &st) == 0) return true;
+    if (platform::cardNameInUse(QFile::encodeName(platform::qpath(name)).constData())) return true;
   return false;
 }
 

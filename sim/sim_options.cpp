@@ -91,6 +91,17 @@ bool checkScene(bool sceneGiven, SimOptions* o, QString* error) {
   return false;
 }
 
+// A whole factor from 1 to `most`, written "3" or "3x".
+bool parseFactor(const QString& text, int most, int* out) {
+  QString digits = text.trimmed();
+  if (digits.endsWith(QLatin1Char('x'))) digits.chop(1);
+  bool ok = false;
+  const int v = digits.toInt(&ok);
+  if (!ok || v < 1 || v > most) return false;
+  *out = v;
+  return true;
+}
+
 }  // namespace
 
 bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
@@ -173,22 +184,14 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
   }
   if (parser.isSet(QStringLiteral("scale"))) {
     const QString v = parser.value(QStringLiteral("scale"));
-    QString digits = v.trimmed();
-    if (digits.endsWith(QLatin1Char('x'))) digits.chop(1);
-    bool ok = false;
-    o.scale = digits.toInt(&ok);
-    if (!ok || o.scale < 1 || o.scale > 3) {
+    if (!parseFactor(v, 3, &o.scale)) {
       *error = QStringLiteral("--scale needs 1, 2 or 3, not '%1'").arg(v);
       return false;
     }
   }
   if (parser.isSet(QStringLiteral("time-scale"))) {
     const QString v = parser.value(QStringLiteral("time-scale"));
-    QString digits = v.trimmed();
-    if (digits.endsWith(QLatin1Char('x'))) digits.chop(1);
-    bool ok = false;
-    o.timeScale = digits.toInt(&ok);
-    if (!ok || o.timeScale < 1 || o.timeScale > kMaxTimeScale) {
+    if (!parseFactor(v, kMaxTimeScale, &o.timeScale)) {
       *error = QStringLiteral("--time-scale needs a whole factor from 1 to %1, not '%2'")
                    .arg(kMaxTimeScale)
                    .arg(v);

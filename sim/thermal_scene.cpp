@@ -329,11 +329,11 @@ void ThermalScene::paint(const Shape& s, float ox, float oy, int viewX, int view
   const float t1 = s.hasEdge ? s.t1 + (t0 - base) : t0;
   const float minR = std::min(hw, hh);
   for (int py = ya; py <= yb; ++py) {
-    const float sy = scale == 1 ? py + 0.5f : (py + 0.5f) * px1;
+    const float sy = (py + 0.5f) * px1;  // exact at scale 1
     const float dy = sy - cy;
     float* row = out + static_cast<size_t>(py) * outW;
     for (int px = xa; px <= xb; ++px) {
-      const float sx = scale == 1 ? px + 0.5f : (px + 0.5f) * px1;
+      const float sx = (px + 0.5f) * px1;
       const float dx = sx - cx;
       float d, r;
       if (s.kind == Shape::Ellipse) {

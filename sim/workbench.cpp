@@ -411,23 +411,16 @@ Workbench::Workbench(const WorkbenchParts& parts, int scale, QWidget* parent)
   auto* benchLayout = new QVBoxLayout(bench);
   benchLayout->setContentsMargins(0, 0, 0, 0);
   benchLayout->setSpacing(6);
-  auto* keys = new QGroupBox(QStringLiteral("Keys"), bench);
-  buildKeys(keys);
-  benchLayout->addWidget(keys);
-  auto* power = new QGroupBox(QStringLiteral("Power and card"), bench);
-  buildPower(power);
-  benchLayout->addWidget(power);
-  auto* scene = new QGroupBox(QStringLiteral("Scene"), bench);
-  buildScene(scene);
-  benchLayout->addWidget(scene);
-  if (parts_.language && parts_.setLanguage) {
-    auto* device = new QGroupBox(QStringLiteral("Device"), bench);
-    buildDevice(device);
-    benchLayout->addWidget(device);
-  }
-  auto* gestures = new QGroupBox(QStringLiteral("Touch"), bench);
-  buildGestures(gestures);
-  benchLayout->addWidget(gestures);
+  auto addGroup = [&](const char* title, void (Workbench::*build)(QWidget*)) {
+    auto* box = new QGroupBox(QString::fromLatin1(title), bench);
+    (this->*build)(box);
+    benchLayout->addWidget(box);
+  };
+  addGroup("Keys", &Workbench::buildKeys);
+  addGroup("Power and card", &Workbench::buildPower);
+  addGroup("Scene", &Workbench::buildScene);
+  if (parts_.language && parts_.setLanguage) addGroup("Device", &Workbench::buildDevice);
+  addGroup("Touch", &Workbench::buildGestures);
   benchLayout->addStretch(1);
   top->addWidget(bench, 0, Qt::AlignTop);
   top->addStretch(1);

@@ -40,7 +40,6 @@ bool transferLocked(unsigned long request, uint16_t address, void* buffer, size_
   return platform::dev().ioctl(channelFd().get(), request, &t) >= 0;
 }
 
-
 // The four configuration frames the core expects when capture starts.
 const uint8_t kConfigFrames[4][18] = {
     {0x10, 0x10, 0x46, 0x00, 0x01, 0x03, 0x32, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -119,15 +118,11 @@ bool mapScreenToThermalRegion(int screenX, int screenY, bool srEnabled, int zoom
   if (!x0 || !y0 || !x1 || !y1 || halfSize < 0) return false;
   const int W = srEnabled ? 768 : 256;
   const int H = srEnabled ? 576 : 192;
-  const platform::VisibleCrop crop = platform::visibleCrop(zoomTenths, srEnabled);
-  const int vw = crop.w;
-  const int vh = crop.h;
-  const int offX = crop.x;
-  const int offY = crop.y;
+  const platform::VisibleCrop c = platform::visibleCrop(zoomTenths, srEnabled);
   const double fx = std::clamp(screenX / 359.0, 0.0, 1.0);
   const double fy = std::clamp(screenY / 319.0, 0.0, 1.0);
-  const long X = offX + std::clamp<long>(std::lround((vw - 1) * fx), 0, std::max(vw - 1, 0));
-  const long Y = offY + std::clamp<long>(std::lround((vh - 1) * fy), 0, std::max(vh - 1, 0));
+  const long X = c.x + std::clamp<long>(std::lround((c.w - 1) * fx), 0, std::max(c.w - 1, 0));
+  const long Y = c.y + std::clamp<long>(std::lround((c.h - 1) * fy), 0, std::max(c.h - 1, 0));
   auto rescale = [](long v, int srcCount, int dstCount) -> long {
     if (srcCount < 2) return 0;
     return std::clamp<long>(std::lround(v * double(dstCount - 1) / (srcCount - 1)), 0,

@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     // translated at once.
     if (opt.language >= 0) window->setLanguage(opt.language);
     if (opt.timeScale > 1) {
-      if (PowerManager* manager = window->powerManager()) manager->setTimeScale(opt.timeScale);
+      window->powerManager()->setTimeScale(opt.timeScale);
       std::printf("heatlume-sim: power timers run %d times faster\n", opt.timeScale);
       std::fflush(stdout);
     }

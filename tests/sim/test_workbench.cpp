@@ -69,6 +69,7 @@ TEST(SimWorkbench, SceneSwitchKeepsSetPointAndRefusesUnknownStops) {
 
 // A stand-in for the device's window: a button in a known place.
 struct FakeDevice {
+  sim::SimKeypad keypad;
   QWidget window;
   QPushButton* button;
   int clicks = 0;
@@ -81,6 +82,13 @@ struct FakeDevice {
     QObject::connect(button, &QPushButton::clicked, [this] { ++clicks; });
     window.show();
   }
+  // The bench over this device and its keypad.
+  sim::WorkbenchParts parts() {
+    sim::WorkbenchParts p;
+    p.device = &window;
+    p.keypad = &keypad;
+    return p;
+  }
 };
 
 TEST(SimWorkbench, ControlsReachKeysPowerAndTheDevicesWidgets) {
@@ -88,11 +96,8 @@ TEST(SimWorkbench, ControlsReachKeysPowerAndTheDevicesWidgets) {
   ASSERT_TRUE(sim::ensureBoardRoot(dir.path()));
   sim::SimAccel accel;
   sim::PowerControls power(dir.path(), &accel);
-  sim::SimKeypad keypad;
   FakeDevice device;
-  sim::WorkbenchParts parts;
-  parts.device = &device.window;
-  parts.keypad = &keypad;
+  sim::WorkbenchParts parts = device.parts();
   parts.power = &power;
   parts.cardFolder = dir.path() + QStringLiteral("/mnt/sdcard");
   sim::Workbench bench(parts, 2);
@@ -103,9 +108,9 @@ TEST(SimWorkbench, ControlsReachKeysPowerAndTheDevicesWidgets) {
     QPushButton* b = bench.keyButton(key);
     ASSERT_NE(b, nullptr);
     QTest::mousePress(b, Qt::LeftButton);
-    EXPECT_TRUE(keypad.isDown(key));
+    EXPECT_TRUE(device.keypad.isDown(key));
     QTest::mouseRelease(b, Qt::LeftButton);
-    EXPECT_FALSE(keypad.isDown(key));
+    EXPECT_FALSE(device.keypad.isDown(key));
   }
 
   // The card button takes the card out and says so, and puts it back.
@@ -169,11 +174,8 @@ TEST(SimWorkbench, ControlsReachKeysPowerAndTheDevicesWidgets) {
 }
 
 TEST(SimWorkbench, TheDevicesDialogShowsInPlaceAndTakesTheTouch) {
-  sim::SimKeypad keypad;
   FakeDevice device;
-  sim::WorkbenchParts parts;
-  parts.device = &device.window;
-  parts.keypad = &keypad;
+  sim::WorkbenchParts parts = device.parts();
   sim::Workbench bench(parts, 2);
   bench.show();
   QWidget* view = bench.findChild<QWidget*>(QStringLiteral("screen"));
@@ -205,11 +207,8 @@ TEST(SimWorkbench, TheDevicesDialogShowsInPlaceAndTakesTheTouch) {
 }
 
 TEST(SimWorkbench, TheLanguageListAndTheFastClock) {
-  sim::SimKeypad keypad;
   FakeDevice device;
-  sim::WorkbenchParts parts;
-  parts.device = &device.window;
-  parts.keypad = &keypad;
+  sim::WorkbenchParts parts = device.parts();
   {
     sim::Workbench plain(parts, 1);
     EXPECT_EQ(plain.languageBox(), nullptr);  // nothing to choose it with
@@ -239,17 +238,14 @@ TEST(SimWorkbench, TheLanguageListAndTheFastClock) {
 }
 
 TEST(SimWorkbench, LettingGoOfTheBenchReleasesHeldKeys) {
-  sim::SimKeypad keypad;
   FakeDevice device;
-  sim::WorkbenchParts parts;
-  parts.device = &device.window;
-  parts.keypad = &keypad;
+  sim::WorkbenchParts parts = device.parts();
   {
     sim::Workbench bench(parts, 1);
     QTest::mousePress(bench.keyButton(sim::BoardKey::Power), Qt::LeftButton);
-    EXPECT_TRUE(keypad.isDown(sim::BoardKey::Power));
+    EXPECT_TRUE(device.keypad.isDown(sim::BoardKey::Power));
   }
-  EXPECT_FALSE(keypad.isDown(sim::BoardKey::Power));
+  EXPECT_FALSE(device.keypad.isDown(sim::BoardKey::Power));
 }
 
 }  // namespace

@@ -41,12 +41,11 @@ std::vector<uint8_t> areaReduce(const std::vector<uint8_t>& luma) {
 }
 
 double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  double se = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const double d = double(a[i]) - b[i];
-    se += d * d;
-  }
-  if (se == 0 || a.empty()) return 99.0;
+  if (a.empty()) return 99.0;
+  const int n = static_cast<int>(a.size());
+  const double se = cv::norm(cv::Mat(1, n, CV_8U, const_cast<uint8_t*>(a.data())),
+                             cv::Mat(1, n, CV_8U, const_cast<uint8_t*>(b.data())), cv::NORM_L2SQR);
+  if (se == 0) return 99.0;
   return 10.0 * std::log10(255.0 * 255.0 / (se / a.size()));
 }
 
