@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
+#include <vector>
 
 #include "record/media_probe.h"
 #include "record/recorder.h"
@@ -90,7 +91,12 @@ TEST(Operation, ARecordingCarriesItsRecLineFromTheFirstFrame) {
   };
   // The picture beneath alone does not pass for the line.
   EXPECT_LT(shown(d.panelPicture().convertToFormat(QImage::Format_RGB888)), 0.5);
-  for (int index : {0, 1, 10}) {
+  // Frame 10 is 0.4 s in, while the clock still reads 00:00 and the dot
+  // shows; on a slowed processor the feed falls behind and its tenth frame
+  // may come after the first second, when both have moved on.
+  std::vector<int> frames = {0, 1};
+  if (testsupport::timeScale() == 1) frames.push_back(10);
+  for (int index : frames) {
     SCOPED_TRACE(index);
     const QImage frame = testsupport::playerFrame(mp4, index);
     ASSERT_EQ(frame.size(), QSize(360, 320));
